@@ -1,0 +1,34 @@
+# Two commands for a newcomer: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test release tests bench clean
+
+release:
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/release -j $(JOBS)
+
+# The optimised program on the bundled example data: press Return at the two
+# file prompts to analyse it.
+run: release
+	mkdir -p $(BUILD)/release/example
+	cp examples/meuse.txt $(BUILD)/release/example/in.txt
+	cd $(BUILD)/release/example && ../kalveno
+
+tests:
+	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	      -DKALVENO_SANITIZE=ON -DKALVENO_TESTS=ON >/dev/null
+	cmake --build $(BUILD)/test -j $(JOBS)
+
+# Every test, under AddressSanitizer and UndefinedBehaviorSanitizer.
+test: tests
+	cd $(BUILD)/test && ctest --output-on-failure -j $(JOBS)
+
+# The benchmarks, from an optimised build.
+bench:
+	cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DKALVENO_BENCH=ON >/dev/null
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,98 @@
+#include "numeric/resample_summary.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+namespace kalveno {
+
+void shell_sort(int n, RangedVector<float>& a) {
+  int h = 1;
+  while (h <= n) h = 3 * h + 1;
+  do {
+    h /= 3;
+    for (int i = h + 1; i <= n; ++i) {
+      float x = a[i];
+      int j = i;
+      while (a[j - h] > x) {
+        a[j] = a[j - h];
+        j -= h;
+        if (j <= h) break;
+      }
+      a[j] = x;
+    }
+  } while (h > 1);
+}
+
+void compute_resample_stat(RangedVector<float>& values, int first, int last, resample_stat_type& record,
+                           float observed) {
+  assert(first == 1);
+  const int n = last - first + 1;
+  RangedVector<float>& v = values;
+  record.obs = observed;
+  record.n_rep = n;
+
+  double sum = 0;
+  for (int i = 1; i <= n; ++i) sum += v[i];
+  double mean = sum / n;
+  record.mean = static_cast<float>(mean);
+  double squares = 0;
+  for (int i = 1; i <= n; ++i) squares += (v[i] - mean) * (v[i] - mean);
+  record.sd = static_cast<float>(std::sqrt(squares / (n - 1)));
+
+  shell_sort(n, values);
+
+  int different = 1;
+  for (int i = 2; i <= n; ++i)
+    if (v[i] != v[i - 1]) ++different;
+  record.n_different = different;
+
+  // Ranks are n times a single-precision constant, formed in double and truncated.
+  auto rank = [n](int offset, float fraction) {
+    return std::min(n, offset + static_cast<int>(n * static_cast<double>(fraction)));
+  };
+  if (n >= 40) {
+    record.ci95_inf = v[rank(1, 0.025f)];
+    record.ci95_sup = v[rank(2, 0.975f)];
+  } else {
+    record.ci95_inf = record.ci95_sup = 0;
+  }
+  if (n >= 200) {
+    record.ci99_inf = v[rank(1, 0.005f)];
+    record.ci99_sup = v[rank(2, 0.995f)];
+  } else {
+    record.ci99_inf = record.ci99_sup = 0;
+  }
+
+  // The first rank above the observed value, and the last one below it.
+  int above = 1;
+  while (above <= n && !(v[above] > observed)) ++above;
+  if (above > n)
+    record.p_less = 1;
+  else if (above == 1)
+    record.p_less = 0;
+  else
+    record.p_less = static_cast<float>(static_cast<double>(above) / (n + 1));
+  int below = n;
+  while (below >= 1 && !(v[below] < observed)) --below;
+  if (below < 1)
+    record.p_greater = 1;
+  else if (below == n)
+    record.p_greater = 0;
+  else
+    record.p_greater = static_cast<float>(static_cast<double>(n - below + 1) / (n + 1));
+
+  double p_less = record.p_less, p_greater = record.p_greater;
+  double two_sided = 1 - std::max(p_less, p_greater) + std::min(p_less, p_greater);
+  record.p_two_sided = static_cast<float>(std::min(two_sided, 1.0));
+}
+
+int significance_level(float p, int n_rep) {
+  double widened = p;
+  if (widened <= 0.001 && n_rep >= 4999) return 3;
+  if (widened <= 0.01 && n_rep >= 499) return 2;
+  if (widened <= 0.05 && n_rep >= 99) return 1;
+  return 0;
+}
+
+}  // namespace kalveno

@@ -1,0 +1,47 @@
+// The summary of an observed statistic against the values it took in the
+// randomized replicates: mean, spread, empirical bounds and P values. All of
+// it is single precision, as the replicate values are stored.
+#pragma once
+#include <cstdint>
+
+#include "numeric/allocation.h"
+#include "numeric/ranged_array.h"
+
+namespace kalveno {
+
+struct resample_stat_type {
+  float obs;          // the observed value
+  float mean;         // mean of the replicates
+  float sd;           // their standard deviation, divisor n - 1
+  float ci95_inf;     // central 95 % of the replicates; 0 when n < 40
+  float ci95_sup;
+  float ci99_inf;     // central 99 %; 0 when n < 200
+  float ci99_sup;
+  float p_less;       // P for "observed smaller than the replicates"
+  float p_greater;    // P for "observed larger than the replicates"
+  float p_two_sided;
+  std::int32_t n_rep;        // n, the replicates summarised
+  std::int32_t n_different;  // distinct values among them
+};
+
+inline RangedMatrix<resample_stat_type> resample_stat_type_matrix(int nrl, int nrh, int ncl, int nch) {
+  return make_matrix<resample_stat_type>(nrl, nrh, ncl, nch,
+                                         "\nallocation failure 2 in resample_stat_type_matrix()");
+}
+
+// Summarises values[first..last] (callers pass first = 1, last = n >= 1)
+// against observed into record; leaves values[1..n] sorted ascending.
+void compute_resample_stat(RangedVector<float>& values, int first, int last, resample_stat_type& record,
+                           float observed);
+
+// Shell sort of a[1..n] into ascending order, in place.
+void shell_sort(int n, RangedVector<float>& a);
+
+// Significance level of a P value against the number of replicates: 3 for
+// P <= 0.001 with at least 4999 replicates, 2 for P <= 0.01 with 499, 1 for
+// P <= 0.05 with 99, else 0. P is widened exactly to double and compared with
+// the double constants, so 50/1000 (just above 0.05 in single precision)
+// earns nothing while 10/1000 (just below 0.01) counts as <= 0.01.
+int significance_level(float p, int n_rep);
+
+}  // namespace kalveno

@@ -1,0 +1,25 @@
+// Ways of reassigning samples for one randomization replicate. Entry s of a
+// Permutation names the sample whose position (or values) sample s takes in
+// the replicate; the identity stands for the data as observed. An entry 0
+// names no sample: a site whose target grid cell is empty.
+#pragma once
+#include "numeric/random.h"
+#include "numeric/ranged_array.h"
+#include "randomization/sample_grid.h"
+
+namespace kalveno {
+
+using Permutation = RangedVector<int>;  // [0..N]; entry 0 is a scratch slot
+
+// The identity over samples 1..n.
+Permutation identity_permutation(int n_samples);
+
+// Any sample may land anywhere: the identity shuffled, N - 1 draws.
+void complete_permutation(int n_samples, Permutation& perm, Random& rng);
+
+// Each grid moves as a block: a random torus translation (two deviates) and
+// reflection (two reflection draws), for every grid in order. Only entries of
+// samples that occupy a cell of a torus are written.
+void toroidal_permutation(const SampleGrid& grid, int n_grids, Permutation& perm, Random& rng);
+
+}  // namespace kalveno

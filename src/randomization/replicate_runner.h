@@ -1,0 +1,38 @@
+// Runs the replicates of a randomization test. Their permutations are drawn
+// one after the other from the one generator, in replicate order, so a run is
+// the same whatever the number of cores; the statistics of the drawn
+// replicates are then evaluated on every core, each worker with scratch
+// storage of its own, and reported back in replicate order.
+#pragma once
+#include <functional>
+
+#include "randomization/permutation.h"
+
+namespace kalveno {
+
+class Console;
+
+// KALVENO_THREADS when it holds a whole number from 1 to 1024 (another value
+// is ignored with a warning on the console), else the hardware threads.
+int replicate_workers(Console& console);
+
+struct ReplicateSteps {
+  // Writes the permutation of the next replicate into perm, which keeps what
+  // the previous draw left. Called on the calling thread, for r = 1..n_rep.
+  std::function<void(Permutation& perm)> draw;
+  // Computes replicate r from its permutation, using the scratch storage of
+  // worker (0..n_workers-1) only. Called on worker threads, in any order.
+  std::function<void(int worker, int r, const Permutation& perm)> evaluate;
+  // Called on the calling thread for r = 1..n_rep in order, once replicate r
+  // has been evaluated (progress marks).
+  std::function<void(int r)> done;
+};
+
+void run_replicates(int n_rep, int n_workers, Permutation& work, const ReplicateSteps& steps);
+
+// The progress rule of every replicate loop: after replicate r of n_rep,
+// print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most
+// that and a multiple of (n_rep + 1) / 100. A divisor of 0 prints nothing.
+void show_progress(Console& console, int r, int n_rep);
+
+}  // namespace kalveno
