@@ -1,0 +1,79 @@
+#include "support/run_program.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kalveno::testing {
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kalveno-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void TempFolder::write(const std::string& name, const std::string& content) const {
+  std::ofstream out(file(name), std::ios::binary);
+  out << content;
+}
+
+std::string TempFolder::read(const std::string& name) const {
+  std::ifstream in(file(name), std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+
+ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
+                       const std::map<std::string, std::string>& env) {
+  TempFolder pipes;
+  const std::string input_path = pipes.file("answers"), output_path = pipes.file("output");
+  pipes.write("answers", answers);
+
+  pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    std::FILE* in = std::freopen(input_path.c_str(), "rb", stdin);
+    std::FILE* out = std::freopen(output_path.c_str(), "wb", stdout);
+    if (in == nullptr || out == nullptr) _exit(126);
+    setenv("KALVENO_SEED", "1", 1);
+    setenv("KALVENO_THREADS", "2", 1);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(KALVENO_BINARY));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(KALVENO_BINARY, argv.data());
+    _exit(127);
+  }
+  int wait_status = 0;
+  waitpid(child, &wait_status, 0);
+  ProgramRun run;
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  run.output = pipes.read("output");
+  return run;
+}
+
+std::string source_file(const std::string& relative_path) {
+  std::ifstream in(std::string(KALVENO_SOURCE_DIR) + "/" + relative_path, std::ios::binary);
+  if (!in) throw std::runtime_error("missing source file " + relative_path);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace kalveno::testing

@@ -1,0 +1,43 @@
+// Test support: runs the real kalveno binary in a folder of its own, with
+// answers piped on standard input, and reads back the files it wrote.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kalveno::testing {
+
+// A fresh empty folder under the system's temporary folder, removed with
+// everything in it when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  void write(const std::string& name, const std::string& content) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+struct ProgramRun {
+  int status = -1;     // exit status, or 128 + signal number
+  std::string output;  // everything written to standard output
+};
+
+// Runs kalveno in folder with args, answers on standard input (not a
+// terminal), and extra environment variables. KALVENO_SEED is 1 unless env
+// sets it, and KALVENO_THREADS 2, so that runs repeat exactly.
+ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
+                       const std::map<std::string, std::string>& env = {});
+
+// Reads a file of the source tree, e.g. "examples/meuse.txt".
+std::string source_file(const std::string& relative_path);
+
+}  // namespace kalveno::testing
