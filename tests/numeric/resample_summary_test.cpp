@@ -1,0 +1,122 @@
+// The summary of an observed value against its replicates.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "numeric/allocation.h"
+#include "numeric/resample_summary.h"
+
+namespace kalveno {
+namespace {
+
+resample_stat_type summarise(std::vector<float> replicates, float observed) {
+  RangedVector<float> values = vector(0, static_cast<int>(replicates.size()));
+  for (std::size_t i = 0; i < replicates.size(); ++i) values[static_cast<int>(i) + 1] = replicates[i];
+  resample_stat_type record{};
+  compute_resample_stat(values, 1, static_cast<int>(replicates.size()), record, observed);
+  return record;
+}
+
+std::vector<float> one_to(int n) {
+  std::vector<float> values;
+  for (int i = n; i >= 1; --i) values.push_back(static_cast<float>(i));  // descending: the sort has work
+  return values;
+}
+
+TEST(ResampleSummary, GivesOneSidedAndTwoSidedPValues) {
+  resample_stat_type middle = summarise(one_to(9), 5);
+  EXPECT_FLOAT_EQ(middle.p_less, 0.6f);
+  EXPECT_FLOAT_EQ(middle.p_greater, 0.6f);
+  EXPECT_EQ(middle.p_two_sided, 1.0f);
+  resample_stat_type low = summarise(one_to(9), 2.5f);
+  EXPECT_EQ(low.p_less, static_cast<float>(3.0 / 10));
+  EXPECT_EQ(low.p_greater, static_cast<float>(8.0 / 10));
+  EXPECT_FLOAT_EQ(low.p_two_sided, 0.5f);
+  EXPECT_FLOAT_EQ(low.mean, 5);
+  EXPECT_FLOAT_EQ(low.sd, std::sqrt(7.5f));
+  EXPECT_EQ(low.n_rep, 9);
+  EXPECT_EQ(low.n_different, 9);
+}
+
+TEST(ResampleSummary, HandlesAnObservedValueBeyondEveryReplicate) {
+  resample_stat_type below = summarise(one_to(9), 0);
+  EXPECT_EQ(below.p_less, 0);
+  EXPECT_EQ(below.p_greater, 1);
+  EXPECT_EQ(below.p_two_sided, 0);
+  resample_stat_type above = summarise(one_to(9), 10);
+  EXPECT_EQ(above.p_less, 1);
+  EXPECT_EQ(above.p_greater, 0);
+  EXPECT_EQ(above.p_two_sided, 0);
+  resample_stat_type ties = summarise({2, 2, 2}, 2);
+  EXPECT_EQ(ties.p_less, 1);
+  EXPECT_EQ(ties.p_greater, 1);
+  EXPECT_EQ(ties.p_two_sided, 1);
+  EXPECT_EQ(ties.n_different, 1);
+}
+
+TEST(ResampleSummary, TakesBoundsFromTheirRanksOnlyWithEnoughReplicates) {
+  resample_stat_type n39 = summarise(one_to(39), 0);
+  EXPECT_EQ(n39.ci95_inf, 0);
+  EXPECT_EQ(n39.ci95_sup, 0);
+  resample_stat_type n40 = summarise(one_to(40), 0);
+  EXPECT_EQ(n40.ci95_inf, 2);
+  EXPECT_EQ(n40.ci95_sup, 40);
+  resample_stat_type n99 = summarise(one_to(99), 0);
+  EXPECT_EQ(n99.ci95_inf, 3);
+  EXPECT_EQ(n99.ci95_sup, 98);
+  resample_stat_type n199 = summarise(one_to(199), 0);
+  EXPECT_EQ(n199.ci99_inf, 0);
+  EXPECT_EQ(n199.ci99_sup, 0);
+  resample_stat_type n200 = summarise(one_to(200), 0);
+  EXPECT_EQ(n200.ci99_inf, 1);
+  EXPECT_EQ(n200.ci99_sup, 200);
+  resample_stat_type n999 = summarise(one_to(999), 0);
+  EXPECT_EQ(n999.ci95_inf, 25);
+  EXPECT_EQ(n999.ci95_sup, 976);
+  EXPECT_EQ(n999.ci99_inf, 5);
+  EXPECT_EQ(n999.ci99_sup, 996);
+}
+
+TEST(ResampleSummary, SummarisesASingleReplicate) {
+  resample_stat_type one = summarise({3}, 1);
+  EXPECT_TRUE(std::isnan(one.sd));
+  EXPECT_EQ(one.n_different, 1);
+  EXPECT_EQ(one.ci95_inf, 0);
+  EXPECT_EQ(one.ci99_sup, 0);
+  EXPECT_EQ(one.p_less, 0);
+}
+
+TEST(ResampleSummary, LeavesTheReplicatesSortedWithoutTheObservedValue) {
+  RangedVector<float> values = vector(0, 6);
+  const float given[] = {0, 5, -1, 3, 3, 9, 0.5f};
+  for (int i = 0; i <= 6; ++i) values[i] = given[i];
+  resample_stat_type record{};
+  compute_resample_stat(values, 1, 6, record, 4);
+  const float sorted[] = {-1, 0.5f, 3, 3, 5, 9};
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(values[i], sorted[i - 1]);
+  EXPECT_EQ(values[0], 0);
+  EXPECT_EQ(record.n_different, 5);
+}
+
+TEST(ShellSort, SortsEveryLengthAndLeavesShortVectorsAlone) {
+  for (int n = 0; n <= 130; ++n) {
+    RangedVector<float> values = vector(0, n);
+    for (int i = 1; i <= n; ++i) values[i] = static_cast<float>((i * 37) % 11) - 5;
+    shell_sort(n, values);
+    for (int i = 2; i <= n; ++i) ASSERT_LE(values[i - 1], values[i]) << n;
+  }
+}
+
+TEST(SignificanceLevel, ComparesSinglePrecisionPValuesWithDoubleThresholds) {
+  // 10/1000 is stored just below 0.01; 50/1000 and 5/5000 just above their thresholds.
+  EXPECT_EQ(significance_level(10.0f / 1000, 999), 2);
+  EXPECT_EQ(significance_level(50.0f / 1000, 999), 0);
+  EXPECT_EQ(significance_level(5.0f / 5000, 4999), 2);
+  EXPECT_EQ(significance_level(0, 4999), 3);
+  EXPECT_EQ(significance_level(0, 4998), 2);
+  EXPECT_EQ(significance_level(0, 498), 1);
+  EXPECT_EQ(significance_level(0, 98), 0);
+}
+
+}  // namespace
+}  // namespace kalveno
