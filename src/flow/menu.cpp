@@ -32,6 +32,12 @@ void run_analysis_menu(Session& session) {
   }
 }
 
+namespace {
+int g_randomization_ceiling = 0;
+}  // namespace
+
+void set_randomization_ceiling(int ceiling) { g_randomization_ceiling = ceiling; }
+
 RandomizationCount read_randomization_count(const std::string& answer) {
   RandomizationCount count;
   if (is_blank(answer)) {
@@ -48,6 +54,7 @@ RandomizationCount read_randomization_count(const std::string& answer) {
   } else {
     count.n_rep = static_cast<int>(number.value);
   }
+  if (g_randomization_ceiling > 0 && count.n_rep > g_randomization_ceiling) count.n_rep = g_randomization_ceiling;
   return count;
 }
 

@@ -23,6 +23,10 @@ struct RandomizationCount {
 // that does not start with a number leaves -1.
 RandomizationCount read_randomization_count(const std::string& answer);
 
+// Caps every count read_randomization_count gives (0, the default, caps
+// nothing). The fuzzing driver runs every dialogue with small counts.
+void set_randomization_ceiling(int ceiling);
+
 // Asks whether test reports are to be detailed: any answer with a
 // non-blank character says yes.
 bool ask_detailed_report(Console& console);
