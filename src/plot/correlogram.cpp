@@ -33,11 +33,14 @@ Correlogram make_correlogram(const SpatialRun& run, int v, const SpatialTest* te
   const bool coded = test && row_matches(test->names, v, variable.name);
   const bool banded = test && test->detailed && row_matches(test->detail_names, v, variable.name);
 
-  std::vector<BandPoint> band;
+  std::vector<BandPoint> band;  // the run of classes being gathered
+  auto end_band = [&] {
+    if (!band.empty()) figure.bands.push_back(band);
+    band.clear();
+  };
   for (int c = 0; c < run.n_classes(); ++c) {
     if (!has_position(run, c)) {
-      if (!band.empty()) figure.bands.push_back(std::move(band));
-      band.clear();
+      end_band();
       continue;
     }
     const double distance = run.mean_distance[c];
@@ -46,17 +49,13 @@ Correlogram make_correlogram(const SpatialRun& run, int v, const SpatialTest* te
       int stars = coded && c < static_cast<int>(test->stars[v].size()) ? test->stars[v][c] : -1;
       figure.points.push_back({c + 1, distance, moran, stars});
     }
-    if (banded) {
-      const double low = test->ci95_inf[v][c], high = test->ci95_sup[v][c];
-      if (std::isfinite(low) && std::isfinite(high)) {
-        band.push_back({c + 1, distance, low, high});
-        continue;
-      }
-    }
-    if (!band.empty()) figure.bands.push_back(std::move(band));
-    band.clear();
+    const double low = banded ? test->ci95_inf[v][c] : NAN, high = banded ? test->ci95_sup[v][c] : NAN;
+    if (std::isfinite(low) && std::isfinite(high))
+      band.push_back({c + 1, distance, low, high});
+    else
+      end_band();
   }
-  if (!band.empty()) figure.bands.push_back(std::move(band));
+  end_band();
   return figure;
 }
 

@@ -103,31 +103,31 @@ class SectionReader {
 
   std::vector<SpatialRun> read() {
     std::vector<SpatialRun> runs;
-    SpatialRun* current = nullptr;  // the spatial run that test sections attach to
+    bool open_run = false;  // test sections attach to the last run while it is open
     std::string data_file;
     while (next_ < lines_.size()) {
       std::string_view line = lines_[next_++];
       if (line.starts_with("KALVENO ") && line.find(" - Written by ") != std::string_view::npos) {
-        current = nullptr;  // a new program run: what follows belongs to it
+        open_run = false;  // a new program run: what follows belongs to it
         data_file.clear();
       } else if (line.starts_with("Data file: ")) {
         data_file = line.substr(11);
       } else if (line == kObservedHeading) {
         runs.emplace_back();
-        current = &runs.back();
-        current->data_file = data_file;
-        read_observed(*current);
-      } else if (current && line.starts_with(kCompleteHeading)) {
-        read_coded_table(current->complete, "COMPLETE", line, *current);
-      } else if (current && line.starts_with(kToroidalHeading)) {
-        read_coded_table(current->toroidal, "WITHIN GROUP TOROIDAL", line, *current);
-      } else if (current && line.starts_with(kDetailsHeading)) {
+        runs.back().data_file = data_file;
+        read_observed(runs.back());
+        open_run = true;
+      } else if (open_run && line.starts_with(kCompleteHeading)) {
+        read_coded_table(runs.back().complete, "COMPLETE", line, runs.back());
+      } else if (open_run && line.starts_with(kToroidalHeading)) {
+        read_coded_table(runs.back().toroidal, "WITHIN GROUP TOROIDAL", line, runs.back());
+      } else if (open_run && line.starts_with(kDetailsHeading)) {
         std::string_view name = line.substr(kDetailsHeading.size());
         name = name.substr(0, name.find(" randomization ("));
         if (name == "COMPLETE")
-          read_details(current->complete, "COMPLETE", line, *current);
+          read_details(runs.back().complete, "COMPLETE", line, runs.back());
         else
-          read_details(current->toroidal, "WITHIN GROUP TOROIDAL", line, *current);
+          read_details(runs.back().toroidal, "WITHIN GROUP TOROIDAL", line, runs.back());
       }
     }
     return runs;

@@ -56,8 +56,12 @@ Axis round_axis(double lo, double hi) {
 }
 
 // Position of value on an axis drawn from pixel a (at lo) to pixel b (at hi).
+// A range too narrow to divide (a few subnormal numbers) puts everything in
+// the middle.
 double place(const Axis& axis, double value, double a, double b) {
-  double fraction = (value / 2 - axis.lo / 2) / (axis.hi / 2 - axis.lo / 2);
+  const double half_span = axis.hi / 2 - axis.lo / 2;
+  double fraction = half_span > 0 ? (value / 2 - axis.lo / 2) / half_span : 0.5;
+  if (!std::isfinite(fraction)) fraction = 0.5;
   return a + (b - a) * fraction;
 }
 
@@ -106,6 +110,14 @@ class SvgPage {
     for (const CorrelogramPoint& p : figure_.points) take(p.distance, p.moran, p.moran);
     for (const auto& band : figure_.bands)
       for (const BandPoint& b : band) take(b.distance, std::min(b.low, b.high), std::max(b.low, b.high));
+    // A margin keeps the outermost points and their codes off the frame.
+    auto widen = [](double& bound, double margin) {
+      if (std::isfinite(bound + margin)) bound += margin;
+    };
+    widen(x_hi, (x_hi / 2 - x_lo / 2) * 0.06);
+    const double y_margin = (y_hi / 2 - y_lo / 2) * 0.16;
+    widen(y_hi, y_margin);
+    widen(y_lo, -y_margin);
     x_ = round_axis(x_lo, x_hi);
     if (x_lo == 0 && x_hi == 0) x_.lo = 0;  // all at distance 0: no room on the left
     y_ = round_axis(y_lo, y_hi);
@@ -220,9 +232,9 @@ class SvgPage {
       const std::string code = p.stars > 0 ? std::string(p.stars, '*') : "";
       text_ += printf_text("<title>class %i: mean distance %g, Moran's I %g%s%s</title></circle>\n",
                            p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str());
-      if (!code.empty())
+      if (!code.empty())  // on the side away from zero, clear of the line and the band
         text_ += printf_text("<text class=\"code\" x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n", x,
-                             y - 9, code.c_str());
+                             p.moran < 0 ? y + 17 : y - 9, code.c_str());
     }
     if (figure_.points.empty())
       text_ += printf_text("<text class=\"note\" x=\"%g\" y=\"%g\" text-anchor=\"middle\" fill=\"#555555\">"

@@ -65,7 +65,7 @@ TEST(CorrelogramSvg, DrawsEveryPointBandAndCodeOnce) {
 // Flat or extreme values must still give an axis and coordinates that are
 // numbers, never an endless tick loop.
 TEST(CorrelogramSvg, DegenerateRangesStillGiveNumbersEverywhere) {
-  for (double value : {0.0, 1e-300, 1e300, -1e300}) {
+  for (double value : {0.0, 1e-300, 5e-324, 1e300, -1e300, 1.7e308}) {
     Correlogram figure;
     figure.variable = "v";
     figure.points = {{1, value < 0 ? -value : value, value, -1}, {2, 0, -value, -1}};
