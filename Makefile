@@ -1,8 +1,9 @@
 # Two commands for a newcomer: `make run` and `make test`.
 BUILD ?= build
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test release tests bench fuzz clean
+.PHONY: run test release tests bench fuzz install clean
 
 release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -14,6 +15,10 @@ run: release
 	mkdir -p $(BUILD)/release/example
 	cp examples/meuse.txt $(BUILD)/release/example/in.txt
 	cd $(BUILD)/release/example && ../kalveno
+
+# kalveno, kalveno-plot and the manual page kalveno.1 under PREFIX.
+install: release
+	cmake --install $(BUILD)/release --prefix "$(PREFIX)"
 
 tests:
 	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \

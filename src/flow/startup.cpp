@@ -9,6 +9,7 @@
 #include "flow/program_end.h"
 #include "flow/results_file.h"
 #include "flow/session.h"
+#include "flow/usage.h"
 
 namespace kalveno {
 
@@ -80,6 +81,7 @@ void write_results_header(Console& console, const std::string& data_file_name, c
 }
 
 int run_kalveno(Console& console, const std::vector<std::string>& args) {
+  if (answer_information_request(console, args)) return kFinished;
   Console::Scope scope(console);
   try {
     Session session(console);

@@ -1,0 +1,21 @@
+// The kalveno-plot program: reads the spatial autocorrelation sections of a
+// results file (which it never writes to) and writes one SVG correlogram per
+// variable into a folder.
+#pragma once
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace kalveno::plot {
+
+enum PlotStatus {
+  kPlotsWritten = 0,
+  kPlotRefused = 2,      // bad arguments, or nothing in the results file to draw
+  kPlotUnwritable = 5,   // a correlogram could not be written
+};
+
+// Runs the program with the arguments after its name; messages go to out,
+// complaints to err. Returns the exit status.
+int run_plot_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace kalveno::plot

@@ -1,0 +1,44 @@
+#include "plot/plot_files.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace kalveno::plot {
+
+namespace {
+
+bool is_safe_file_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+         c == '_';
+}
+
+}  // namespace
+
+std::string correlogram_file_name(int number, int count, std::string_view variable) {
+  std::string digits = std::to_string(number);
+  const std::size_t width = std::to_string(count).size();
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  std::string name = "correlogram_" + digits + "_";
+  for (std::size_t i = 0; i < variable.size() && i < 60; ++i) name += is_safe_file_char(variable[i]) ? variable[i] : '_';
+  return name + ".svg";
+}
+
+bool write_file_whole(const std::filesystem::path& path, const std::string& content) {
+  std::filesystem::path part = path;
+  part += ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.close();
+    if (out.good()) {
+      std::error_code error;
+      std::filesystem::rename(part, path, error);
+      if (!error) return true;
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove(part, ignored);
+  return false;
+}
+
+}  // namespace kalveno::plot

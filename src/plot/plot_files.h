@@ -1,0 +1,20 @@
+// Where the correlograms go: a file name that is safe whatever the variable
+// is called, and a write that never leaves a half-written file behind.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kalveno::plot {
+
+// "correlogram_<number>_<name>.svg" for variable number (1-based) of count:
+// the number, zero-padded to the width of count, keeps names apart; the name
+// keeps only letters, digits, '.', '-' and '_' (others become '_') and at most
+// 60 of them.
+std::string correlogram_file_name(int number, int count, std::string_view variable);
+
+// Writes content to path through a temporary file renamed into place; false
+// (and nothing at path changed) when that fails.
+bool write_file_whole(const std::filesystem::path& path, const std::string& content);
+
+}  // namespace kalveno::plot

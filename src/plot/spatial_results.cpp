@@ -1,0 +1,233 @@
+#include "plot/spatial_results.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace kalveno::plot {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const std::string_view kObservedHeading = "SPATIAL AUTOCORRELATION ANALYSIS";
+const std::string_view kPairsLabel = "Sample pairs considered: ";
+const std::string_view kCompleteHeading = "Tests of spatial autocorrelation using COMPLETE randomization (";
+const std::string_view kToroidalHeading =
+    "Tests of maintenance of spatial autocorrelation using TOROIDAL randomization (";
+const std::string_view kDetailsHeading = "Details of spatial autocorrelation tests for ";
+const std::string_view kTableHeading = "Variable\tMoran's I:";
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) {
+      parts.push_back(text.substr(start));
+      return parts;
+    }
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+// The file's lines, without their line ends (a file edited elsewhere may
+// carry a carriage return before each).
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines = split(text, '\n');
+  for (std::string_view& line : lines) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  }
+  return lines;
+}
+
+// A number as printf wrote it ("%f", "%.4g", "%i"), "nan", "-nan" and "inf"
+// included, followed by rest (the significance code, if any). NaN when the
+// field does not start with a number.
+double read_number(std::string_view field, std::string_view* rest = nullptr) {
+  double value = kNaN;
+  auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+  if (error != std::errc()) {
+    if (rest) *rest = field;
+    return kNaN;
+  }
+  if (rest) *rest = field.substr(end - field.data());
+  return value;
+}
+
+// The classes of a row: fields first.. up to count of them, NaN where the
+// row is short.
+std::vector<double> class_values(const std::vector<std::string_view>& fields, std::size_t first, int count) {
+  std::vector<double> values(count, kNaN);
+  for (int c = 0; c < count && first + c < fields.size(); ++c) values[c] = read_number(fields[first + c]);
+  return values;
+}
+
+// A coded value "0.123456 **": the number of stars, -1 for anything else.
+int read_stars(std::string_view field) {
+  std::string_view code;
+  if (std::isnan(read_number(field, &code)) && code == field) return -1;
+  if (code.empty()) return 0;
+  if (code == " *") return 1;
+  if (code == " **") return 2;
+  if (code == " ***") return 3;
+  return -1;
+}
+
+// The replicate count of a heading ending "(%i replicates)...".
+int read_replicate_count(std::string_view heading) {
+  std::size_t open = heading.find('(');
+  if (open == std::string_view::npos) return 0;
+  std::string_view count = heading.substr(open + 1);
+  int n_rep = 0;
+  std::from_chars(count.data(), count.data() + count.size(), n_rep);
+  return n_rep;
+}
+
+// A row of the class table: an empty first field and the label.
+bool is_class_row(const std::vector<std::string_view>& fields, std::string_view label) {
+  return fields.size() >= 2 && fields[0].empty() && fields[1] == label;
+}
+
+// A variable's row in a table: its name (never empty, never holding a blank)
+// in the first field and the given label in the second.
+bool is_variable_row(const std::vector<std::string_view>& fields, std::string_view label) {
+  return fields.size() >= 2 && !fields[0].empty() && fields[0].find(' ') == std::string_view::npos &&
+         fields[1] == label;
+}
+
+class SectionReader {
+ public:
+  explicit SectionReader(std::string_view text) : lines_(split_lines(text)) {}
+
+  std::vector<SpatialRun> read() {
+    std::vector<SpatialRun> runs;
+    bool open_run = false;  // test sections attach to the last run while it is open
+    std::string data_file;
+    while (next_ < lines_.size()) {
+      std::string_view line = lines_[next_++];
+      if (line.starts_with("KALVENO ") && line.find(" - Written by ") != std::string_view::npos) {
+        open_run = false;  // a new program run: what follows belongs to it
+        data_file.clear();
+      } else if (line.starts_with("Data file: ")) {
+        data_file = line.substr(11);
+      } else if (line == kObservedHeading) {
+        runs.emplace_back();
+        runs.back().data_file = data_file;
+        read_observed(runs.back());
+        open_run = true;
+      } else if (open_run && line.starts_with(kCompleteHeading)) {
+        read_coded_table(runs.back().complete, "COMPLETE", line, runs.back());
+      } else if (open_run && line.starts_with(kToroidalHeading)) {
+        read_coded_table(runs.back().toroidal, "WITHIN GROUP TOROIDAL", line, runs.back());
+      } else if (open_run && line.starts_with(kDetailsHeading)) {
+        std::string_view name = line.substr(kDetailsHeading.size());
+        name = name.substr(0, name.find(" randomization ("));
+        if (name == "COMPLETE")
+          read_details(runs.back().complete, "COMPLETE", line, runs.back());
+        else
+          read_details(runs.back().toroidal, "WITHIN GROUP TOROIDAL", line, runs.back());
+      }
+    }
+    return runs;
+  }
+
+ private:
+  bool at_end() const { return next_ >= lines_.size(); }
+  std::vector<std::string_view> fields() const { return split(lines_[next_], '\t'); }
+
+  // The pair set, the three class rows and the table of observed values.
+  void read_observed(SpatialRun& run) {
+    if (!at_end() && lines_[next_].starts_with(kPairsLabel)) {
+      run.pairs = split(lines_[next_].substr(kPairsLabel.size()), '\t')[0];
+      ++next_;
+    }
+    while (!at_end() && lines_[next_] != kTableHeading) {
+      std::vector<std::string_view> row = fields();
+      if (row.size() < 2 || !row[0].empty()) return;  // not a class row: the section is cut short
+      if (row[1] == "Max dist of class:") {
+        // The bounds run up to the empty column before the two slope titles.
+        for (std::size_t f = 2; f < row.size() && !row[f].empty(); ++f) run.class_max.push_back(read_number(row[f]));
+      } else if (row[1] == "Number of pairs in class:") {
+        for (double count : class_values(row, 2, run.n_classes()))
+          run.pair_count.push_back(std::isnan(count) ? -1 : static_cast<long long>(count));
+      } else if (row[1] == "Mean dist of class:") {
+        run.mean_distance = class_values(row, 2, run.n_classes());
+      } else {
+        return;
+      }
+      ++next_;
+    }
+    if (at_end()) return;
+    ++next_;
+    while (!at_end()) {
+      std::vector<std::string_view> row = fields();
+      if (!is_variable_row(row, "")) return;
+      run.variables.push_back({std::string(row[0]), class_values(row, 2, run.n_classes())});
+      ++next_;
+    }
+  }
+
+  // A test section: its heading, the coding line, the mean distances, then
+  // one coded row per variable.
+  void read_coded_table(SpatialTest& test, const char* randomization, std::string_view heading,
+                        const SpatialRun& run) {
+    test = SpatialTest();
+    test.present = true;
+    test.randomization = randomization;
+    test.n_rep = read_replicate_count(heading);
+    while (!at_end() && (lines_[next_].starts_with("Coding: ") || is_class_row(fields(), "Mean dist of class:")))
+      ++next_;
+    if (at_end() || lines_[next_] != kTableHeading) return;  // the section is cut short
+    ++next_;
+    while (!at_end()) {
+      std::vector<std::string_view> row = fields();
+      if (!is_variable_row(row, "")) return;
+      test.names.emplace_back(row[0]);
+      std::vector<int> stars(run.n_classes(), -1);
+      for (int c = 0; c < run.n_classes() && 2u + c < row.size(); ++c) stars[c] = read_stars(row[2 + c]);
+      test.stars.push_back(stars);
+      ++next_;
+    }
+  }
+
+  // The details table: four rows per variable, of which the two 95% bounds
+  // are kept.
+  void read_details(SpatialTest& test, const char* randomization, std::string_view heading, const SpatialRun& run) {
+    if (!test.present) {  // details without their coded table: a band but no codes
+      test.present = true;
+      test.randomization = randomization;
+      test.n_rep = read_replicate_count(heading);
+    }
+    test.detailed = true;
+    test.detail_names.clear();
+    test.ci95_inf.clear();
+    test.ci95_sup.clear();
+    if (!at_end() && fields().size() >= 2 && fields()[0] == "Variable" && fields()[1] == "class") ++next_;
+    while (!at_end()) {
+      std::vector<std::string_view> row = fields();
+      if (is_variable_row(row, "obs val")) {
+        test.detail_names.emplace_back(row[0]);
+        test.ci95_inf.emplace_back(run.n_classes(), kNaN);
+        test.ci95_sup.emplace_back(run.n_classes(), kNaN);
+      } else if (!test.detail_names.empty() && is_class_row(row, "95% sup")) {
+        test.ci95_sup.back() = class_values(row, 2, run.n_classes());
+      } else if (!test.detail_names.empty() && is_class_row(row, "95% inf")) {
+        test.ci95_inf.back() = class_values(row, 2, run.n_classes());
+      } else if (!is_class_row(row, "mean rand val")) {
+        return;
+      }
+      ++next_;
+    }
+  }
+
+  std::vector<std::string_view> lines_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+std::vector<SpatialRun> read_spatial_runs(std::string_view text) { return SectionReader(text).read(); }
+
+}  // namespace kalveno::plot

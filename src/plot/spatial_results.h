@@ -1,0 +1,48 @@
+// The spatial autocorrelation sections of a results file, read back for
+// drawing. A results file grows by whole program runs, each a header block,
+// the basic statistics and at most one analysis; a spatial run is an observed
+// section followed by up to two randomization tests (complete, then
+// toroidal), each with an optional details table. Everything else in the
+// file is passed over.
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalveno::plot {
+
+// One randomization test of a spatial run. Rows are in the order of the
+// observed variables; a value that cannot be read is NaN, a code that cannot
+// be read is -1.
+struct SpatialTest {
+  bool present = false;
+  std::string randomization;  // "COMPLETE" or "WITHIN GROUP TOROIDAL"
+  int n_rep = 0;
+  std::vector<std::string> names;         // variable per row of the coded table
+  std::vector<std::vector<int>> stars;    // significance code per class: 0..3 stars
+  bool detailed = false;
+  std::vector<std::string> detail_names;  // variable per group of the details table
+  std::vector<std::vector<double>> ci95_inf, ci95_sup;
+};
+
+struct SpatialVariable {
+  std::string name;
+  std::vector<double> moran;  // observed Moran's I per class; NaN where none
+};
+
+struct SpatialRun {
+  std::string data_file;  // as the header block of its program run names it
+  std::string pairs;      // the sample pairs considered, as written
+  std::vector<double> class_max;
+  std::vector<long long> pair_count;  // empty when the row is absent
+  std::vector<double> mean_distance;  // empty when the row is absent
+  std::vector<SpatialVariable> variables;
+  SpatialTest complete, toroidal;
+
+  int n_classes() const { return static_cast<int>(class_max.size()); }
+};
+
+// Every spatial run of a results file's text, in file order.
+std::vector<SpatialRun> read_spatial_runs(std::string_view text);
+
+}  // namespace kalveno::plot

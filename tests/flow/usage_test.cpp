@@ -1,0 +1,77 @@
+// The arguments kalveno answers by itself, and the installed layout.
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "support/run_program.h"
+
+namespace kalveno::testing {
+namespace {
+
+TEST(InformationRequest, HelpShowsTheUsageAndNeitherAsksNorWrites) {
+  TempFolder folder;
+  ProgramRun run = run_kalveno(folder.path(), {"--help"}, "");
+  EXPECT_EQ(run.status, 0);
+  for (const char* part : {"Usage: kalveno\n", "       kalveno DATA_FILE\n", "       kalveno DATA_FILE RESULTS_FILE\n",
+                           "KALVENO_SEED", "1 to 2147483646", "KALVENO_THREADS", "every hardware thread"})
+    EXPECT_NE(run.output.find(part), std::string::npos) << part;
+  EXPECT_EQ(run.output.find("DATA / RESULTS FILE NAMES"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+// The usage text lists the exit statuses of the README, word for word.
+TEST(InformationRequest, HelpListsEveryExitStatusOfTheReadme) {
+  TempFolder folder;
+  std::string help = run_kalveno(folder.path(), {"--help"}, "").output;
+  std::string joined;  // the help text's words, each followed by one blank
+  std::istringstream words(help);
+  for (std::string word; words >> word;) joined += word + " ";
+  std::istringstream readme(source_file("README.md"));
+  int statuses = 0;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.size() < 7 || line[0] != '|' || line[2] < '0' || line[2] > '9') continue;
+    std::string status(1, line[2]), meaning = line.substr(6, line.rfind(" |") - 6);
+    for (std::size_t at; (at = meaning.find('`')) != std::string::npos;) meaning.erase(at, 1);
+    EXPECT_NE(joined.find(status + " " + meaning), std::string::npos) << meaning;
+    ++statuses;
+  }
+  EXPECT_EQ(statuses, 6);
+}
+
+TEST(InformationRequest, VersionIsOneLineAndOnlyTheFirstArgumentCounts) {
+  TempFolder folder;
+  ProgramRun run = run_kalveno(folder.path(), {"--version"}, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "KALVENO 1.0\n");
+
+  // Anywhere else --help is a file name like any other.
+  folder.write("in.txt", source_file("examples/meuse.txt"));
+  run = run_kalveno(folder.path(), {"in.txt", "--help"}, "4\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(folder.exists("--help"));
+}
+
+TEST(Install, PutsBothProgramsAndTheManualPageUnderThePrefix) {
+  TempFolder prefix;
+  const std::string command = std::string("'") + KALVENO_CMAKE + "' --install '" + KALVENO_BUILD_DIR +
+                              "' --prefix '" + prefix.path() + "' >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  for (const char* file : {"bin/kalveno", "bin/kalveno-plot", "share/man/man1/kalveno.1"})
+    EXPECT_TRUE(prefix.exists(file)) << file;
+  auto permissions = std::filesystem::status(prefix.file("bin/kalveno-plot")).permissions();
+  EXPECT_NE(permissions & std::filesystem::perms::others_exec, std::filesystem::perms::none);
+}
+
+TEST(Install, ManualPageIsCleanRoff) {
+  if (std::system("groff --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
+  TempFolder scratch;
+  const std::string command = "groff -man -ww -z '" + std::string(KALVENO_SOURCE_DIR) + "/doc/kalveno.1' 2>'" +
+                              scratch.file("warnings") + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(scratch.read("warnings"), "");
+}
+
+}  // namespace
+}  // namespace kalveno::testing
