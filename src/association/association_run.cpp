@@ -14,25 +14,28 @@
 
 namespace kalveno {
 
-namespace {
+AssociationSeries make_association_series(int n_rep, int n_variables) {
+  AssociationSeries series;
+  series.stats = resample_stat_type_matrix(0, n_variables, 0, n_variables);
+  series.replicates = f3tensor<float>(0, n_rep, 0, n_variables, 0, n_variables);
+  series.buffer = vector(0, n_rep);
+  return series;
+}
 
-// Runs one series of n_rep replicates with permutations from draw, keeps
-// every replicate's coefficients in replicates[r] and summarises every
-// ordered pair against the observed value.
-template <class Draw>
-void run_series(Session& session, const AssociationInput& input, int n_rep, int n_workers, Draw draw,
-                const RangedMatrix<double>& observed, RangedCube<float>& replicates, RangedVector<float>& buffer,
-                RangedMatrix<resample_stat_type>& stats) {
-  Console& console = session.console;
+void run_association_series(Console& console, const AssociationInput& input, int n_rep, int n_workers,
+                            Permutation& work, const std::function<void(Permutation&)>& draw,
+                            const RangedMatrix<double>& observed, AssociationSeries& series) {
   const int v_count = input.n_variables;
-  // Scratch and a result matrix per worker; a worker never has more than
-  // one replicate in hand.
+  n_workers = std::max(1, std::min(n_workers, n_rep));
+  // Scratch and a result matrix per worker: a worker has one replicate in
+  // hand at a time, and its coefficients go to their slice as floats.
   std::vector<AssociationScratch> scratch;
   std::vector<RangedMatrix<double>> result;
   for (int w = 0; w < n_workers; ++w) {
     scratch.emplace_back(input);
     result.push_back(matrix(1, v_count, 1, v_count));
   }
+  RangedCube<float>& replicates = series.replicates;
 
   ReplicateSteps steps;
   steps.draw = draw;
@@ -43,17 +46,15 @@ void run_series(Session& session, const AssociationInput& input, int n_rep, int 
       for (int k = 1; k <= v_count; ++k) replicates(r, j, k) = static_cast<float>(m(j, k));
   };
   steps.done = [&](int r) { show_progress(console, r, n_rep); };
-  run_replicates(n_rep, n_workers, session.work_permutation, steps);
+  run_replicates(n_rep, n_workers, work, steps);
 
   for (int j = 1; j <= v_count; ++j) {
     for (int k = 1; k <= v_count; ++k) {
-      for (int r = 1; r <= n_rep; ++r) buffer[r] = replicates(r, j, k);
-      compute_resample_stat(buffer, 1, n_rep, stats(j, k), static_cast<float>(observed(j, k)));
+      for (int r = 1; r <= n_rep; ++r) series.buffer[r] = replicates(r, j, k);
+      compute_resample_stat(series.buffer, 1, n_rep, series.stats(j, k), static_cast<float>(observed(j, k)));
     }
   }
 }
-
-}  // namespace
 
 void run_association(Session& session) {
   Console& console = session.console;
@@ -91,10 +92,8 @@ void run_association(Session& session) {
   write_association_observed(console, session.results_file_name, data, observed, state_means);
   if (n_rep == 0) return;
 
-  RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, v_count, 0, v_count);
-  RangedCube<float> replicates = f3tensor<float>(0, n_rep, 0, v_count, 0, v_count);
-  RangedVector<float> buffer = vector(0, n_rep);
-  const int n_workers = std::min(replicate_workers(console), n_rep);
+  AssociationSeries series = make_association_series(n_rep, v_count);
+  const int n_workers = replicate_workers(console);
 
   // The toroidal series comes first. Its permutations rewrite only the
   // entries of samples that sit on a torus; the others keep what
@@ -102,15 +101,16 @@ void run_association(Session& session) {
   if (has_grids) {
     console.print("\n\nTest correlation between variables by %i toroidal randomizations\n", n_rep);
     auto draw = [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); };
-    run_series(session, input, n_rep, n_workers, draw, observed, replicates, buffer, stats);
-    write_association_tests(console, session.results_file_name, "WITHIN GROUP TOROIDAL", n_rep, data, stats,
+    run_association_series(console, input, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    write_association_tests(console, session.results_file_name, "WITHIN GROUP TOROIDAL", n_rep, data, series.stats,
                             detailed_report);
   }
   if (complete_test) {
     console.print("\n\nTest correlation between variables by %i complete randomizations\n", n_rep);
     auto draw = [&](Permutation& perm) { complete_permutation(data.n_samples, perm, session.rng); };
-    run_series(session, input, n_rep, n_workers, draw, observed, replicates, buffer, stats);
-    write_association_tests(console, session.results_file_name, "COMPLETE", n_rep, data, stats, detailed_report);
+    run_association_series(console, input, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    write_association_tests(console, session.results_file_name, "COMPLETE", n_rep, data, series.stats,
+                            detailed_report);
   }
 }
 

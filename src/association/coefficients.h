@@ -10,6 +10,8 @@
 // a usable pair when both values are present; a permutation entry 0 (a site
 // whose target grid cell is empty) gives none.
 #pragma once
+#include <cstdint>
+
 #include "numeric/ranged_array.h"
 #include "randomization/permutation.h"
 
@@ -27,9 +29,19 @@ struct AssociationInput {
   RangedVector<int> qualitative;        // [1..n_qualitative]
   int n_quantitative = 0, n_qualitative = 0;
   // The quantitative values twice: by variable ([q][i], q-th quantitative
-  // variable, sample i) and by sample ([i][q]), MISSING_VALUE kept.
-  RangedMatrix<double> by_variable;     // [1..n_quantitative][1..N]
-  RangedMatrix<double> by_sample;       // [1..N][1..n_quantitative]
+  // variable, sample i) and by sample ([i][q]), MISSING_VALUE kept. By
+  // sample, rows are padded to a whole number of blocks of kBlock columns
+  // (value and mask 0), and present_mask is all ones where the value is
+  // present, 0 where it is missing.
+  static constexpr int kBlock = 8;
+  int padded_quantitative = 0;               // n_quantitative rounded up to a multiple of kBlock
+  RangedMatrix<double> by_variable;          // [1..n_quantitative][1..N]
+  RangedMatrix<double> by_sample;            // [1..N][1..padded_quantitative]
+  RangedMatrix<std::uint64_t> present_mask;  // [1..N][1..padded_quantitative]
+  // The samples where quantitative variable q is missing, in order:
+  // missing_samples[missing_start[q] .. missing_start[q + 1] - 1].
+  RangedVector<int> missing_samples;
+  RangedVector<int> missing_start;           // [1..n_quantitative + 1]
   RangedMatrix<int> state;              // [1..n_qualitative][1..N]: state 1..S, 0 for a missing datum
   RangedVector<double> mean, sd;        // [1..n_quantitative]: over every present value, sd with divisor n
 };
@@ -45,12 +57,15 @@ struct AssociationScratch {
 
   RangedVector<double> permuted_value;   // [1..N]: the permuted quantitative variable at each site
   RangedVector<int> permuted_state;      // [1..N]: the permuted qualitative variable's state, 0 if none
-  RangedVector<double> product_sum;      // [1..n_quantitative]: sum of products over usable pairs
-  RangedVector<int> pair_count;          // [1..n_quantitative]: usable pairs
+  // Counts of pairs per state are held as doubles (exact far beyond any N)
+  // so that the sums and the counts of one site are taken in the same steps.
+  RangedVector<double> product_sum;      // [1..padded_quantitative]: sum of products over usable pairs
   RangedMatrix<int> table;               // contingency table, [0..most states][0..most states]
-  RangedMatrix<int> state_count;         // [0..most states][1..n_quantitative]: pairs per state
+  RangedVector<int> sites_by_state;      // [0..N-1]: the sites grouped by permuted state
+  RangedVector<int> group_end;           // [0..most states]: where each group ends in sites_by_state
+  RangedMatrix<double> state_count;      // [0..most states][1..padded_quantitative]: pairs per state
   RangedMatrix<double> state_sum, state_squares;  // sum and sum of squares per state, same shape
-  RangedVector<double> grand_sum;        // [1..n_quantitative]: sum over every usable pair
+  RangedVector<double> grand_sum;        // [1..padded_quantitative]: sum over every usable pair
 };
 
 // The per-state means: entry j, for a qualitative variable j with at least

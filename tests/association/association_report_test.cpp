@@ -96,6 +96,7 @@ TEST_F(ReportTest, TestsOfOneQuantitativeVariableListItsDiagonalInTheDetails) {
     for (int k = 1; k <= 3; ++k) stats(j, k) = record(static_cast<float>(j * 10 + k), 0, 1, 1);
   stats(1, 3) = stats(3, 1) = record(MISSING_VALUE, MISSING_VALUE, 1, 1);
   write_association_tests(console_, path_, "COMPLETE", 99, data, stats, true);
+  const std::string rest = "\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000";
   const std::string details_header =
       "Name var1\tName var2\tN\xb0var1\tN\xb0var2\tobsR\t\t# rep\t# different Rrand\tmean Rrand\tSD Rrand\t95%CI "
       "inf\t95%CI sup\tP<\tP>\tP<>";
@@ -112,18 +113,18 @@ TEST_F(ReportTest, TestsOfOneQuantitativeVariableListItsDiagonalInTheDetails) {
             "\n\n\nDETAILS of COMPLETE randomization tests of association between variables (99 replicates)"
             "\n\nTests of correlation coefficients between quantitative variables\n" +
                 details_header +
-                "\ny\ty\t1\t1\t11.000000\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000"
+                "\ny\ty\t1\t1\t11.000000" + rest +
                 "\n\nTests of independance (Chi-square) between qualitative variables\nName var1\tName "
                 "var2\tN\xb0var1\tN\xb0var2\tobsKhi2\t\t# rep\t# different RandKhi2\tmean RandKhi2\tSD "
-                "RandKhi2\t95%CI inf\t95%CI sup\tP<\tP>\tP<>"
-                "\nc\tc\t2\t2\t22.000000\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000"
-                "\nc\tone\t2\t3\t23.000000\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000"
-                "\none\tc\t3\t2\t32.000000\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000"
-                "\none\tone\t3\t3\t33.000000\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000"
+                "RandKhi2\t95%CI inf\t95%CI sup\tP<\tP>\tP<>" +
+                "\nc\tc\t2\t2\t22.000000" + rest +
+                "\nc\tone\t2\t3\t23.000000" + rest +
+                "\none\tc\t3\t2\t32.000000" + rest +
+                "\none\tone\t3\t3\t33.000000" + rest +
                 "\n\nTests of intra-class correlation coefficients of quantitative variables classified by "
                 "qualitative variables\n" +
                 details_header +
-                "\ny\tc\t1\t2\t12.000000\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000"
+                "\ny\tc\t1\t2\t12.000000" + rest +
                 "\ny\tone\t1\t3\tinf\t\t99\t7\tinf\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000");
 }
 
@@ -140,8 +141,9 @@ TEST_F(ReportTest, OnlyQuantitativeTestsHaveNoQualitativeMatricesButEveryDetailH
             std::string::npos);
   EXPECT_NE(out.find("\n\nTests of independance (Chi-square) between qualitative variables\n"), std::string::npos);
   EXPECT_TRUE(out.ends_with("\n\nTests of intra-class correlation coefficients of quantitative variables "
-                            "classified by qualitative variables\nName var1\tName var2\tN\xb0var1\tN\xb0var2\tobsR\t\t# "
-                            "rep\t# different Rrand\tmean Rrand\tSD Rrand\t95%CI inf\t95%CI sup\tP<\tP>\tP<>"));
+                            "classified by qualitative variables\nName var1\tName var2\tN\xb0var1\tN\xb0var2\t"
+                            "obsR\t\t# rep\t# different Rrand\tmean Rrand\tSD Rrand\t95%CI inf\t95%CI sup\tP<\tP>"
+                            "\tP<>"));
 }
 
 // Records of test (j, k) with obs = j and, unless coded, mean = obs and P = 1.

@@ -28,7 +28,8 @@ struct Data {
     values = matrix(0, v, 0, n);
     for (int j = 1; j <= v; ++j) {
       kind[j] = kinds[static_cast<std::size_t>(j - 1)];
-      for (int i = 1; i <= n; ++i) values(j, i) = rows[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(i - 1)];
+      const std::vector<double>& row = rows[static_cast<std::size_t>(j - 1)];
+      for (int i = 1; i <= n; ++i) values(j, i) = row[static_cast<std::size_t>(i - 1)];
     }
   }
 };
@@ -148,9 +149,10 @@ Result plain_association(const Data& d, const Permutation& perm) {
 bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
-  // Quantitative variables with missing data, a constant one, qualitative
-  // variables of 1 to 5 states with missing data and states never seen.
-  const std::vector<int> kinds = {0, 3, 0, 0, 1, 5, 0, 2, 4};
+  // Quantitative variables (more than one block of them) with missing data
+  // and a constant one, qualitative variables of 1 to 5 states with missing
+  // data and states never seen.
+  const std::vector<int> kinds = {0, 3, 0, 0, 1, 5, 0, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   const int n = 60, v = static_cast<int>(kinds.size());
   Random rng;
   rng.random_state = -7;
