@@ -1,0 +1,338 @@
+#include "association/coefficients.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "flow/data_file.h"
+#include "numeric/allocation.h"
+
+namespace kalveno {
+
+// Every sum below adds its terms in increasing order of the sites i, one
+// after the other, so the results are those of the plain formulas. For
+// speed the inner loops take a block of kBlock quantitative variables at a
+// time, one running sum per variable held in registers, and take every
+// variable of the block without a test: a term is masked to +0.0 where its
+// pair is not usable, and adding +0.0 leaves a sum that starts at +0.0
+// exactly as it was (such a sum is never -0.0).
+
+namespace {
+
+// value where mask is all ones, +0.0 where it is 0.
+inline double masked(double value, std::uint64_t mask) {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) & mask);
+}
+
+// The three kernels below are kept out of line: inlined into their callers
+// they lose their register accumulators and run at half the speed.
+
+// The Pearson sums of products of the permuted values x[0..n-1] with the
+// kBlock quantitative variables from column `first` of the sample rows, kept
+// in registers over the sites.
+[[gnu::noinline]] void add_products(const AssociationInput& in, const double* x, int first, double* sums) {
+  constexpr int kBlock = AssociationInput::kBlock;
+  const int stride = in.padded_quantitative;
+  const double* y = &in.by_sample(1, first);
+  const std::uint64_t* present = &in.present_mask(1, first);
+  double block[kBlock] = {};
+  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
+    if (x[i] == MISSING_VALUE) continue;
+    for (int b = 0; b < kBlock; ++b) block[b] += masked(x[i] * y[b], present[b]);
+  }
+  for (int b = 0; b < kBlock; ++b) sums[b] = block[b];
+}
+
+// The count, sum and sum of squares of the present values of the kBlock
+// quantitative variables from column `first`, over the samples sites[0..n-1]
+// (in increasing order), kept in registers over the samples.
+[[gnu::noinline]] void add_group(const AssociationInput& in, const int* sites, int n, int first, double* count,
+                                 double* sum, double* squares) {
+  constexpr int kBlock = AssociationInput::kBlock;
+  const int stride = in.padded_quantitative;
+  const double* y0 = &in.by_sample(1, first);
+  const std::uint64_t* present0 = &in.present_mask(1, first);
+  double c[kBlock] = {}, t[kBlock] = {}, q[kBlock] = {};
+  for (int m = 0; m < n; ++m) {
+    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * static_cast<std::size_t>(stride);
+    const double* y = y0 + offset;
+    const std::uint64_t* present = present0 + offset;
+    for (int b = 0; b < kBlock; ++b) {
+      c[b] += masked(1.0, present[b]);
+      t[b] += masked(y[b], present[b]);
+      q[b] += masked(y[b] * y[b], present[b]);
+    }
+  }
+  for (int b = 0; b < kBlock; ++b) count[b] = c[b], sum[b] = t[b], squares[b] = q[b];
+}
+
+// The sum of the present values of the kBlock quantitative variables from
+// column `first` over the samples whose state[i - 1] is not 0, in order.
+[[gnu::noinline]] void add_classified(const AssociationInput& in, const int* state, int first, double* total) {
+  constexpr int kBlock = AssociationInput::kBlock;
+  const int stride = in.padded_quantitative;
+  const double* y = &in.by_sample(1, first);
+  const std::uint64_t* present = &in.present_mask(1, first);
+  double block[kBlock] = {};
+  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
+    if (state[i] == 0) continue;
+    for (int b = 0; b < kBlock; ++b) block[b] += masked(y[b], present[b]);
+  }
+  for (int b = 0; b < kBlock; ++b) total[b] = block[b];
+}
+
+}  // namespace
+
+AssociationInput prepare_association_input(int n_variables, const RangedVector<int>& var_kind, int n_samples,
+                                           const RangedMatrix<double>& values) {
+  AssociationInput in;
+  in.n_variables = n_variables;
+  in.n_samples = n_samples;
+  in.var_kind = ivector(1, n_variables);
+  for (int j = 1; j <= n_variables; ++j) {
+    in.var_kind[j] = var_kind[j];
+    if (var_kind[j] == 0)
+      ++in.n_quantitative;
+    else
+      ++in.n_qualitative;
+  }
+  in.quantitative = ivector(1, in.n_quantitative);
+  in.qualitative = ivector(1, in.n_qualitative);
+  int q = 0, c = 0;
+  for (int j = 1; j <= n_variables; ++j) {
+    if (var_kind[j] == 0)
+      in.quantitative[++q] = j;
+    else
+      in.qualitative[++c] = j;
+  }
+
+  in.by_variable = matrix(1, in.n_quantitative, 1, n_samples);
+  const int block = AssociationInput::kBlock;
+  in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
+  in.by_sample = matrix(1, n_samples, 1, in.padded_quantitative);
+  in.present_mask = make_matrix<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
+                                               "\nallocation failure 2 in matrix()");
+  int n_missing = 0;
+  for (q = 1; q <= in.n_quantitative; ++q)
+    for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
+  in.missing_samples = ivector(0, n_missing);
+  in.missing_start = ivector(1, in.n_quantitative + 1);
+  n_missing = 0;
+  in.mean = dvector(1, in.n_quantitative);
+  in.sd = dvector(1, in.n_quantitative);
+  for (q = 1; q <= in.n_quantitative; ++q) {
+    const int j = in.quantitative[q];
+    in.missing_start[q] = n_missing;
+    int n = 0;
+    double sum = 0, squares = 0;
+    for (int i = 1; i <= n_samples; ++i) {
+      const double x = values(j, i);
+      in.by_variable(q, i) = x;
+      in.by_sample(i, q) = x;
+      in.present_mask(i, q) = x == MISSING_VALUE ? 0 : ~std::uint64_t{0};
+      if (x == MISSING_VALUE) {
+        in.missing_samples[n_missing++] = i;
+        continue;
+      }
+      ++n;
+      sum += x;
+      squares += x * x;
+    }
+    in.mean[q] = sum / n;
+    in.sd[q] = std::sqrt(squares / n - in.mean[q] * in.mean[q]);
+  }
+  in.missing_start[in.n_quantitative + 1] = n_missing;
+
+  in.state = imatrix(1, in.n_qualitative, 1, n_samples);
+  for (c = 1; c <= in.n_qualitative; ++c) {
+    const int j = in.qualitative[c];
+    for (int i = 1; i <= n_samples; ++i) {
+      const double x = values(j, i);
+      in.state(c, i) = x == MISSING_VALUE ? 0 : static_cast<int>(x);
+    }
+  }
+  return in;
+}
+
+AssociationScratch::AssociationScratch(const AssociationInput& in) {
+  int max_states = 1;
+  for (int c = 1; c <= in.n_qualitative; ++c) max_states = std::max(max_states, in.var_kind[in.qualitative[c]]);
+  const int padded = in.padded_quantitative;
+  permuted_value = dvector(1, in.n_samples);
+  permuted_state = ivector(1, in.n_samples);
+  product_sum = dvector(1, in.padded_quantitative);
+  table = imatrix(0, max_states, 0, max_states);
+  state_count = matrix(0, max_states, 1, padded);
+  state_sum = matrix(0, max_states, 1, padded);
+  state_squares = matrix(0, max_states, 1, padded);
+  grand_sum = dvector(1, padded);
+  sites_by_state = ivector(0, std::max(0, in.n_samples - 1));
+  group_end = ivector(0, max_states);
+}
+
+StateMeans make_state_means(int n_variables, const RangedVector<int>& var_kind) {
+  StateMeans means = make_vector<RangedMatrix<double>>(1, n_variables, "\nallocation failure 1 in matrix()");
+  for (int j = 1; j <= n_variables; ++j)
+    if (var_kind[j] >= 2) means[j] = matrix(1, n_variables, 0, var_kind[j]);
+  return means;
+}
+
+namespace {
+
+// Pearson's r for every ordered pair of quantitative variables.
+void pearson(const AssociationInput& in, const Permutation& perm, AssociationScratch& s,
+             RangedMatrix<double>& association) {
+  const int n_samples = in.n_samples, nq = in.n_quantitative;
+  double* x = s.permuted_value.data();  // sites 1..N
+  for (int p = 1; p <= nq; ++p) {
+    // Variable j at site i is that of sample perm[i]; entry 0 names no sample.
+    int x_present = 0;
+    const double* row = n_samples > 0 ? in.by_variable.row(p) : nullptr;  // sample i at row[i - 1]
+    for (int i = 1; i <= n_samples; ++i) {
+      x[i - 1] = perm[i] == 0 ? MISSING_VALUE : row[perm[i] - 1];
+      x_present += x[i - 1] != MISSING_VALUE;
+    }
+    for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += AssociationInput::kBlock)
+      add_products(in, x, first, &s.product_sum[first]);
+    const int j = in.quantitative[p];
+    for (int q = 1; q <= nq; ++q) {
+      // The usable pairs: sites where x is present, less those where y is missing.
+      int n = x_present;
+      for (int m = in.missing_start[q]; m < in.missing_start[q + 1]; ++m)
+        n -= x[in.missing_samples[m] - 1] != MISSING_VALUE;
+      const int k = in.quantitative[q];
+      association(j, k) = (s.product_sum[q] / n - in.mean[p] * in.mean[q]) / (in.sd[p] * in.sd[q]);
+    }
+  }
+}
+
+// Chi-square of the table of qualitative variable c (permuted, states in
+// permuted_state) by every qualitative variable.
+void chi_square_row(const AssociationInput& in, int c, AssociationScratch& s, RangedMatrix<double>& association) {
+  const int n_samples = in.n_samples, j = in.qualitative[c], rows = in.var_kind[j];
+  RangedMatrix<int>& table = s.table;
+  for (int d = 1; d <= in.n_qualitative; ++d) {
+    const int k = in.qualitative[d], cols = in.var_kind[k];
+    for (int a = 0; a <= rows; ++a)
+      for (int b = 0; b <= cols; ++b) table(a, b) = 0;
+    // A site without a usable pair counts in row or column 0, which the
+    // totals below then overwrite.
+    if (n_samples > 0) {
+      const int stride = table.col_hi() + 1;
+      int* cells = &table(0, 0);
+      const int* row_state = s.permuted_state.data();  // sites 1..N
+      const int* column_state = &in.state(d, 1);
+      for (int i = 0; i < n_samples; ++i) ++cells[row_state[i] * stride + column_state[i]];
+    }
+    // Row totals in column 0, column totals in row 0, n in (0, 0).
+    int n = 0;
+    for (int a = 1; a <= rows; ++a) {
+      int total = 0;
+      for (int b = 1; b <= cols; ++b) total += table(a, b);
+      table(a, 0) = total;
+      n += total;
+    }
+    for (int b = 1; b <= cols; ++b) {
+      int total = 0;
+      for (int a = 1; a <= rows; ++a) total += table(a, b);
+      table(0, b) = total;
+    }
+    table(0, 0) = n;
+    // Proportions, in this order; a cell whose expected count is 0 (a state
+    // seen in no usable pair) adds nothing. With no usable pair at all the
+    // expected counts are 0/0, not 0, and the statistic is not a number.
+    double chi = 0;
+    for (int a = 1; a <= rows; ++a) {
+      for (int b = 1; b <= cols; ++b) {
+        const double o = static_cast<double>(table(a, b)) / n;
+        const double e = (static_cast<double>(table(a, 0)) / n) * (static_cast<double>(table(0, b)) / n);
+        if (e == 0) continue;
+        chi += (o - e) * (o - e) * n / e;
+      }
+    }
+    association(j, k) = chi;
+  }
+}
+
+// Intra-class r of every quantitative variable classified by the states of
+// qualitative variable c (permuted, states in permuted_state), and the means
+// per state when asked for.
+void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, RangedMatrix<double>& association,
+                     StateMeans* means) {
+  const int n_samples = in.n_samples, nq = in.n_quantitative, j = in.qualitative[c], n_states = in.var_kind[j];
+  // The sites grouped by permuted state, each group in increasing order;
+  // group a is sites_by_state[group_end[a - 1] .. group_end[a] - 1].
+  RangedVector<int>& group_end = s.group_end;
+  for (int a = 0; a <= n_states; ++a) group_end[a] = 0;
+  for (int i = 1; i <= n_samples; ++i) ++group_end[s.permuted_state[i]];
+  for (int a = 1; a <= n_states; ++a) group_end[a] += group_end[a - 1];
+  for (int i = n_samples; i >= 1; --i) s.sites_by_state[--group_end[s.permuted_state[i]]] = i;
+  for (int a = 0; a <= n_states; ++a) group_end[a] = a < n_states ? group_end[a + 1] : n_samples;
+
+  const int block = AssociationInput::kBlock;
+  for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += block) {
+    add_classified(in, s.permuted_state.data(), first, &s.grand_sum[first]);
+    for (int a = 1; a <= n_states; ++a)
+      add_group(in, s.sites_by_state.data() + group_end[a - 1], group_end[a] - group_end[a - 1], first,
+                &s.state_count(a, first), &s.state_sum(a, first), &s.state_squares(a, first));
+  }
+
+  for (int q = 1; q <= nq; ++q) {
+    const int k = in.quantitative[q];
+    const double grand = s.grand_sum[q];
+    int n_pairs = 0;
+    for (int a = 1; a <= n_states; ++a) n_pairs += static_cast<int>(s.state_count(a, q));
+    // One-way analysis of variance over the observed states.
+    int g = 0;
+    double within = 0, between = 0;
+    std::int64_t sum_squared_counts = 0;
+    for (int a = 1; a <= n_states; ++a) {
+      const int n_a = static_cast<int>(s.state_count(a, q));
+      sum_squared_counts += static_cast<std::int64_t>(n_a) * n_a;
+      if (n_a == 0) continue;
+      ++g;
+      const double t_a = s.state_sum(a, q), q_a = s.state_squares(a, q);
+      within += q_a - t_a * t_a / n_a;
+      const double deviation = t_a / n_a - grand / n_pairs;
+      between += n_a * (deviation * deviation);
+    }
+    if (g < 2 || n_pairs <= g) {
+      association(j, k) = association(k, j) = MISSING_VALUE;
+    } else {
+      const double msb = between / (g - 1), msw = within / (n_pairs - g);
+      const double n0 = (n_pairs - static_cast<double>(sum_squared_counts) / n_pairs) / (g - 1);
+      association(j, k) = association(k, j) = (msb - msw) / ((n0 - 1) * msw + msb);
+    }
+    if (means != nullptr) {
+      RangedMatrix<double>& m = (*means)[j];
+      for (int a = 1; a <= n_states; ++a) {
+        const int n_a = static_cast<int>(s.state_count(a, q));
+        m(k, a) = n_a > 0 ? s.state_sum(a, q) / n_a : MISSING_VALUE;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void association_coefficients(const AssociationInput& in, const Permutation& perm, AssociationScratch& s,
+                              RangedMatrix<double>& association, StateMeans* means) {
+  pearson(in, perm, s, association);
+  for (int c = 1; c <= in.n_qualitative; ++c) {
+    const int j = in.qualitative[c];
+    for (int i = 1; i <= in.n_samples; ++i) s.permuted_state[i] = perm[i] == 0 ? 0 : in.state(c, perm[i]);
+    chi_square_row(in, c, s, association);
+    if (in.var_kind[j] >= 2) {
+      if (in.n_quantitative > 0) intra_class_row(in, c, s, association, means);
+    } else {
+      // One state: nothing to classify by.
+      for (int q = 1; q <= in.n_quantitative; ++q) {
+        const int k = in.quantitative[q];
+        association(j, k) = association(k, j) = MISSING_VALUE;
+      }
+    }
+  }
+}
+
+}  // namespace kalveno
