@@ -99,6 +99,12 @@ class MoranScratch {
   RangedMatrix<double> class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
   RangedMatrix<double> regression_;  // [0..7][lanes]: the eight regression sums
   RangedVector<double> distance_sum_;  // [0..C+1]
+  // The selected pairs (i, j) of the current row i, in order of j, with the
+  // geometry of their positions.
+  RangedVector<int> row_sample_;          // [0..N]: j
+  RangedVector<int> row_code_;            // [0..N]: PairCode
+  RangedVector<double> row_distance_;     // [0..N]
+  RangedVector<double> row_log_distance_; // [0..N]
 };
 
 // The three result arrays, made once by the caller and rewritten by each call.

@@ -73,6 +73,13 @@ TEST(SpatialRun, ResultsDoNotDependOnTheNumberOfWorkers) {
   EXPECT_EQ(count_of(one.results, "\n\nTests of"), 2u);
   EXPECT_EQ(one.results, four.results);
   EXPECT_EQ(one.program.output, four.program.output);
+
+  // The example data, in several batches of replicates.
+  const std::string example = kStart + "\n0 1000\n299\n1\n";
+  one = run_on("examples/meuse.txt", example, {{"KALVENO_THREADS", "1"}});
+  four = run_on("examples/meuse.txt", example, {{"KALVENO_THREADS", "4"}});
+  EXPECT_NE(one.results.find("(299 replicates)"), std::string::npos);
+  EXPECT_EQ(one.results, four.results);
 }
 
 // The bundled example: samples of the same soil type, 99 replicates.
