@@ -30,7 +30,8 @@ void run_replicates(int n_rep, int n_workers, Permutation& work, const Replicate
   // coming and the drawn permutations take at most 16 MB, large enough that
   // every worker has several replicates to take.
   const long long permutation_bytes = 4LL * (n_samples + 1);
-  int batch = std::clamp((n_rep + 1) / 100, 4 * n_workers, 256);
+  // (std::clamp would need 4 * n_workers <= 256, which more than 64 workers break.)
+  int batch = std::max(std::min((n_rep + 1) / 100, 256), 4 * n_workers);
   batch = static_cast<int>(std::clamp<long long>((16LL << 20) / permutation_bytes, 1, batch));
   batch = std::min(batch, n_rep);
   RangedMatrix<int> drawn = imatrix(1, batch, 0, n_samples);

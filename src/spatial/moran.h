@@ -41,9 +41,8 @@ struct PairFilter {
   int second_class = 0;
 };
 
-// A few variables' doubles worked on at once (a vector register).
-using Lanes = double __attribute__((vector_size(16)));
-constexpr int kLaneBlock = sizeof(Lanes) / sizeof(double);
+// Variables worked on together by the pair loop, as one vector of doubles.
+constexpr int kLaneBlock = 2;
 
 // Everything that no placement changes, worked out once per data set: the
 // variables' moments and state frequencies, each sample's deviations, the

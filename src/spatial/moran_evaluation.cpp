@@ -21,10 +21,12 @@ namespace kalveno {
 
 namespace {
 
-// Each lane's arithmetic is exactly the scalar arithmetic.
+// kLaneBlock variables at once, in one vector register. Each lane's
+// arithmetic is exactly the scalar arithmetic.
+using Lanes = double __attribute__((vector_size(kLaneBlock * sizeof(double))));
 Lanes lanes_of(double x) { return Lanes{} + x; }
 // The same vector at the alignment of a double, for loads and stores in rows.
-using UnalignedLanes = double __attribute__((vector_size(sizeof(Lanes)), aligned(alignof(double))));
+using UnalignedLanes = double __attribute__((vector_size(kLaneBlock * sizeof(double)), aligned(alignof(double))));
 Lanes load(const double* p) { return *reinterpret_cast<const UnalignedLanes*>(p); }
 void store(double* p, Lanes v) { *reinterpret_cast<UnalignedLanes*>(p) = v; }
 void add_to(double* p, Lanes v) { *reinterpret_cast<UnalignedLanes*>(p) += v; }
