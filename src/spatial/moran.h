@@ -45,8 +45,9 @@ struct PairFilter {
 constexpr int kLaneBlock = 2;
 
 // Everything that no placement changes, worked out once per data set: the
-// variables' moments and state frequencies, each sample's deviations, the
-// pair selection and the pair geometry. Shared read-only by every worker.
+// variables' moments and state frequencies, each sample's deviations and
+// selecting state, the pair geometry, and the sums over all selected pairs.
+// Shared read-only by every worker.
 class MoranSetup {
  public:
   MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
