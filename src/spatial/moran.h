@@ -1,0 +1,127 @@
+// Moran's I by distance class. For one placement of the samples, every
+// selected pair (i, j) gives each variable the statistic Iij; the means of
+// Iij per distance class are the variable's Moran's I, and the least-squares
+// slopes of Iij on distance and on ln(distance) sum up how it fades with
+// distance.
+//
+// A placement is a Permutation: sample i stands at the position of sample
+// p[i]. Only positions move; values, and the qualitative state that selects
+// pairs, stay with their samples. An entry 0 names no position (a sample
+// whose translated grid cell is empty): that sample sits the replicate out,
+// and every pair containing it is counted nowhere.
+//
+// Results, per call, for V variables and C distance classes:
+//   moran_matrix [1..V][-2..C+1]: column -2 the slope of Iij on distance,
+//     -1 the slope on ln(distance) (MISSING_VALUE when no pair enters the
+//     regression), 0 the mean Iij of all selected pairs, 1..C the mean Iij
+//     of class c, C+1 the sum (not the mean) of Iij beyond the last bound;
+//   class_pair_count [0..C+1]: selected pairs in all, per class, beyond;
+//   class_mean_distance [0..C+1]: entries 1..C, 0 for an empty class.
+// A variable uses only the pairs where both samples have it, so a class mean
+// may rest on fewer pairs than class_pair_count shows. Quotients are not
+// guarded: an empty class or a constant variable gives a not-a-number.
+#pragma once
+#include <cstddef>
+
+#include "flow/data_file.h"
+#include "numeric/ranged_array.h"
+#include "randomization/permutation.h"
+#include "spatial/pair_geometry.h"
+
+namespace kalveno {
+
+// The sample pairs taken, by the states of one qualitative variable.
+struct PairFilter {
+  // 1 same state, 2 distinct states, 3 both in first_class, 4 one in
+  // first_class and the other in second_class; any other value takes every
+  // pair. A missing state compares like a state of its own.
+  int mode = 0;
+  int variable = 0;
+  int first_class = 0;
+  int second_class = 0;
+};
+
+// Variables worked on together by the pair loop, as one vector of doubles.
+constexpr int kLaneBlock = 2;
+
+// Everything that no placement changes, worked out once per data set: the
+// variables' moments and state frequencies, each sample's deviations and
+// selecting state, the pair geometry, and the sums over all selected pairs.
+// Shared read-only by every worker.
+class MoranSetup {
+ public:
+  MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
+             const RegressionInterval& interval,
+             std::size_t geometry_table_limit = PairGeometry::default_table_limit());
+
+  int n_samples() const { return n_; }
+  int n_variables() const { return n_variables_; }
+  int n_classes() const { return n_classes_; }
+  int n_lanes() const { return n_lanes_; }
+  const PairGeometry& geometry() const { return geometry_; }
+
+ private:
+  friend class MoranEvaluation;
+
+  int n_, n_variables_, n_classes_;
+  bool regression_restricted_;
+  PairFilter filter_;
+  RangedVector<double> selector_;  // [0..N]: each sample's state of the filter variable
+  PairGeometry geometry_;
+
+  // Variables are worked on in lanes numbered from 0: the quantitative ones
+  // in lanes 0..quantitative_lanes_-1, the qualitative ones after them. Both
+  // groups are padded to a multiple of kLaneBlock with lanes that hold no data.
+  int quantitative_lanes_ = 0, n_lanes_ = 0;
+  RangedVector<int> lane_variable_;  // [lanes]: the variable, 0 for padding
+  RangedVector<double> variance_;    // [lanes]: s^2 of a quantitative variable
+  RangedVector<double> unlike_;      // [lanes]: Iij of distinct states, -P / (1 - P)
+  RangedMatrix<double> deviation_;   // [0..N][lanes]: value - mean, 0 when missing
+  RangedMatrix<double> state_;       // [0..N][lanes]: state of a qualitative variable
+  RangedMatrix<double> present_;     // [0..N][lanes]: 1 where the sample has the variable, else 0
+  double inverse_n_minus_1_ = 0;     // the 1 / (N - 1) of every quantitative Iij
+  // Sums of Iij (row 0) and pairs used (row 1) over all selected pairs: the
+  // same for every placement that leaves no sample out.
+  RangedMatrix<double> all_pairs_;   // [0..1][lanes]
+  void sum_all_pairs();
+};
+
+// The working storage of one evaluation at a time: make one per thread and
+// reuse it for every call.
+class MoranScratch {
+ public:
+  explicit MoranScratch(const MoranSetup& setup);
+
+ private:
+  friend class MoranEvaluation;
+  friend class MoranSetup;
+  RangedMatrix<double> class_sum_;   // [0..C+1][lanes]: sums of Iij
+  RangedMatrix<double> class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
+  RangedMatrix<double> regression_;  // [0..7][lanes]: the eight regression sums
+  RangedVector<double> distance_sum_;  // [0..C+1]
+  // The selected pairs (i, j) of the current row i, in order of j, with the
+  // geometry of their positions.
+  RangedVector<int> row_sample_;          // [0..N]: j
+  RangedVector<int> row_code_;            // [0..N]: PairCode
+  RangedVector<double> row_distance_;     // [0..N]
+  RangedVector<double> row_log_distance_; // [0..N]
+};
+
+// The three result arrays, made once by the caller and rewritten by each call.
+struct MoranResults {
+  RangedMatrix<double> moran_matrix;         // [1..V][-2..C+1]
+  RangedVector<int> class_pair_count;        // [0..C+1]
+  RangedVector<double> class_mean_distance;  // [0..C+1]
+};
+MoranResults make_moran_results(int n_variables, int n_classes);
+
+// One placement, with the shared setup and the calling thread's scratch; no
+// allocation.
+void moran_statistics(const MoranSetup& setup, const Permutation& permutation, MoranScratch& scratch,
+                      MoranResults& results);
+
+// One placement on its own: sets up, evaluates and releases.
+void moran_statistics(const DataSet& data, const Permutation& permutation, const DistanceClasses& classes,
+                      const PairFilter& filter, const RegressionInterval& interval, MoranResults& results);
+
+}  // namespace kalveno

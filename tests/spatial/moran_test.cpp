@@ -1,0 +1,302 @@
+// Moran's I engine: hand-worked small cases, and agreement to the last bit
+// with the plain pair-by-pair evaluation on random data sets.
+#include "spatial/moran.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "randomization/permutation.h"
+#include "spatial/moran_plain.h"
+#include "spatial/spatial_data.h"
+
+namespace kalveno::testing {
+namespace {
+
+// Samples on the x axis at the given abscissas, one quantitative variable
+// with the given values.
+DataSet line_data(const std::vector<double>& at, const std::vector<double>& values,
+                  const std::vector<double>& class_max) {
+  DataSet data = empty_data_set(static_cast<int>(at.size()), 1, class_max);
+  for (int s = 1; s <= data.n_samples; ++s) {
+    data.x[s] = at[static_cast<std::size_t>(s - 1)];
+    data.values(1, s) = values[static_cast<std::size_t>(s - 1)];
+  }
+  return data;
+}
+
+MoranResults evaluate(const DataSet& data, const Permutation& perm, const PairFilter& filter = {},
+                      const RegressionInterval& interval = {}) {
+  MoranResults results = make_moran_results(data.n_variables, data.classes.n_classes);
+  moran_statistics(data, perm, data.classes, filter, interval, results);
+  return results;
+}
+
+TEST(MoranStatistics, PairsFallInClassesByInclusiveUpperBounds) {
+  // Pairs at distance 1 (class 1), 2 (class 2, exactly its bound) and 3
+  // (beyond the last bound).
+  DataSet data = line_data({0, 1, 3}, {0, 3, 6}, {1, 2});
+  MoranResults r = evaluate(data, identity_permutation(3));
+  EXPECT_EQ(r.class_pair_count[0], 3);
+  EXPECT_EQ(r.class_pair_count[1], 1);
+  EXPECT_EQ(r.class_pair_count[2], 1);
+  EXPECT_EQ(r.class_pair_count[3], 1);
+  EXPECT_EQ(r.class_mean_distance[1], 1);
+  EXPECT_EQ(r.class_mean_distance[2], 2);
+  // Deviations -3, 0, 3 over a variance of 6, plus 1 / (N - 1) = 0.5.
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 1), 0.5);
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 2), 0.5);
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 0), 0);
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 3), -1);  // the pair beyond: its sum
+  // The pair beyond the last bound still enters both regressions.
+  EXPECT_NEAR(r.moran_matrix(1, -2), -0.75, 1e-12);
+  const double l2 = std::log(2.0), l3 = std::log(3.0), mean_l = (l2 + l3) / 3;
+  const double slope_log = ((0.5 * l2 - l3) / 3) / ((l2 * l2 + l3 * l3) / 3 - mean_l * mean_l);
+  EXPECT_NEAR(r.moran_matrix(1, -1), slope_log, 1e-12);
+}
+
+TEST(MoranStatistics, WithoutClassesEveryPairLiesBeyondTheLastBound) {
+  DataSet data = line_data({0, 1, 3}, {0, 3, 6}, {});
+  MoranResults r = evaluate(data, identity_permutation(3));
+  EXPECT_EQ(r.class_pair_count[0], 3);
+  EXPECT_EQ(r.class_pair_count[1], 3);
+  EXPECT_NEAR(r.moran_matrix(1, -2), -0.75, 1e-12);
+}
+
+TEST(MoranStatistics, QualitativeStatesGiveOneOrMinusPOverOneMinusP) {
+  // States A, A, B: P = 5/9, so distinct states give -1.25.
+  DataSet data = line_data({0, 1, 3}, {1, 1, 2}, {1, 2});
+  make_qualitative(data, 1, 2);
+  MoranResults r = evaluate(data, identity_permutation(3));
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 1), 1);      // the A-A pair
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 2), -1.25);  // an A-B pair
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 3), -1.25);
+}
+
+TEST(MoranStatistics, FilterModesPickPairsByTheStatesOfTheirSamples) {
+  // Variable 2 holds the states 1, 2, 2, 1, 2 of samples 1..5.
+  DataSet data = empty_data_set(5, 2, {10});
+  make_qualitative(data, 2, 2);
+  const double states[] = {1, 2, 2, 1, 2};
+  for (int s = 1; s <= 5; ++s) {
+    data.x[s] = s;
+    data.values(1, s) = s * s;
+    data.values(2, s) = states[s - 1];
+  }
+  PairFilter same{1, 2, 0, 0}, distinct{2, 2, 0, 0}, both_in_2{3, 2, 2, 0}, one_each{4, 2, 1, 2}, other{7, 2, 1, 1};
+  EXPECT_EQ(evaluate(data, identity_permutation(5), same).class_pair_count[0], 4);      // 1-4, 2-3, 2-5, 3-5
+  EXPECT_EQ(evaluate(data, identity_permutation(5), distinct).class_pair_count[0], 6);  // 2 x 3
+  EXPECT_EQ(evaluate(data, identity_permutation(5), both_in_2).class_pair_count[0], 3);
+  EXPECT_EQ(evaluate(data, identity_permutation(5), one_each).class_pair_count[0], 6);
+  EXPECT_EQ(evaluate(data, identity_permutation(5), other).class_pair_count[0], 10);
+
+  // Under mode 3 with state 2 every used pair has equal states: I = 1.
+  EXPECT_DOUBLE_EQ(evaluate(data, identity_permutation(5), both_in_2).moran_matrix(2, 1), 1);
+}
+
+TEST(MoranStatistics, AMissingSelectionStateCountsAsAStateOfItsOwn) {
+  DataSet data = empty_data_set(4, 2, {10});
+  make_qualitative(data, 2, 1);
+  const double states[] = {1, MISSING_VALUE, MISSING_VALUE, 1};
+  for (int s = 1; s <= 4; ++s) {
+    data.x[s] = s;
+    data.values(1, s) = s;
+    data.values(2, s) = states[s - 1];
+  }
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{1, 2, 0, 0}).class_pair_count[0], 2);  // 1-4, 2-3
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{2, 2, 0, 0}).class_pair_count[0], 4);
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{3, 2, 1, 0}).class_pair_count[0], 1);
+}
+
+TEST(MoranStatistics, RegressionIntervalIncludesBothBounds) {
+  // Pairs at 5 (I = 0.5), 6 (I = -1) and 1 (I = 0.5).
+  DataSet data = line_data({0, 5, 6}, {0, 3, 6}, {2});
+  // Unrestricted: all three pairs, a negative slope.
+  EXPECT_LT(evaluate(data, identity_permutation(3)).moran_matrix(1, -2), 0);
+  // 0 to 5: the pairs at 5 and 1 only, with equal I: a flat regression.
+  EXPECT_EQ(evaluate(data, identity_permutation(3), {}, RegressionInterval{0, 5}).moran_matrix(1, -2), 0);
+  // 0 to 4.9: the pair at 1 alone, one distance: 0 / 0.
+  EXPECT_TRUE(std::isnan(evaluate(data, identity_permutation(3), {}, RegressionInterval{0, 4.9f}).moran_matrix(1, -2)));
+  // 10 to 20: no pair at all.
+  EXPECT_EQ(evaluate(data, identity_permutation(3), {}, RegressionInterval{10, 20}).moran_matrix(1, -2), MISSING_VALUE);
+}
+
+TEST(MoranStatistics, AVariableInFewerThanTwoSamplesGivesNoPair) {
+  DataSet data = line_data({0, 1, 3}, {MISSING_VALUE, 4, MISSING_VALUE}, {1, 2});
+  MoranResults r = evaluate(data, identity_permutation(3));
+  EXPECT_EQ(r.class_pair_count[0], 3);  // pairs are counted whatever their data
+  EXPECT_TRUE(std::isnan(r.moran_matrix(1, 1)));
+  EXPECT_TRUE(std::isnan(r.moran_matrix(1, 2)));
+  EXPECT_EQ(r.moran_matrix(1, -2), MISSING_VALUE);
+  EXPECT_EQ(r.moran_matrix(1, -1), MISSING_VALUE);
+}
+
+TEST(MoranStatistics, AMissingValueLeavesItsPairsOutOfThatVariableOnly) {
+  DataSet data = line_data({0, 1, 3}, {0, MISSING_VALUE, 6}, {1, 2});
+  MoranResults r = evaluate(data, identity_permutation(3));
+  EXPECT_EQ(r.class_pair_count[1], 1);
+  EXPECT_TRUE(std::isnan(r.moran_matrix(1, 1)));  // its one pair holds sample 2
+  // The one pair left, 1-3 at distance 3: deviations -3 and 3, variance 9.
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 3), -9.0 / 9 + 0.5);
+}
+
+TEST(MoranStatistics, APermutationMovesPositionsNotValuesNorTheSelection) {
+  // States 1, 1, 2 select the one pair 1-2; with samples 2 and 3 exchanging
+  // positions that pair lies at distance 3 instead of 1.
+  DataSet data = empty_data_set(3, 2, {1, 2});
+  make_qualitative(data, 2, 2);
+  const double at[] = {0, 1, 3}, values[] = {0, 3, 6}, states[] = {1, 1, 2};
+  for (int s = 1; s <= 3; ++s) {
+    data.x[s] = at[s - 1];
+    data.values(1, s) = values[s - 1];
+    data.values(2, s) = states[s - 1];
+  }
+  Permutation swapped = identity_permutation(3);
+  swapped[2] = 3;
+  swapped[3] = 2;
+  const PairFilter same{1, 2, 0, 0};
+  MoranResults observed = evaluate(data, identity_permutation(3), same);
+  MoranResults moved = evaluate(data, swapped, same);
+  EXPECT_EQ(observed.class_pair_count[0], 1);
+  EXPECT_EQ(moved.class_pair_count[0], 1);
+  EXPECT_EQ(observed.class_pair_count[1], 1);
+  EXPECT_EQ(moved.class_pair_count[3], 1);
+  EXPECT_EQ(observed.class_mean_distance[1], 1);
+  EXPECT_EQ(moved.class_mean_distance[1], 0);
+  // The pair's Iij goes with its samples: (-3)(0) / 6 + 0.5.
+  EXPECT_DOUBLE_EQ(observed.moran_matrix(1, 1), 0.5);
+  EXPECT_DOUBLE_EQ(moved.moran_matrix(1, 3), 0.5);
+}
+
+TEST(MoranStatistics, ASampleWithoutPositionSitsTheReplicateOut) {
+  DataSet data = line_data({0, 1, 3}, {0, 3, 6}, {1, 2});
+  Permutation perm = identity_permutation(3);
+  perm[2] = 0;
+  MoranResults r = evaluate(data, perm);
+  EXPECT_EQ(r.class_pair_count[0], 1);  // only 1-3 is left
+  EXPECT_EQ(r.class_pair_count[3], 1);
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 0), -1);  // (-3)(3) / 6 + 0.5, from that pair alone
+  EXPECT_TRUE(std::isnan(r.moran_matrix(1, 1)));
+}
+
+TEST(MoranStatistics, AnyNumberOfClassesWorks) {
+  std::vector<double> bounds;
+  for (int c = 1; c <= 150; ++c) bounds.push_back(c);
+  DataSet data = line_data({0, 1, 3, 140, 200}, {1, 2, 3, 4, 5}, bounds);
+  MoranResults r = evaluate(data, identity_permutation(5));
+  EXPECT_EQ(r.class_pair_count[140], 1);  // 1 to 4, at 140
+  EXPECT_EQ(r.class_pair_count[139], 1);  // 2 to 4, at 139
+  EXPECT_EQ(r.class_pair_count[151], 3);  // the pairs with sample 5 but 4-5, beyond the last bound
+}
+
+// --- agreement with the plain evaluation -------------------------------
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Every result, bit for bit; the first difference is reported.
+::testing::AssertionResult same_results(const MoranResults& a, const MoranResults& b, int n_classes) {
+  for (int c = 0; c <= n_classes + 1; ++c)
+    if (a.class_pair_count[c] != b.class_pair_count[c])
+      return ::testing::AssertionFailure() << "class_pair_count[" << c << "]";
+  for (int c = 1; c <= n_classes; ++c)
+    if (!same_bits(a.class_mean_distance[c], b.class_mean_distance[c]))
+      return ::testing::AssertionFailure() << "class_mean_distance[" << c << "]";
+  for (int k = a.moran_matrix.row_lo(); k <= a.moran_matrix.row_hi(); ++k)
+    for (int c = -2; c <= n_classes + 1; ++c)
+      if (!same_bits(a.moran_matrix(k, c), b.moran_matrix(k, c)))
+        return ::testing::AssertionFailure() << "moran_matrix(" << k << ", " << c << "): " << a.moran_matrix(k, c)
+                                             << " vs " << b.moran_matrix(k, c);
+  return ::testing::AssertionSuccess();
+}
+
+// Placements as the runs make them: the identity, complete permutations,
+// and toroidal-like ones where some samples share a position and some have
+// none (entry 0).
+std::vector<Permutation> placements(int n, std::mt19937& gen) {
+  std::vector<Permutation> out;
+  out.push_back(identity_permutation(n));
+  Random rng;
+  rng.random_state = -static_cast<int>(gen() % 1000 + 1);
+  for (int t = 0; t < 2; ++t) {
+    out.push_back(identity_permutation(n));
+    complete_permutation(n, out.back(), rng);
+  }
+  std::uniform_int_distribution<int> any(0, n);
+  for (int t = 0; t < 2; ++t) {
+    out.push_back(identity_permutation(n));
+    complete_permutation(n, out.back(), rng);
+    for (int s = 1; s <= n; ++s)
+      if (gen() % 5 == 0) out.back()[s] = any(gen);
+  }
+  return out;
+}
+
+TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
+  const PairFilter filters[] = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 2, 0},
+                                {4, 0, 1, 3}, {-1, 0, 0, 0}, {7, 0, 1, 1}};
+  const RegressionInterval intervals[] = {{0, 0}, {0, 30}, {10, 60}, {0, 0.5f}};
+  int compared = 0;
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    RandomDataShape shape;
+    shape.n_samples = 20 + static_cast<int>(seed) * 7;
+    shape.n_quantitative = static_cast<int>(seed % 4);  // 0 to 3, so lane blocks fill unevenly
+    shape.n_qualitative = 1 + static_cast<int>(seed % 3);
+    shape.n_classes = static_cast<int>(seed % 5);
+    DataSet data = random_data_set(shape, seed);
+    // A constant variable (zero variance) and one present in a single sample.
+    if (shape.n_quantitative >= 2) {
+      for (int s = 1; s <= data.n_samples; ++s) {
+        data.values(1, s) = s == 3 ? MISSING_VALUE : 2.5;
+        data.values(2, s) = s == 5 ? 1.0 : MISSING_VALUE;
+      }
+    }
+    const int selector = shape.n_quantitative + 1;  // a qualitative variable
+    std::mt19937 gen(seed);
+    const std::vector<Permutation> perms = placements(data.n_samples, gen);
+    for (PairFilter filter : filters) {
+      filter.variable = selector;
+      for (const RegressionInterval& interval : intervals) {
+        MoranSetup tabulated(data, data.classes, filter, interval);
+        MoranSetup computed(data, data.classes, filter, interval, 0);
+        ASSERT_TRUE(tabulated.geometry().tabulated());
+        ASSERT_FALSE(computed.geometry().tabulated());
+        MoranScratch scratch(tabulated), other_scratch(computed);
+        for (const Permutation& perm : perms) {
+          MoranResults expected = make_moran_results(data.n_variables, shape.n_classes);
+          MoranResults fast = make_moran_results(data.n_variables, shape.n_classes);
+          MoranResults slow = make_moran_results(data.n_variables, shape.n_classes);
+          plain_moran_statistics(data, perm, data.classes, filter, interval, expected);
+          moran_statistics(tabulated, perm, scratch, fast);
+          moran_statistics(computed, perm, other_scratch, slow);
+          ASSERT_TRUE(same_results(expected, fast, shape.n_classes))
+              << "seed " << seed << " mode " << filter.mode << " interval " << interval.min_distance;
+          ASSERT_TRUE(same_results(expected, slow, shape.n_classes))
+              << "seed " << seed << " mode " << filter.mode << " interval " << interval.min_distance;
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 6 * 7 * 4 * 5);
+}
+
+TEST(MoranStatistics, ReusedScratchGivesTheSameResults) {
+  RandomDataShape shape;
+  DataSet data = random_data_set(shape, 99);
+  MoranSetup setup(data, data.classes, PairFilter{}, RegressionInterval{0, 40});
+  MoranScratch scratch(setup);
+  std::mt19937 gen(5);
+  std::vector<Permutation> perms = placements(data.n_samples, gen);
+  MoranResults first = make_moran_results(data.n_variables, shape.n_classes);
+  MoranResults again = make_moran_results(data.n_variables, shape.n_classes);
+  moran_statistics(setup, perms[1], scratch, first);
+  moran_statistics(setup, perms[3], scratch, again);
+  moran_statistics(setup, perms[1], scratch, again);
+  EXPECT_TRUE(same_results(first, again, shape.n_classes));
+}
+
+}  // namespace
+}  // namespace kalveno::testing
