@@ -1,9 +1,6 @@
 #include "association/association_run.h"
 
 #include <algorithm>
-#include <atomic>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "association/association_report.h"
@@ -17,43 +14,10 @@
 
 namespace kalveno {
 
-namespace {
-
-// Summarises every coefficient (j, k) against its replicates, the pairs
-// shared out among n_workers threads, each sorting in a buffer of its own.
-// Each summary depends only on its own values, so the order does not matter.
-void summarise(const AssociationInput& input, int n_rep, int n_workers, const RangedMatrix<double>& observed,
-               AssociationSeries& series) {
-  const int v_count = input.n_variables;
-  std::vector<RangedVector<float>> buffers;
-  for (int w = 1; w < n_workers; ++w) buffers.push_back(vector(0, n_rep));
-  std::atomic<int> next{0};
-  auto worker_loop = [&](RangedVector<float>& buffer) {
-    for (int pair = next++; pair < v_count * v_count; pair = next++) {
-      const int j = pair / v_count + 1, k = pair % v_count + 1;
-      for (int r = 1; r <= n_rep; ++r) buffer[r] = series.replicates(r, j, k);
-      compute_resample_stat(buffer, 1, n_rep, series.stats(j, k), static_cast<float>(observed(j, k)));
-    }
-  };
-  std::vector<std::thread> threads;
-  for (RangedVector<float>& buffer : buffers) {
-    try {
-      threads.emplace_back(worker_loop, std::ref(buffer));
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: the running ones share the pairs
-    }
-  }
-  worker_loop(series.buffer);
-  for (std::thread& thread : threads) thread.join();
-}
-
-}  // namespace
-
 AssociationSeries make_association_series(int n_rep, int n_variables) {
   AssociationSeries series;
   series.stats = resample_stat_type_matrix(0, n_variables, 0, n_variables);
   series.replicates = f3tensor<float>(0, n_rep, 0, n_variables, 0, n_variables);
-  series.buffer = vector(0, n_rep);
   return series;
 }
 
@@ -83,7 +47,7 @@ void run_association_series(Console& console, const AssociationInput& input, int
   steps.done = [&](int r) { show_progress(console, r, n_rep); };
   run_replicates(n_rep, n_workers, work, steps);
 
-  summarise(input, n_rep, n_workers, observed, series);
+  summarise_replicates(replicates, n_rep, observed, series.stats, n_workers);
 }
 
 void run_association(Session& session) {

@@ -21,7 +21,6 @@ void run_association(Session& session);
 // used by every series of the run in turn.
 struct AssociationSeries {
   RangedCube<float> replicates;           // [r][j][k]: coefficient (j, k) of replicate r, 1..n_rep
-  RangedVector<float> buffer;             // [0..n_rep]: one coefficient's replicates, for its summary
   RangedMatrix<resample_stat_type> stats;  // [j][k]: coefficient (j, k) against its replicates
 };
 AssociationSeries make_association_series(int n_rep, int n_variables);

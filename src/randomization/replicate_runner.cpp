@@ -23,6 +23,39 @@ int replicate_workers(Console& console) {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body) {
+  std::atomic<int> next{0};
+  auto worker_loop = [&](int worker) {
+    for (int item = next++; item < n_items; item = next++) body(worker, item);
+  };
+  std::vector<std::thread> threads;
+  for (int w = 1; w < std::min(n_workers, n_items); ++w) {
+    try {
+      threads.emplace_back(worker_loop, w);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the running workers share the items
+    }
+  }
+  worker_loop(0);
+  for (std::thread& thread : threads) thread.join();
+}
+
+void summarise_replicates(const RangedCube<float>& replicates, int n_rep, const RangedMatrix<double>& observed,
+                          RangedMatrix<resample_stat_type>& stats, int n_workers) {
+  const int first_row = observed.row_lo(), first_col = observed.col_lo();
+  const int n_cols = observed.col_hi() - first_col + 1;
+  const int n_stats = (observed.row_hi() - first_row + 1) * n_cols;
+  n_workers = std::max(1, std::min(n_workers, n_stats));
+  std::vector<RangedVector<float>> buffers;  // one per worker
+  for (int w = 0; w < n_workers; ++w) buffers.push_back(vector(0, n_rep));
+  parallel_for(n_stats, n_workers, [&](int worker, int item) {
+    const int a = first_row + item / n_cols, b = first_col + item % n_cols;
+    RangedVector<float>& buffer = buffers[static_cast<std::size_t>(worker)];
+    for (int r = 1; r <= n_rep; ++r) buffer[r] = replicates(r, a, b);
+    compute_resample_stat(buffer, 1, n_rep, stats(a, b), static_cast<float>(observed(a, b)));
+  });
+}
+
 void run_replicates(int n_rep, int n_workers, Permutation& work, const ReplicateSteps& steps) {
   if (n_rep <= 0) return;
   const int n_samples = work.hi();
@@ -43,24 +76,11 @@ void run_replicates(int n_rep, int n_workers, Permutation& work, const Replicate
       steps.draw(work);
       std::copy(work.data(), work.data() + n_samples + 1, drawn.row(b));
     }
-    std::atomic<int> next{1};
-    auto worker_loop = [&](int worker, Permutation& perm) {
-      for (int b = next++; b <= count; b = next++) {
-        std::copy(drawn.row(b), drawn.row(b) + n_samples + 1, perm.data());
-        steps.evaluate(worker, first + b - 1, perm);
-      }
-    };
-    const int workers = std::min(n_workers, count);
-    std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w) {
-      try {
-        threads.emplace_back(worker_loop, w, std::ref(perms[static_cast<std::size_t>(w)]));
-      } catch (const std::system_error&) {
-        break;  // no more threads to be had: the running workers share the batch
-      }
-    }
-    worker_loop(0, perms[0]);
-    for (std::thread& thread : threads) thread.join();
+    parallel_for(count, n_workers, [&](int worker, int item) {
+      Permutation& perm = perms[static_cast<std::size_t>(worker)];
+      std::copy(drawn.row(item + 1), drawn.row(item + 1) + n_samples + 1, perm.data());
+      steps.evaluate(worker, first + item, perm);
+    });
     for (int b = 1; b <= count; ++b) steps.done(first + b - 1);
   }
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <functional>
 
+#include "numeric/resample_summary.h"
 #include "randomization/permutation.h"
 
 namespace kalveno {
@@ -29,6 +30,18 @@ struct ReplicateSteps {
 };
 
 void run_replicates(int n_rep, int n_workers, Permutation& work, const ReplicateSteps& steps);
+
+// Summarises every statistic (a, b) of observed's ranges against its
+// replicate values replicates(1..n_rep, a, b) into stats(a, b), the observed
+// value rounded to single precision. Each summary depends on its own values
+// only, so they are shared out among n_workers threads.
+void summarise_replicates(const RangedCube<float>& replicates, int n_rep, const RangedMatrix<double>& observed,
+                          RangedMatrix<resample_stat_type>& stats, int n_workers);
+
+// Runs body(worker, item) for item = 0..n_items-1 on up to n_workers threads,
+// the calling one included; worker (0..n_workers-1) names the storage that
+// call may use.
+void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body);
 
 // The progress rule of every replicate loop: after replicate r of n_rep,
 // print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most

@@ -103,8 +103,7 @@ struct WorkerState {
 // observed value into stats.
 template <class Draw>
 void run_series(Session& session, const MoranSetup& setup, int n_rep, int n_workers, Draw draw,
-                const MoranResults& observed, RangedCube<float>& replicates, RangedVector<float>& buffer,
-                RangedMatrix<resample_stat_type>& stats) {
+                const MoranResults& observed, RangedCube<float>& replicates, RangedMatrix<resample_stat_type>& stats) {
   Console& console = session.console;
   const int n_variables = setup.n_variables(), last_column = setup.n_classes() + 1;
   std::vector<WorkerState> workers;
@@ -123,12 +122,7 @@ void run_series(Session& session, const MoranSetup& setup, int n_rep, int n_work
   steps.done = [&](int r) { show_progress(console, r, n_rep); };
   run_replicates(n_rep, n_workers, session.work_permutation, steps);
 
-  for (int k = 1; k <= n_variables; ++k) {
-    for (int c = -2; c <= last_column; ++c) {
-      for (int r = 1; r <= n_rep; ++r) buffer[r] = replicates(r, k, c);
-      compute_resample_stat(buffer, 1, n_rep, stats(k, c), static_cast<float>(observed.moran_matrix(k, c)));
-    }
-  }
+  summarise_replicates(replicates, n_rep, observed.moran_matrix, stats, n_workers);
 }
 
 }  // namespace
@@ -162,15 +156,13 @@ void run_spatial_autocorrelation(Session& session) {
 
   const int n_workers = replicate_workers(console);
   RangedCube<float> replicates = f3tensor<float>(0, n_rep, 0, data.n_variables, -2, classes.n_classes + 1);
-  RangedVector<float> buffer = vector(0, n_rep);
   RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, data.n_variables, -2, classes.n_classes + 1);
   const int n_samples = data.n_samples;
   Random& rng = session.rng;
 
   console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);
   run_series(session, setup, n_rep, n_workers,
-             [&](Permutation& perm) { complete_permutation(n_samples, perm, rng); }, observed, replicates, buffer,
-             stats);
+             [&](Permutation& perm) { complete_permutation(n_samples, perm, rng); }, observed, replicates, stats);
   write_moran_tests(console, session.results_file_name, "COMPLETE", n_rep, data, classes.n_classes,
                     observed.class_mean_distance, stats, detailed_report);
 
@@ -179,8 +171,7 @@ void run_spatial_autocorrelation(Session& session) {
   const SampleGrid& grid = session.grid;
   const int n_grids = data.n_grids;
   run_series(session, setup, n_rep, n_workers,
-             [&](Permutation& perm) { toroidal_permutation(grid, n_grids, perm, rng); }, observed, replicates,
-             buffer, stats);
+             [&](Permutation& perm) { toroidal_permutation(grid, n_grids, perm, rng); }, observed, replicates, stats);
   write_moran_tests(console, session.results_file_name, "WITHIN GROUP TOROIDAL", n_rep, data, classes.n_classes,
                     observed.class_mean_distance, stats, detailed_report);
 }
