@@ -41,7 +41,7 @@ const char kUsage[] =
     "  3  error.txt could not be written\n"
     "  4  stopped because no answer can come (input ended, or no terminal to wait\n"
     "     on for a key)\n"
-    "  5  the results file could not be written whole (a full disk)\n"
+    "  5  the results file or newvar.txt could not be written whole (a full disk)\n"
     "\n"
     "kalveno-plot RESULTS_FILE draws the spatial autocorrelation results of a\n"
     "results file as SVG correlograms (see kalveno-plot --help).\n";

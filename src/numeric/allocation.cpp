@@ -10,7 +10,18 @@ namespace kalveno {
 
 namespace {
 
-std::size_t physical_memory() {
+// The memory the machine can give without swapping: MemAvailable of
+// /proc/meminfo where the system reports it, else the physical memory.
+std::size_t available_memory() {
+  if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    unsigned long long kilobytes = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, info) != nullptr)
+      found = std::sscanf(line, "MemAvailable: %llu kB", &kilobytes) == 1;
+    std::fclose(info);
+    if (found && kilobytes > 0) return static_cast<std::size_t>(kilobytes) * 1024;
+  }
   long pages = sysconf(_SC_PHYS_PAGES);
   long page_size = sysconf(_SC_PAGE_SIZE);
   if (pages <= 0 || page_size <= 0) return static_cast<std::size_t>(-1);
@@ -22,7 +33,7 @@ std::size_t g_memory_budget = 0;  // 0: not yet read from the machine
 }  // namespace
 
 std::size_t memory_budget() {
-  if (g_memory_budget == 0) g_memory_budget = physical_memory();
+  if (g_memory_budget == 0) g_memory_budget = available_memory();
   return g_memory_budget;
 }
 

@@ -21,9 +21,10 @@ void log_failure(const char* file_name, const std::string& message);
 // Logs message to error.txt and ends the run with status 1.
 [[noreturn]] void allocation_failure(const char* message);
 
-// The largest block, in bytes, that an allocator will request: the machine's
-// physical memory, so that an absurd request fails at once with its message
-// instead of driving the machine into swap. Tests and fuzzing lower it.
+// The largest block, in bytes, that an allocator will request: the memory
+// the machine had available when the run started, so that an absurd request
+// fails at once with its message instead of driving the machine into swap.
+// Tests and fuzzing lower it.
 std::size_t memory_budget();
 void set_memory_budget(std::size_t bytes);
 

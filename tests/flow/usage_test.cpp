@@ -30,8 +30,10 @@ TEST(InformationRequest, HelpListsEveryExitStatusOfTheReadme) {
   for (std::string word; words >> word;) joined += word + " ";
   std::istringstream readme(source_file("README.md"));
   int statuses = 0;
+  bool in_section = false;  // the table of the section "Exit statuses"
   for (std::string line; std::getline(readme, line);) {
-    if (line.size() < 7 || line[0] != '|' || line[2] < '0' || line[2] > '9') continue;
+    if (line.rfind("## ", 0) == 0) in_section = line == "## Exit statuses";
+    if (!in_section || line.size() < 7 || line[0] != '|' || line[2] < '0' || line[2] > '9') continue;
     std::string status(1, line[2]), meaning = line.substr(6, line.rfind(" |") - 6);
     for (std::size_t at; (at = meaning.find('`')) != std::string::npos;) meaning.erase(at, 1);
     EXPECT_NE(joined.find(status + " " + meaning), std::string::npos) << meaning;

@@ -1,0 +1,208 @@
+// Every kind of data file and answer the program refuses, through the real
+// binary: the message it prints and its exit status, one case per row of the
+// README's table of bad inputs. Each run starts with a results file that
+// already holds earlier results, kept by the first answer: whatever happens,
+// that content must still be there, byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/run_program.h"
+
+namespace kalveno::testing {
+namespace {
+
+const char kEarlier[] = "earlier results\n";
+
+// Four samples on one 2 x 2 grid, one quantitative and one qualitative variable.
+const char kGood[] = "t\n4 1 2 NA\n2\t1\t2\nn\tx\ty\tgx\tgy\tv\t$c\n"
+                     "a\t0\t0\t1\t1\t1\tA\nb\t1\t0\t2\t1\t2\tB\nc\t0\t1\t1\t2\t3\tA\nd\t1\t1\t2\t2\t4\tB\n";
+
+// A data file without grids: header lines 2 to 4 as given, then the samples.
+std::string data(const std::string& counts, const std::string& classes, const std::string& names,
+                 const std::string& samples) {
+  return "title\n" + counts + "\n" + classes + "\n" + names + "\n" + samples;
+}
+
+// N samples and V quantitative variables on C distance classes: enough
+// variables and classes that the replicates of 100000 randomizations cannot
+// be stored on any machine.
+std::string wide_data(int n_variables, int n_classes) {
+  std::string text = "wide\n3 0 " + std::to_string(n_variables) + " NA\n" + std::to_string(n_classes);
+  for (int c = 1; c <= n_classes; ++c) text += "\t" + std::to_string(c);
+  text += "\nn\tx\ty";
+  for (int v = 1; v <= n_variables; ++v) text += "\tv" + std::to_string(v);
+  for (int i = 1; i <= 3; ++i) {
+    text += "\ns" + std::to_string(i) + "\t" + std::to_string(i) + "\t0";
+    for (int v = 1; v <= n_variables; ++v) text += "\t" + std::to_string((i * v) % 7);
+  }
+  return text + "\n";
+}
+
+struct BadInput {
+  std::string name;
+  std::string data;
+  std::string answers;   // those that follow the answer keeping the earlier results
+  std::string message;   // printed by the program
+  std::string key;       // the fixed part of the message, as the README's table shows it
+  int status;
+  std::map<std::string, std::string> env = {};
+  std::vector<std::string> folders = {};  // names taken by folders, so that no file can be opened under them
+};
+
+std::ostream& operator<<(std::ostream& out, const BadInput& input) { return out << input.name; }
+
+const std::string kNamesOk = "n\tx\ty\ta";
+
+std::vector<BadInput> bad_inputs() {
+  return {
+      {"LineTwoWithoutFourElements", data("3 0 1", "0", kNamesOk, ""),
+       "\n", "\n\nWARNING: 4 elements expected on second line of the data file - not found",
+       "4 elements expected on second line of the data file - not found", 2},
+      {"NegativeCount", data("-3 0 1 NA", "0", kNamesOk, ""), "\n",
+       "\n\nWARNING: the numbers of samples, grids and variables on second line of the data file must be whole "
+       "numbers from 0 to 2147483647",
+       "the numbers of samples, grids and variables on second line of the data file must be whole numbers from 0 "
+       "to 2147483647", 2},
+      {"MoreGridsThanSamples", data("1 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta", "s\t0\t0\tA\t1\t1\t1\n"), "\n",
+       "\n\nWARNING: 2 grids declared on second line of the data file for only 1 samples",
+       "grids declared on second line of the data file for only", 2},
+      {"NoNumberOfClasses", data("1 0 1 NA", "classes", kNamesOk, "s\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected at the start of third "
+       "line of the data file - not found",
+       "the number of distance classes (a whole number of 0 or more) expected at the start of third line of the "
+       "data file - not found", 2},
+      {"FewerClassBounds", data("1 0 1 NA", "3\t10\t20", kNamesOk, "s\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: 3 upper bounds of distance classes expected on third line of the data file, 2 found",
+       "upper bounds of distance classes expected on third line of the data file", 2},
+      {"ClassBoundNotANumber", data("1 0 1 NA", "2\t10\tfar", kNamesOk, "s\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: cannot read the upper bound of distance class 2 on third line of the data file",
+       "cannot read the upper bound of distance class", 2},
+      {"FewerVariableNames", data("1 0 2 NA", "0", kNamesOk, "s\t0\t0\t1\t2\n"), "\n",
+       "\n\nWARNING: 2 variable names expected on fourth line of the data file, 1 found",
+       "variable names expected on fourth line of the data file", 2},
+      {"VariableWithoutName", data("1 0 1 NA", "0", "n\tx\ty\t#", "s\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: no name for variable 1 on fourth line of the data file",
+       "on fourth line of the data file", 2},
+      {"FewerSampleLines", data("3 0 1 NA", "0", kNamesOk, "s\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: 3 sample lines expected in the data file (second line), 1 found",
+       "sample lines expected in the data file (second line)", 2},
+      {"SampleLineStopsEarly", data("1 0 2 NA", "0", "n\tx\ty\ta\tb", "s\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: sample 1 (line 5 of the data file) ends before its cell of variable 2",
+       "ends before its cell of variable", 2},
+      {"EmptyVariableCell", data("2 0 2 NA", "0", "n\tx\ty\ta\tb", "s\t0\t0\t1\t2\nt\t1\t0\t \t2\n"), "\n",
+       "\n\nWARNING: no empty cell allowed in the data file. Check sample 2, variable 1",
+       "no empty cell allowed in the data file. Check sample", 2},
+      {"SampleWithoutName", data("1 0 1 NA", "0", kNamesOk, "\t0\t0\t1\n"), "\n",
+       "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)", "no sample name for sample", 2},
+      {"CoordinateNotANumber", data("1 0 1 NA", "0", kNamesOk, "s\tNA\t0\t1\n"), "\n",
+       "\n\nWARNING: cannot read the x coordinate of sample 1 (line 5 of the data file): a number is expected",
+       "coordinate of sample", 2},
+      {"GridWithoutName",
+       data("2 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta", "s\t0\t0\t\t1\t1\t1\nt\t1\t0\tA\t1\t1\t1\n"), "\n",
+       "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)", "no grid name for sample", 2},
+      {"GridPositionNotAWholeNumber", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1.5x\t-2\t1\n"), "\n",
+       "\n\nWARNING: cannot read the grid Y position of sample 1 (line 5 of the data file): a whole number of 0 or "
+       "more is expected",
+       "a whole number of 0 or more is expected", 2},
+      {"TooManyGridNames",
+       data("3 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta",
+            "s\t0\t0\tA\t1\t1\t1\nt\t1\t0\tB\t1\t1\t1\nu\t2\t0\tC\t1\t1\t1\n"),
+       "\n",
+       "\n\nWARNING: too many grid names: sample 3 (line 7 of the data file) names grid \"C\", beyond the 2 grids "
+       "declared on second line",
+       "too many grid names", 2},
+      {"MarkedQuantitativeCellNotANumber", data("2 0 1 NA", "0", "n\tx\ty\t#a", "s\t0\t0\t1\nt\t1\t0\tabc\n"), "\n",
+       "\n\nWARNING: cannot read the quantitative variable 1 for sample 2", "cannot read the quantitative variable",
+       2},
+      {"NumberBeyondSinglePrecision", data("2 0 1 NA", "0", kNamesOk, "s\t0\t0\t1\nt\t1\t0\t4e38\n"), "\n",
+       "\n\nWARNING: the quantitative variable 1 for sample 2 is beyond the single-precision range",
+       "is beyond the single-precision range", 2},
+      {"NewvarCannotBeOpened", kGood, "3\n1\n",
+       "\nWARNING: Cannot open file \"newvar.txt\".\nIf it is being used by another application, close it first. "
+       "Then press RETURN.\n\nStopped: newvar.txt cannot be opened, and without a terminal no key press can say "
+       "when to try again.\n",
+       "Stopped: newvar.txt cannot be opened", 4, {}, {"newvar.txt"}},
+      {"UnknownClassNameUntilTheAnswersEnd", kGood, "1\nc\n3\nZ\n",
+       "\n\"Z\" is not recognized as a class name; it must be one of the following name:\n  A  B\nEnter the name of "
+       "the selected class : \nStopped: input ended before a class name was given.\n",
+       "Stopped: input ended before a class name was given.", 4},
+      {"UnknownPairVariable", kGood, "1\nv\n\n\n\n",
+       "\nVariable not recognized. List of qualitative variables:   c\n", "Variable not recognized", 0},
+      {"BadDistanceInterval", kGood, "1\n\n5 2\n-1 3\n7\nx y\n\n\n",
+       "otherwise press RETURN\n\n\nTo restrict the regression", "To restrict the regression", 0},
+      {"ReplicatesBeyondMemorySpatial", wide_data(1000, 250), "1\n\n\n100000\n\n",
+       "\nallocation failure 3 in f3tensor()", "allocation failure 3 in f3tensor()", 1},
+      {"ReplicatesBeyondMemoryAssociation", wide_data(500, 0), "2\n100000\n\n",
+       "\nallocation failure 3 in f3tensor()", "allocation failure 3 in f3tensor()", 1},
+      {"ErrorLogCannotBeWritten", wide_data(500, 0), "2\n100000\n\n",
+       "\nallocation failure 3 in f3tensor()error in writing \nallocation failure 3 in f3tensor() : cannot open file",
+       "error in writing", 3, {}, {"error.txt"}},
+      {"SeedThatIsNoSeed", kGood, "4\n",
+       "\nWarning: KALVENO_SEED=\"x1\" is not an integer from 1 to 2147483646; the clock seeds this run.",
+       "is not an integer from 1 to 2147483646", 0, {{"KALVENO_SEED", "x1"}}},
+      {"ThreadCountThatIsNoCount", kGood, "1\n\n\n19\n\n",
+       "\nWarning: KALVENO_THREADS=\"0\" is not a whole number from 1 to 1024; every core is used.",
+       "is not a whole number from 1 to 1024", 0, {{"KALVENO_THREADS", "0"}}},
+  };
+}
+
+class BadInputs : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputs, PrintTheirMessageEndWithTheirStatusAndKeepEarlierResults) {
+  const BadInput& input = GetParam();
+  TempFolder folder;
+  folder.write("in.txt", input.data);
+  folder.write("out.txt", kEarlier);
+  for (const std::string& name : input.folders) std::filesystem::create_directory(folder.file(name));
+  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, "\n" + input.answers, input.env);
+  EXPECT_EQ(run.status, input.status) << run.output.substr(run.output.size() > 2000 ? run.output.size() - 2000 : 0);
+  EXPECT_NE(run.output.find(input.message), std::string::npos) << run.output.substr(
+      run.output.size() > 2000 ? run.output.size() - 2000 : 0);
+  EXPECT_EQ(folder.read("out.txt").rfind(kEarlier, 0), 0u) << "earlier results lost";
+  EXPECT_NE(source_file("README.md").find(input.key), std::string::npos) << "not in the README's table";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadInputs, ::testing::ValuesIn(bad_inputs()),
+                         [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
+
+TEST(BadInputs, HugeRequestsKeepTheObservedResultsWrittenBeforeThem) {
+  TempFolder folder;
+  folder.write("in.txt", wide_data(1000, 250));
+  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, "1\n\n\n100000\n\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(folder.read("out.txt").find("\nv1000\t\t"), std::string::npos);
+  EXPECT_EQ(folder.read("error.txt"), "\nallocation failure 3 in f3tensor()");
+}
+
+// Every way a run can end, each with earlier results in out.txt: only the
+// answer 'e' to the existing-results question empties the file.
+TEST(ResultsFile, EarlierResultsSurviveEveryNormalEndAndOnlyEEmptiesIt) {
+  const std::vector<std::string> runs = {
+      "\n1\n\n\n-19\n1\n",          // spatial, both series, detailed
+      "a\n1\nc\n4\nA\nB\n0 1\n19\n\n",  // spatial, pairs of states A and B
+      "A\n2\n-19\n1\n",             // association, both series, detailed
+      "\n2\n\n",                     // association, observed only
+      "\n3\n1\n\n",                  // local means
+      "\n3\nnear\n",                 // local means, no threshold
+      "\n4\n",                       // no analysis
+      "\n",                          // input ends at the menu
+      "",                            // input ends at the existing-results question
+      "\n1\nc\n3\n",                 // input ends at a class name
+  };
+  for (const std::string& answers : runs) {
+    TempFolder folder;
+    folder.write("in.txt", kGood);
+    folder.write("out.txt", kEarlier);
+    ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, answers);
+    EXPECT_EQ(folder.read("out.txt").rfind(kEarlier, 0), 0u) << answers;
+  }
+  TempFolder folder;
+  folder.write("in.txt", kGood);
+  folder.write("out.txt", kEarlier);
+  run_kalveno(folder.path(), {"in.txt", "out.txt"}, "e\n4\n");
+  EXPECT_EQ(folder.read("out.txt").rfind("\nKALVENO 1.0", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kalveno::testing
