@@ -18,6 +18,12 @@ void run_local_means(Session& session) {
   // An answer that does not start with a number is taken like an empty one.
   ScannedFloat threshold = scan_float(console.read_line());
   if (!threshold.found) return;
+  // newvar.txt is replaced whole: never when it is the data or the results.
+  if (same_file("newvar.txt", session.data_file_name) || same_file("newvar.txt", session.results_file_name)) {
+    console.print("\nWARNING: newvar.txt is the data file or the results file of this run; the new variables are "
+                  "not written, so as not to erase it.\n");
+    end_program(kResultsUnwritable);
+  }
   local_means(session.data, threshold.value);
   write_new_variables(console, session.data, session.data_file_name, threshold.value);
   console.print("\nNew variables written in file: newvar.txt");

@@ -62,8 +62,19 @@ void check_data_file(Console& console, std::string& name) {
   }
 }
 
-void check_results_file(Console& console, std::string& name) {
+// Results are only ever appended, but appended to the data file they would
+// change the user's data: that name is refused.
+void check_results_file(Console& console, std::string& name, const std::string& data_file) {
   while (true) {
+    if (same_file(name, data_file)) {
+      console.print("\n\n\nWARNING: The results file \"%s\" is the data file itself.\n  Enter a new name for the "
+                    "results file\n",
+                    name.c_str());
+      std::string answer = console.read_line();
+      if (console.input_ended()) stop_without_answer(console, kNoMoreAnswers);
+      if (!is_blank(answer)) name = std::string(first_word(answer));
+      continue;
+    }
     if (can_open_for_reading(name)) {
       console.print("\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add "
                     "the new results to the end of the file\n  Enter 'e' to erase the present content of the "
@@ -113,7 +124,7 @@ FileNames read_file_names(Console& console, const std::vector<std::string>& args
     console.print("\n\n  Data file: %s\n  Results file: %s", names.data_file.c_str(), names.results_file.c_str());
   }
   check_data_file(console, names.data_file);
-  check_results_file(console, names.results_file);
+  check_results_file(console, names.results_file, names.data_file);
   return names;
 }
 

@@ -41,6 +41,12 @@ bool read_text_file(const std::string& path, std::string& content) {
 
 bool change_directory(const std::string& path) { return chdir(path.c_str()) == 0; }
 
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
 OutputFile::OutputFile(const std::string& path, Mode mode)
     : file_(std::fopen(path.c_str(), mode == kAppend ? "ab" : "wb")) {}
 

@@ -11,6 +11,8 @@ bool can_open_for_reading(const std::string& path);
 // Reads the whole regular file at path into content; false when it cannot.
 bool read_text_file(const std::string& path, std::string& content);
 bool change_directory(const std::string& path);
+// True when both paths name one existing file (also through other names).
+bool same_file(const std::string& a, const std::string& b);
 
 // A file open for writing text, closed when the object goes.
 class OutputFile {

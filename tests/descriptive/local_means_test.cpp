@@ -90,5 +90,15 @@ TEST(NewVariables, StopWhenNewvarCannotBeOpenedAndNoKeyCanBeWaitedFor) {
   EXPECT_NE(run.output.find("\nWARNING: Cannot open file \"newvar.txt\".\n"), std::string::npos);
 }
 
+TEST(NewVariables, NeverReplaceTheDataOrTheResults) {
+  testing::TempFolder folder;
+  folder.write("newvar.txt", kLine);
+  testing::ProgramRun run = testing::run_kalveno(folder.path(), {"newvar.txt", "out.txt"}, "3\n2\n");
+  EXPECT_EQ(run.status, 5);
+  EXPECT_NE(run.output.find("\nWARNING: newvar.txt is the data file or the results file of this run"),
+            std::string::npos);
+  EXPECT_EQ(folder.read("newvar.txt"), kLine);
+}
+
 }  // namespace
 }  // namespace kalveno

@@ -114,3 +114,19 @@ TEST(StartUp, ARefusedDataFileEndsWithStatusTwoAndAddsNothingToTheResults) {
 
 }  // namespace
 }  // namespace kalveno::testing
+
+namespace kalveno::testing {
+namespace {
+
+TEST(FileNames, TheDataFileIsNeverTakenAsTheResultsFile) {
+  TempFolder folder;
+  folder.write("in.txt", kTriangle);
+  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "./in.txt"}, "res.txt\n4\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(contains(run.output, "\n\n\nWARNING: The results file \"./in.txt\" is the data file itself.\n"));
+  EXPECT_EQ(folder.read("in.txt"), kTriangle);
+  EXPECT_TRUE(contains(folder.read("res.txt"), "\nOutput file: res.txt\n"));
+}
+
+}  // namespace
+}  // namespace kalveno::testing
