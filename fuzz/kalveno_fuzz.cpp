@@ -1,11 +1,12 @@
 // Fuzzing driver: the whole program, from start-up to the end of the chosen
 // analysis, on arbitrary data-file bytes and arbitrary console answers. An
-// input is the data file, a NUL byte, then the answers; without a NUL byte
-// it is all data file and no answer comes. Runs happen in a scratch folder
-// of their own, with small memory and replicate ceilings so that every
-// input finishes quickly.
+// input is one byte choosing how the program is started (even: data and
+// results files named on the command line; odd: both names asked), the data
+// file, a NUL byte, then the answers; without a NUL byte no answer comes.
+// Runs happen in a scratch folder of their own, emptied before each run,
+// with small memory and replicate ceilings so that every input finishes
+// quickly.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,17 +38,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  std::string input(reinterpret_cast<const char*>(bytes), size);
+  if (size == 0) return 0;
+  const bool names_asked = bytes[0] % 2 == 1;
+  std::string input(reinterpret_cast<const char*>(bytes) + 1, size - 1);
   std::size_t split = input.find('\0');
   std::string data = input.substr(0, split);
   std::string answers = split == std::string::npos ? std::string() : input.substr(split + 1);
+  // Asked names stay in the scratch folder: no folder separator.
+  if (names_asked && answers.find_first_of("/\\") != std::string::npos) return -1;
 
-  for (const char* name : {"out.txt", "newvar.txt", "error.txt"}) std::remove(name);
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry.path(), ignored);
   std::ofstream("in.txt", std::ios::binary) << data;
 
   std::istringstream in(answers);
   std::ostringstream out;
   kalveno::Console console(in, out);
-  kalveno::run_kalveno(console, {"in.txt", "out.txt"});
+  if (names_asked)
+    kalveno::run_kalveno(console, {});
+  else
+    kalveno::run_kalveno(console, {"in.txt", "out.txt"});
   return 0;
 }

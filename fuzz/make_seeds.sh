@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the seed corpus of the fuzzing driver into folder $1: every data
 # file of the examples and of the tests, each followed by a NUL byte and one
-# set of answers per dialogue path.
+# set of answers per dialogue path; the files named on the command line, and
+# once with the two names asked.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 out="$1"
@@ -22,7 +23,9 @@ n=0
 for data in "$source_dir"/examples/*.txt $(find "$source_dir/tests/data" -name '*.txt' -not -path '*/expected/*' 2>/dev/null); do
   for a in "${answers[@]}"; do
     n=$((n + 1))
-    { cat "$data"; printf '\0'; printf "$a"; } > "$out/seed-$n"
+    { printf 'b'; cat "$data"; printf '\0'; printf "$a"; } > "$out/seed-$n"
   done
+  n=$((n + 1))
+  { printf 'a'; cat "$data"; printf '\0'; printf '\n\n\n1\n\n\n5\n\n'; } > "$out/seed-$n"
 done
 echo "$n seeds in $out"
