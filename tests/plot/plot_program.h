@@ -4,12 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "support/run_program.h"
+
 namespace kalveno::testing {
 
-struct PlotRun {
-  int status = -1;  // exit status, or 128 + signal number
-  std::string output, errors;
-};
+using PlotRun = ProgramRun;
 
 // Runs kalveno-plot in folder with args.
 PlotRun run_kalveno_plot(const std::string& folder, const std::vector<std::string>& args);

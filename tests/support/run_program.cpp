@@ -37,11 +37,12 @@ std::string TempFolder::read(const std::string& name) const {
 
 bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
-ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
-                       const std::map<std::string, std::string>& env) {
+ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
+                       const std::string& input, const std::map<std::string, std::string>& env) {
   TempFolder pipes;
-  const std::string input_path = pipes.file("answers"), output_path = pipes.file("output");
-  pipes.write("answers", answers);
+  const std::string input_path = pipes.file("input"), output_path = pipes.file("output"),
+                    errors_path = pipes.file("errors");
+  pipes.write("input", input);
 
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
@@ -49,15 +50,14 @@ ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>
     if (chdir(folder.c_str()) != 0) _exit(126);
     std::FILE* in = std::freopen(input_path.c_str(), "rb", stdin);
     std::FILE* out = std::freopen(output_path.c_str(), "wb", stdout);
-    if (in == nullptr || out == nullptr) _exit(126);
-    setenv("KALVENO_SEED", "1", 1);
-    setenv("KALVENO_THREADS", "2", 1);
+    std::FILE* err = std::freopen(errors_path.c_str(), "wb", stderr);
+    if (in == nullptr || out == nullptr || err == nullptr) _exit(126);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(KALVENO_BINARY));
+    argv.push_back(const_cast<char*>(binary));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(KALVENO_BINARY, argv.data());
+    execv(binary, argv.data());
     _exit(127);
   }
   int wait_status = 0;
@@ -65,7 +65,15 @@ ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>
   ProgramRun run;
   run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
   run.output = pipes.read("output");
+  run.errors = pipes.read("errors");
   return run;
+}
+
+ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
+                       const std::map<std::string, std::string>& env) {
+  std::map<std::string, std::string> settings = {{"KALVENO_SEED", "1"}, {"KALVENO_THREADS", "2"}};
+  for (const auto& [name, value] : env) settings[name] = value;
+  return run_program(KALVENO_BINARY, folder, args, answers, settings);
 }
 
 std::string source_file(const std::string& relative_path) {

@@ -29,7 +29,13 @@ class TempFolder {
 struct ProgramRun {
   int status = -1;     // exit status, or 128 + signal number
   std::string output;  // everything written to standard output
+  std::string errors;  // everything written to standard error
 };
+
+// Runs binary in folder with args, input on standard input and the
+// environment variables of env added.
+ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
+                       const std::string& input, const std::map<std::string, std::string>& env = {});
 
 // Runs kalveno in folder with args, answers on standard input (not a
 // terminal), and extra environment variables. KALVENO_SEED is 1 unless env
