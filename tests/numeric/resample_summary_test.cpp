@@ -55,26 +55,16 @@ TEST(ResampleSummary, HandlesAnObservedValueBeyondEveryReplicate) {
 }
 
 TEST(ResampleSummary, TakesBoundsFromTheirRanksOnlyWithEnoughReplicates) {
-  resample_stat_type n39 = summarise(one_to(39), 0);
-  EXPECT_EQ(n39.ci95_inf, 0);
-  EXPECT_EQ(n39.ci95_sup, 0);
-  resample_stat_type n40 = summarise(one_to(40), 0);
-  EXPECT_EQ(n40.ci95_inf, 2);
-  EXPECT_EQ(n40.ci95_sup, 40);
-  resample_stat_type n99 = summarise(one_to(99), 0);
-  EXPECT_EQ(n99.ci95_inf, 3);
-  EXPECT_EQ(n99.ci95_sup, 98);
-  resample_stat_type n199 = summarise(one_to(199), 0);
-  EXPECT_EQ(n199.ci99_inf, 0);
-  EXPECT_EQ(n199.ci99_sup, 0);
-  resample_stat_type n200 = summarise(one_to(200), 0);
-  EXPECT_EQ(n200.ci99_inf, 1);
-  EXPECT_EQ(n200.ci99_sup, 200);
-  resample_stat_type n999 = summarise(one_to(999), 0);
-  EXPECT_EQ(n999.ci95_inf, 25);
-  EXPECT_EQ(n999.ci95_sup, 976);
-  EXPECT_EQ(n999.ci99_inf, 5);
-  EXPECT_EQ(n999.ci99_sup, 996);
+  // Replicates 1..n: each bound is its own rank. {n, 95 % inf, sup, 99 % inf, sup}.
+  const int expected[][5] = {{39, 0, 0, 0, 0},    {40, 2, 40, 0, 0},      {99, 3, 98, 0, 0},
+                             {199, 5, 196, 0, 0}, {200, 6, 197, 1, 200}, {999, 25, 976, 5, 996}};
+  for (const auto& [n, inf95, sup95, inf99, sup99] : expected) {
+    resample_stat_type record = summarise(one_to(n), 0);
+    EXPECT_EQ(record.ci95_inf, inf95) << n;
+    EXPECT_EQ(record.ci95_sup, sup95) << n;
+    EXPECT_EQ(record.ci99_inf, inf99) << n;
+    EXPECT_EQ(record.ci99_sup, sup99) << n;
+  }
 }
 
 TEST(ResampleSummary, SummarisesASingleReplicate) {
