@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "flow/data_file.h"
-#include "flow/results_file.h"
+#include "data/data_file.h"
+#include "app/results_file.h"
 
 namespace kalveno {
 

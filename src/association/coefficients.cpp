@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "data/data_file.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

@@ -12,7 +12,7 @@
 #pragma once
 #include <cstdint>
 
-#include "numeric/ranged_array.h"
+#include "base/ranged_array.h"
 #include "randomization/permutation.h"
 
 namespace kalveno {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <vector>
 
-#include "flow/data_file.h"
-#include "flow/results_file.h"
-#include "numeric/allocation.h"
+#include "data/data_file.h"
+#include "app/results_file.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "flow/console.h"
-#include "flow/files.h"
-#include "flow/program_end.h"
-#include "flow/session.h"
-#include "flow/text.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/files.h"
+#include "base/program_end.h"
+#include "app/session.h"
+#include "base/text.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

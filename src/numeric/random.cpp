@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "flow/console.h"
-#include "flow/text.h"
+#include "base/console.h"
+#include "base/text.h"
 
 namespace kalveno {
 

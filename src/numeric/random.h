@@ -9,7 +9,7 @@
 #include <ctime>
 #include <string>
 
-#include "numeric/ranged_array.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
 

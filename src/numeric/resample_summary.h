@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 
-#include "numeric/allocation.h"
-#include "numeric/ranged_array.h"
+#include "base/allocation.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
 

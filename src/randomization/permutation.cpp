@@ -1,6 +1,6 @@
 #include "randomization/permutation.h"
 
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

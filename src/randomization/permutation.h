@@ -4,7 +4,7 @@
 // names no sample: a site whose target grid cell is empty.
 #pragma once
 #include "numeric/random.h"
-#include "numeric/ranged_array.h"
+#include "base/ranged_array.h"
 #include "randomization/sample_grid.h"
 
 namespace kalveno {

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

@@ -1,7 +1,7 @@
 #include "randomization/sample_grid.h"
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

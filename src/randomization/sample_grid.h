@@ -2,7 +2,7 @@
 // each of its cells, as toroidal randomization needs them. Grid positions run
 // from 1; the torus of grid g is 1..grid_nx[g] x 1..grid_ny[g].
 #pragma once
-#include "numeric/ranged_array.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
 

@@ -1,6 +1,6 @@
 #include "spatial/moran.h"
 
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {

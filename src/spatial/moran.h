@@ -23,8 +23,8 @@
 #pragma once
 #include <cstddef>
 
-#include "flow/data_file.h"
-#include "numeric/ranged_array.h"
+#include "data/data_file.h"
+#include "base/ranged_array.h"
 #include "randomization/permutation.h"
 #include "spatial/pair_geometry.h"
 

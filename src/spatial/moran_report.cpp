@@ -1,6 +1,6 @@
 #include "spatial/moran_report.h"
 
-#include "flow/results_file.h"
+#include "app/results_file.h"
 
 namespace kalveno {
 

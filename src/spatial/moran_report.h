@@ -5,7 +5,7 @@
 #pragma once
 #include <string>
 
-#include "flow/data_file.h"
+#include "data/data_file.h"
 #include "numeric/resample_summary.h"
 #include "spatial/moran.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

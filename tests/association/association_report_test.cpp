@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "flow/console.h"
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "data/data_file.h"
+#include "base/allocation.h"
 #include "support/run_program.h"
 
 namespace kalveno {

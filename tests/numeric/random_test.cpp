@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "flow/console.h"
+#include "base/console.h"
 #include "numeric/random.h"
 #include "randomization/permutation.h"
 

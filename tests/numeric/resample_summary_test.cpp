@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 #include "numeric/resample_summary.h"
 
 namespace kalveno {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/allocation.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <sstream>
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/allocation.h"
 #include "randomization/sample_grid.h"
 
 namespace kalveno {

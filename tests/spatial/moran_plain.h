@@ -5,8 +5,8 @@
 #pragma once
 #include <cmath>
 
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "data/data_file.h"
+#include "base/allocation.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
 

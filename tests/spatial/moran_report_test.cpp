@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "flow/console.h"
+#include "base/console.h"
 #include "spatial/spatial_data.h"
 #include "support/run_program.h"
 

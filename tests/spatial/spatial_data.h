@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "flow/data_file.h"
-#include "flow/text.h"
-#include "numeric/allocation.h"
+#include "data/data_file.h"
+#include "base/text.h"
+#include "base/allocation.h"
 
 namespace kalveno::testing {
 

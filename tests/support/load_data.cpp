@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "flow/console.h"
-#include "flow/program_end.h"
+#include "base/console.h"
+#include "base/program_end.h"
 #include "support/run_program.h"
 
 namespace kalveno::testing {

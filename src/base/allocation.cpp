@@ -1,10 +1,10 @@
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 
 #include <cstdio>
 #include <unistd.h>
 
-#include "flow/console.h"
-#include "flow/program_end.h"
+#include "base/console.h"
+#include "base/program_end.h"
 
 namespace kalveno {
 

@@ -1,13 +1,13 @@
-#include "flow/data_file.h"
+#include "data/data_file.h"
 
 #include <string_view>
 #include <unordered_map>
 
-#include "flow/console.h"
-#include "flow/files.h"
-#include "flow/program_end.h"
-#include "flow/text.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/files.h"
+#include "base/program_end.h"
+#include "base/text.h"
+#include "base/allocation.h"
 
 namespace kalveno {
 

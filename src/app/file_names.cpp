@@ -1,9 +1,9 @@
-#include "flow/file_names.h"
+#include "app/file_names.h"
 
-#include "flow/console.h"
-#include "flow/files.h"
-#include "flow/program_end.h"
-#include "flow/text.h"
+#include "base/console.h"
+#include "base/files.h"
+#include "base/program_end.h"
+#include "base/text.h"
 
 namespace kalveno {
 

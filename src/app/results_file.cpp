@@ -1,7 +1,7 @@
-#include "flow/results_file.h"
+#include "app/results_file.h"
 
-#include "flow/console.h"
-#include "flow/program_end.h"
+#include "base/console.h"
+#include "base/program_end.h"
 
 namespace kalveno {
 

@@ -4,8 +4,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "flow/console.h"
-#include "flow/startup.h"
+#include "base/console.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

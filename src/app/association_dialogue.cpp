@@ -1,14 +1,14 @@
-#include "association/association_run.h"
+#include "app/association_dialogue.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "association/association_report.h"
 #include "association/coefficients.h"
-#include "flow/console.h"
-#include "flow/menu.h"
-#include "flow/session.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "app/menu.h"
+#include "app/session.h"
+#include "base/allocation.h"
 #include "numeric/resample_summary.h"
 #include "randomization/replicate_runner.h"
 

@@ -1,4 +1,4 @@
-#include "flow/files.h"
+#include "base/files.h"
 
 #include <cstdarg>
 #include <sys/stat.h>

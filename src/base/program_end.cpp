@@ -1,6 +1,6 @@
-#include "flow/program_end.h"
+#include "base/program_end.h"
 
-#include "flow/console.h"
+#include "base/console.h"
 
 namespace kalveno {
 

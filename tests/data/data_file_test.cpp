@@ -3,9 +3,9 @@
 
 #include <sstream>
 
-#include "flow/console.h"
-#include "flow/data_file.h"
-#include "flow/program_end.h"
+#include "base/console.h"
+#include "data/data_file.h"
+#include "base/program_end.h"
 #include "support/run_program.h"
 
 namespace kalveno {

@@ -1,4 +1,4 @@
-#include "flow/console.h"
+#include "base/console.h"
 
 #include <csignal>
 #include <cstdarg>
@@ -6,7 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "flow/text.h"
+#include "base/text.h"
 
 namespace kalveno {
 

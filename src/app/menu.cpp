@@ -1,11 +1,11 @@
-#include "flow/menu.h"
+#include "app/menu.h"
 
-#include "association/association_run.h"
+#include "app/association_dialogue.h"
 #include "descriptive/local_means.h"
-#include "flow/console.h"
-#include "flow/session.h"
-#include "flow/text.h"
-#include "spatial/moran_run.h"
+#include "base/console.h"
+#include "app/session.h"
+#include "base/text.h"
+#include "app/spatial_dialogue.h"
 
 namespace kalveno {
 

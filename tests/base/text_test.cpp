@@ -1,7 +1,7 @@
 // The C-style readings of answers and data cells.
 #include <gtest/gtest.h>
 
-#include "flow/text.h"
+#include "base/text.h"
 
 namespace kalveno {
 namespace {

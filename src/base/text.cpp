@@ -1,4 +1,4 @@
-#include "flow/text.h"
+#include "base/text.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,15 +1,15 @@
-#include "flow/startup.h"
+#include "app/startup.h"
 
 #include <cmath>
 
 #include "descriptive/basic_statistics.h"
-#include "flow/console.h"
-#include "flow/file_names.h"
-#include "flow/menu.h"
-#include "flow/program_end.h"
-#include "flow/results_file.h"
-#include "flow/session.h"
-#include "flow/usage.h"
+#include "base/console.h"
+#include "app/file_names.h"
+#include "app/menu.h"
+#include "base/program_end.h"
+#include "app/results_file.h"
+#include "app/session.h"
+#include "app/usage.h"
 
 namespace kalveno {
 

@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "flow/console.h"
-#include "flow/menu.h"
+#include "base/console.h"
+#include "app/menu.h"
 #include "support/run_program.h"
 
 namespace kalveno {

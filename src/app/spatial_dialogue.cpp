@@ -1,14 +1,14 @@
-#include "spatial/moran_run.h"
+#include "app/spatial_dialogue.h"
 
 #include <string>
 #include <vector>
 
-#include "flow/console.h"
-#include "flow/menu.h"
-#include "flow/program_end.h"
-#include "flow/session.h"
-#include "flow/text.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "app/menu.h"
+#include "base/program_end.h"
+#include "app/session.h"
+#include "base/text.h"
+#include "base/allocation.h"
 #include "numeric/resample_summary.h"
 #include "randomization/replicate_runner.h"
 #include "spatial/moran.h"

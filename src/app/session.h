@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "flow/data_file.h"
+#include "data/data_file.h"
 #include "numeric/random.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "numeric/ranged_array.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
 

@@ -1,6 +1,6 @@
-#include "flow/usage.h"
+#include "app/usage.h"
 
-#include "flow/console.h"
+#include "base/console.h"
 
 namespace kalveno {
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "flow/console.h"
-#include "flow/program_end.h"
-#include "numeric/allocation.h"
+#include "base/console.h"
+#include "base/program_end.h"
+#include "base/allocation.h"
 #include "support/run_program.h"
 
 namespace kalveno {

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "flow/files.h"
+#include "base/files.h"
 
 namespace kalveno {
 
