@@ -16,8 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "flow/console.h"
-#include "flow/startup.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "base/console.h"
 
 using namespace kalveno;
 
@@ -69,7 +70,9 @@ std::uint64_t fnv1a(const std::string& text) {
 // Best wall time, in seconds, of the whole program with this many workers;
 // results receives the results file of the last run.
 double best_run(const std::string& folder, int workers, std::string& results) {
-  setenv("KALVENO_THREADS", std::to_string(workers).c_str(), 1);
+  RunSettings settings = RunSettings::of_this_process();
+  settings.seed = "12345";
+  settings.threads = std::to_string(workers);
   const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt";
   double best = 1e300;
   for (int run = 0; run < kRuns; ++run) {
@@ -78,7 +81,7 @@ double best_run(const std::string& folder, int workers, std::string& results) {
     std::ostringstream screen;
     Console console(answers, screen);
     auto start = std::chrono::steady_clock::now();
-    const int status = run_kalveno(console, {in_path, out_path});
+    const int status = run_kalveno(console, {in_path, out_path}, settings);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (status != 0) {
       std::fprintf(stderr, "the run ended with status %d\n", status);
@@ -102,7 +105,6 @@ int main() {
     std::ofstream data(folder + "/in.txt", std::ios::binary);
     data << data_file_text();
   }
-  setenv("KALVENO_SEED", "12345", 1);
   const int every = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
   std::string results_one, results_every;

@@ -4,11 +4,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "base/console.h"
+#include "app/settings.h"
 #include "app/startup.h"
+#include "base/console.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   kalveno::Console console(std::cin, std::cout, isatty(STDIN_FILENO) ? STDIN_FILENO : -1);
-  return kalveno::run_kalveno(console, args);
+  return kalveno::run_kalveno(console, args, kalveno::RunSettings::of_this_process());
 }

@@ -1,11 +1,11 @@
 #include "app/menu.h"
 
 #include "app/association_dialogue.h"
-#include "descriptive/local_means.h"
-#include "base/console.h"
+#include "app/local_means_dialogue.h"
 #include "app/session.h"
-#include "base/text.h"
 #include "app/spatial_dialogue.h"
+#include "base/console.h"
+#include "base/text.h"
 
 namespace kalveno {
 
@@ -32,13 +32,7 @@ void run_analysis_menu(Session& session) {
   }
 }
 
-namespace {
-int g_randomization_ceiling = 0;
-}  // namespace
-
-void set_randomization_ceiling(int ceiling) { g_randomization_ceiling = ceiling; }
-
-RandomizationCount read_randomization_count(const std::string& answer) {
+RandomizationCount read_randomization_count(const std::string& answer, int ceiling) {
   RandomizationCount count;
   if (is_blank(answer)) {
     count.n_rep = 0;
@@ -54,7 +48,7 @@ RandomizationCount read_randomization_count(const std::string& answer) {
   } else {
     count.n_rep = static_cast<int>(number.value);
   }
-  if (g_randomization_ceiling > 0 && count.n_rep > g_randomization_ceiling) count.n_rep = g_randomization_ceiling;
+  if (ceiling > 0 && count.n_rep > ceiling) count.n_rep = ceiling;
   return count;
 }
 

@@ -20,12 +20,9 @@ struct RandomizationCount {
 
 // An empty answer or a number beyond +-100000 gives 0; -100000..-2 gives its
 // absolute value with both kinds; -1..100000 is taken as it is; an answer
-// that does not start with a number leaves -1.
-RandomizationCount read_randomization_count(const std::string& answer);
-
-// Caps every count read_randomization_count gives (0, the default, caps
-// nothing). The fuzzing driver runs every dialogue with small counts.
-void set_randomization_ceiling(int ceiling);
+// that does not start with a number leaves -1. A ceiling above 0 caps the
+// count (the settings' randomization_ceiling).
+RandomizationCount read_randomization_count(const std::string& answer, int ceiling = 0);
 
 // Asks whether test reports are to be detailed: any answer with a
 // non-blank character says yes.

@@ -1,9 +1,12 @@
 // Everything one run of the program holds, from start-up to its end: the
-// console, the generator, the file names, the data and what is built from it.
+// console, the settings, the allocator, the generator, the file names, the
+// data and what is built from it.
 #pragma once
 #include <string>
 
-#include "data/data_file.h"
+#include "app/settings.h"
+#include "base/allocation.h"
+#include "data/data_set.h"
 #include "numeric/random.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"
@@ -13,9 +16,11 @@ namespace kalveno {
 class Console;
 
 struct Session {
-  explicit Session(Console& c) : console(c) {}
+  Session(Console& c, const RunSettings& s) : console(c), settings(s), allocator(s.memory_budget) {}
 
   Console& console;
+  const RunSettings& settings;
+  Allocator allocator;
   Random rng;
   std::string data_file_name;     // as settled by the dialogue (a bare name after a one-argument start)
   std::string results_file_name;

@@ -3,16 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "base/console.h"
-#include "app/menu.h"
-#include "base/program_end.h"
+#include "app/results_file.h"
 #include "app/session.h"
+#include "base/console.h"
+#include "base/program_end.h"
 #include "base/text.h"
-#include "base/allocation.h"
-#include "numeric/resample_summary.h"
-#include "randomization/replicate_runner.h"
-#include "spatial/moran.h"
 #include "spatial/moran_report.h"
+#include "spatial/moran_series.h"
 
 namespace kalveno {
 
@@ -41,16 +38,28 @@ int ask_state(Console& console, const DataSet& data, int v, const char* prompt) 
   }
 }
 
+// The menu of pair selections. An answer without a number chooses none of
+// them; one beyond them, too, though from 3 up the first state is asked.
+PairSelection pair_selection(int answer) {
+  switch (answer) {
+    case 0: return PairSelection::kAllPairs;
+    case 1: return PairSelection::kSameState;
+    case 2: return PairSelection::kDistinctStates;
+    case 3: return PairSelection::kOneState;
+    case 4: return PairSelection::kTwoStates;
+    default: return PairSelection::kUnnamedAll;
+  }
+}
+
 PairFilter ask_pair_filter(Console& console, const DataSet& data) {
   PairFilter filter;
-  filter.mode = -1;
   console.print("\n\nTo select specific sample pairs according to a qualitative variable, \nenter the name of the "
                 "variable, otherwise press RETURN\n");
   while (true) {
     const std::string answer = console.read_line();
     const std::string_view word = first_word(answer);
     if (word.empty()) {
-      filter.mode = 0;
+      filter.selection = PairSelection::kAllPairs;
       return filter;
     }
     filter.variable = find_qualitative_variable(data, word);
@@ -64,13 +73,15 @@ PairFilter ask_pair_filter(Console& console, const DataSet& data) {
   console.print("\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same given class\n  "
                 "4-two given distinct classes\n");
   const ScannedInt mode = scan_int(console.read_line());
-  if (mode.found) filter.mode = static_cast<int>(mode.value);  // clamped to the int range
-  if (filter.mode >= 3)
-    filter.first_class = ask_state(console, data, filter.variable,
-                                   filter.mode == 3 ? "\nEnter the name of the selected class : "
-                                                    : "\nEnter the name of the first selected class : ");
-  if (filter.mode == 4)
-    filter.second_class = ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
+  // A number beyond the int range keeps its low 32 bits.
+  const int answer = mode.found ? static_cast<int>(mode.value) : -1;
+  filter.selection = pair_selection(answer);
+  if (answer >= 3)
+    filter.first_state = ask_state(console, data, filter.variable,
+                                   answer == 3 ? "\nEnter the name of the selected class : "
+                                               : "\nEnter the name of the first selected class : ");
+  if (answer == 4)
+    filter.second_state = ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
   return filter;
 }
 
@@ -90,90 +101,64 @@ RegressionInterval ask_regression_interval(Console& console) {
   }
 }
 
-// The results of one worker's evaluations, and its working storage.
-struct WorkerState {
-  explicit WorkerState(const MoranSetup& setup)
-      : scratch(setup), results(make_moran_results(setup.n_variables(), setup.n_classes())) {}
-  MoranScratch scratch;
-  MoranResults results;
-};
-
-// One randomization series: n_rep placements drawn by draw, each evaluated
-// into its slice of replicates, then every statistic summarised against its
-// observed value into stats.
-template <class Draw>
-void run_series(Session& session, const MoranSetup& setup, int n_rep, int n_workers, Draw draw,
-                const MoranResults& observed, RangedCube<float>& replicates, RangedMatrix<resample_stat_type>& stats) {
-  Console& console = session.console;
-  const int n_variables = setup.n_variables(), last_column = setup.n_classes() + 1;
-  std::vector<WorkerState> workers;
-  workers.reserve(static_cast<std::size_t>(n_workers));
-  for (int w = 0; w < n_workers; ++w) workers.emplace_back(setup);
-
-  ReplicateSteps steps;
-  steps.draw = draw;
-  steps.evaluate = [&](int worker, int r, const Permutation& perm) {
-    WorkerState& state = workers[static_cast<std::size_t>(worker)];
-    moran_statistics(setup, perm, state.scratch, state.results);
-    // Stored in single precision, as the summary uses them.
-    for (int k = 1; k <= n_variables; ++k)
-      for (int c = -2; c <= last_column; ++c) replicates(r, k, c) = static_cast<float>(state.results.moran_matrix(k, c));
-  };
-  steps.done = [&](int r) { show_progress(console, r, n_rep); };
-  run_replicates(n_rep, n_workers, session.work_permutation, steps);
-
-  summarise_replicates(replicates, n_rep, observed.moran_matrix, stats, n_workers);
-}
-
 }  // namespace
 
-void run_spatial_autocorrelation(Session& session) {
-  Console& console = session.console;
-  const DataSet& data = session.data;
-  const DistanceClasses& classes = data.classes;
-
+SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int randomization_ceiling) {
+  SpatialChoices choices;
   console.print("\n\n\n\nSPATIAL AUTOCORRELATION ANALYSES");
-  const PairFilter filter = ask_pair_filter(console, data);
-  const RegressionInterval interval = ask_regression_interval(console);
+  choices.filter = ask_pair_filter(console, data);
+  choices.interval = ask_regression_interval(console);
   console.print("\n\nEnter # randomizations for testing spatial autocorrelation (e.g. 999)");
   if (data.n_grids != 0) console.print("\n  use negative # (e.g. -999) to assess the impact of toroidal randomizations");
   console.print("\n  or press RETURN to compute Moran's I statistics without test\n");
-  const RandomizationCount count = read_randomization_count(console.read_line());
-  const int n_rep = count.n_rep;
-  const bool toroidal_too = count.both_kinds && data.n_grids != 0;
-  const bool detailed_report = n_rep > 0 && ask_detailed_report(console);
+  choices.count = read_randomization_count(console.read_line(), randomization_ceiling);
+  choices.detailed_report = choices.count.n_rep > 0 && ask_detailed_report(console);
+  return choices;
+}
+
+void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const DistanceClasses& classes = data.classes;
+  const Allocator& allocator = session.allocator;
+  const int n_rep = choices.count.n_rep;
+  const bool toroidal_too = choices.count.both_kinds && data.n_grids != 0;
   if (n_rep < 0) return;
 
   console.print("\nComputing Moran's I statistics");
-  const MoranSetup setup(data, classes, filter, interval);
-  MoranResults observed = make_moran_results(data.n_variables, classes.n_classes);
+  const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval);
+  MoranResults observed = make_moran_results(allocator, data.n_variables, classes.n_classes);
   {
     MoranScratch scratch(setup);
     moran_statistics(setup, session.identity_permutation, scratch, observed);
   }
-  write_moran_observed(console, session.results_file_name, data, classes, observed, filter, interval);
+  append_results(console, session.results_file_name, [&](OutputFile& out) {
+    write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
+  });
   if (n_rep == 0) return;
 
-  const int n_workers = replicate_workers(console);
-  RangedCube<float> replicates = f3tensor<float>(0, n_rep, 0, data.n_variables, -2, classes.n_classes + 1);
-  RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, data.n_variables, -2, classes.n_classes + 1);
-  const int n_samples = data.n_samples;
-  Random& rng = session.rng;
+  const int n_workers = replicate_workers(console, session.settings);
+  MoranSeries series = make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes);
+  auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
+    run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    append_results(console, session.results_file_name, [&](OutputFile& out) {
+      write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
+                        series.stats, choices.detailed_report);
+    });
+  };
 
   console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);
-  run_series(session, setup, n_rep, n_workers,
-             [&](Permutation& perm) { complete_permutation(n_samples, perm, rng); }, observed, replicates, stats);
-  write_moran_tests(console, session.results_file_name, "COMPLETE", n_rep, data, classes.n_classes,
-                    observed.class_mean_distance, stats, detailed_report);
-
+  run_test(Randomization::kComplete,
+           [&](Permutation& perm) { complete_permutation(data.n_samples, perm, session.rng); });
   if (!toroidal_too) return;
   console.print("\nTest spatial autocorrelation by %i toroidal randomizations\n", n_rep);
-  const SampleGrid& grid = session.grid;
-  const int n_grids = data.n_grids;
-  run_series(session, setup, n_rep, n_workers,
-             [&](Permutation& perm) { toroidal_permutation(grid, n_grids, perm, rng); }, observed, replicates, stats);
-  write_moran_tests(console, session.results_file_name, "WITHIN GROUP TOROIDAL", n_rep, data, classes.n_classes,
-                    observed.class_mean_distance, stats, detailed_report);
+  run_test(Randomization::kToroidal,
+           [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });
+}
+
+void run_spatial_autocorrelation(Session& session) {
+  run_spatial_autocorrelation(session,
+                              ask_spatial_choices(session.console, session.data, session.settings.randomization_ceiling));
 }
 
 }  // namespace kalveno

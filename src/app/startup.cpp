@@ -1,49 +1,107 @@
 #include "app/startup.h"
 
-#include <cmath>
+#include <cstdio>
 
-#include "descriptive/basic_statistics.h"
-#include "base/console.h"
 #include "app/file_names.h"
 #include "app/menu.h"
-#include "base/program_end.h"
 #include "app/results_file.h"
 #include "app/session.h"
 #include "app/usage.h"
+#include "base/console.h"
+#include "base/files.h"
+#include "base/program_end.h"
+#include "base/results_headings.h"
+#include "data/data_file.h"
+#include "descriptive/basic_statistics.h"
 
 namespace kalveno {
 
 namespace {
 
+// The text of the data file. While it cannot be read, warns and waits for a
+// key before trying again (without a terminal: stops, status 4).
+std::string read_data_file(Console& console, const std::string& name) {
+  std::string text;
+  while (!read_text_file(name, text)) {
+    console.print("\nWARNING: Cannot open data file %c%s%c.\nIf it is being used by another application, "
+                  "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
+                  "Then press RETURN.\nPress Ctrl+c twice to stop the programm now.\n",
+                  '"', name.c_str(), '"');
+    wait_key_or_stop(console, "Stopped: the data file cannot be opened, and without a terminal no key press "
+                              "can say when to try again.");
+  }
+  return text;
+}
+
+void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
+  const DataSet& data = session.data;
+  results.print("\nKALVENO 1.0 - Written by Bremwick\n");
+  results.print("\n%s%s\nOutput file: %s\nFirst line of data file: %s", headings::kDataFile,
+                session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
+  results.print("\n# samples: %i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", data.n_samples,
+                data.n_grids, data.n_variables, data.missing_code.c_str());
+  results.print("\nMinimal and maximal distance between samples: %f - %f", smallest, largest);
+}
+
 void start_up(Session& session, const std::vector<std::string>& args) {
   Console& console = session.console;
   DataSet& data = session.data;
-  session.rng.random_state = -clock_seed(console);
+  const Allocator& allocator = session.allocator;
+  session.rng.random_state = -run_seed(console, session.settings);
 
   FileNames names = read_file_names(console, args);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
 
-  read_data_header(console, session.data_file_name, data);
-  console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
-                data.n_grids, data.n_variables);
-  console.print("\nMissing data represented by %s", data.missing_code.c_str());
+  try {
+    const DataFile file(read_data_file(console, session.data_file_name));
+    file.read_header(allocator, data);
+    console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
+                  data.n_grids, data.n_variables);
+    console.print("\nMissing data represented by %s", data.missing_code.c_str());
 
-  allocate_sample_arrays(data);
-  session.identity_permutation = identity_permutation(data.n_samples);
-  session.work_permutation = identity_permutation(data.n_samples);
-  load_data_file(console, session.data_file_name, data);
-  if (data.n_grids != 0)
-    session.grid = build_sample_grids(console, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
-                                      data.max_grid_y);
+    allocate_sample_arrays(allocator, data);
+    session.identity_permutation = identity_permutation(data.n_samples);
+    session.work_permutation = identity_permutation(data.n_samples);
+    file.read_samples(data);
+  } catch (const DataFileRefused& refused) {
+    refuse_data_file(console, refused.warning);
+  }
+  if (data.n_grids != 0) {
+    bool warned = false;
+    session.grid = build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
+                                      data.max_grid_y, [&](const std::string& warning) {
+                                        console.write(warning);
+                                        warned = true;
+                                      });
+    if (warned) console.wait_key();
+  }
 
   double smallest = 0, largest = 0;
   console.print("\nMin & max distances between samples: ");
   distance_range(data, smallest, largest);
   console.print("%.3g - %.3g", smallest, largest);
 
-  write_results_header(console, session.data_file_name, session.results_file_name, data, smallest, largest);
-  write_basic_statistics(console, session.results_file_name, data);
+  append_results(console, session.results_file_name,
+                 [&](OutputFile& results) { write_results_header(results, session, smallest, largest); });
+  append_results(console, session.results_file_name,
+                 [&](OutputFile& results) { write_basic_statistics(results, allocator, data); });
+}
+
+// Prints message and appends it to error.txt in the working directory:
+// status 1. When that file cannot be written, says so and waits for a key:
+// status 3.
+int log_allocation_failure(Console& console, const std::string& message) {
+  console.print("%s", message.c_str());
+  console.flush();
+  std::FILE* log = std::fopen("error.txt", "a");
+  if (log != nullptr) {
+    std::fprintf(log, "%s", message.c_str());
+    if (std::fclose(log) == 0) return kAllocationFailure;
+  }
+  console.print("error in writing %s : cannot open file", message.c_str());
+  console.wait_key();
+  return kErrorLogUnwritable;
 }
 
 }  // namespace
@@ -52,47 +110,30 @@ void distance_range(const DataSet& data, double& smallest, double& largest) {
   const int n = data.n_samples;
   smallest = largest = 0;
   if (n < 2) return;
-  auto squared_distance = [&](int i, int k) {
-    double dx = data.x[i] - data.x[k], dy = data.y[i] - data.y[k];
-    return dx * dx + dy * dy;
-  };
-  double smallest2 = squared_distance(1, 2), largest2 = 0;
+  smallest = sample_distance(data.x, data.y, 1, 2);
   for (int i = 1; i < n; ++i) {
     for (int k = i + 1; k <= n; ++k) {
-      double d2 = squared_distance(i, k);
-      if (d2 > largest2) largest2 = d2;
-      if (d2 < smallest2) smallest2 = d2;
+      const double d = sample_distance(data.x, data.y, i, k);
+      if (d > largest) largest = d;
+      if (d < smallest) smallest = d;
     }
   }
-  smallest = std::sqrt(smallest2);
-  largest = std::sqrt(largest2);
 }
 
-void write_results_header(Console& console, const std::string& data_file_name, const std::string& results_file_name,
-                          const DataSet& data, double smallest, double largest) {
-  OutputFile results = open_results_for_append(console, results_file_name);
-  results.print("\nKALVENO 1.0 - Written by Bremwick\n");
-  results.print("\nData file: %s\nOutput file: %s\nFirst line of data file: %s", data_file_name.c_str(),
-                results_file_name.c_str(), data.title_line.c_str());
-  results.print("\n# samples: %i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", data.n_samples,
-                data.n_grids, data.n_variables, data.missing_code.c_str());
-  results.print("\nMinimal and maximal distance between samples: %f - %f", smallest, largest);
-  close_results(console, results, results_file_name);
-}
-
-int run_kalveno(Console& console, const std::vector<std::string>& args) {
+int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {
   if (answer_information_request(console, args)) return kFinished;
-  Console::Scope scope(console);
+  int status = kFinished;
   try {
-    Session session(console);
+    Session session(console, settings);
     start_up(session, args);
     run_analysis_menu(session);
   } catch (const ProgramEnd& end) {
-    console.flush();
-    return end.status;
+    status = end.status;
+  } catch (const AllocationFailure& failure) {
+    status = log_allocation_failure(console, failure.message);
   }
   console.flush();
-  return kFinished;
+  return status;
 }
 
 }  // namespace kalveno

@@ -1,7 +1,10 @@
-// One run of the program, from the banner to the end of the chosen analysis.
+// One run of the program, from the banner to the end of the chosen analysis,
+// and the top of the program where every early end becomes an exit status.
 #pragma once
 #include <string>
 #include <vector>
+
+#include "app/settings.h"
 
 namespace kalveno {
 
@@ -9,15 +12,13 @@ class Console;
 struct DataSet;
 
 // Runs the program with the command-line arguments after its name and
-// returns the exit status.
-int run_kalveno(Console& console, const std::vector<std::string>& args);
+// returns the exit status. An allocation failure anywhere below ends here:
+// its message is printed and appended to error.txt (status 1; status 3, after
+// a key press, when error.txt cannot be written).
+int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings);
 
 // Smallest and largest distance between two samples; both 0 with fewer than
 // two samples.
 void distance_range(const DataSet& data, double& smallest, double& largest);
-
-// Appends the header block of a run to the results file.
-void write_results_header(Console& console, const std::string& data_file_name, const std::string& results_file_name,
-                          const DataSet& data, double smallest, double largest);
 
 }  // namespace kalveno

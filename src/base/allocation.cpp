@@ -3,15 +3,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "base/console.h"
-#include "base/program_end.h"
-
 namespace kalveno {
 
-namespace {
-
-// The memory the machine can give without swapping: MemAvailable of
-// /proc/meminfo where the system reports it, else the physical memory.
 std::size_t available_memory() {
   if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
     char line[256];
@@ -28,17 +21,6 @@ std::size_t available_memory() {
   return static_cast<std::size_t>(pages) * static_cast<std::size_t>(page_size);
 }
 
-std::size_t g_memory_budget = 0;  // 0: not yet read from the machine
-
-}  // namespace
-
-std::size_t memory_budget() {
-  if (g_memory_budget == 0) g_memory_budget = available_memory();
-  return g_memory_budget;
-}
-
-void set_memory_budget(std::size_t bytes) { g_memory_budget = bytes; }
-
 bool range_extent(int lo, int hi, std::size_t& extent) {
   long long n = static_cast<long long>(hi) - lo + 1;
   if (n < 0) return false;
@@ -48,25 +30,6 @@ bool range_extent(int lo, int hi, std::size_t& extent) {
 
 bool product_extent(std::size_t a, std::size_t b, std::size_t& product) {
   return !__builtin_mul_overflow(a, b, &product);
-}
-
-void log_failure(const char* file_name, const std::string& message) {
-  Console& console = Console::current();
-  console.print("%s", message.c_str());
-  console.flush();
-  std::FILE* log = std::fopen(file_name, "a");
-  if (log != nullptr) {
-    std::fprintf(log, "%s", message.c_str());
-    if (std::fclose(log) == 0) return;
-  }
-  console.print("error in writing %s : cannot open file", message.c_str());
-  console.wait_key();
-  end_program(kErrorLogUnwritable);
-}
-
-void allocation_failure(const char* message) {
-  log_failure("error.txt", message);
-  end_program(kAllocationFailure);
 }
 
 }  // namespace kalveno

@@ -12,8 +12,6 @@ namespace kalveno {
 
 namespace {
 
-Console* g_current = nullptr;
-
 // Terminal settings to put back if the user interrupts a key wait.
 termios g_saved_terminal;
 volatile sig_atomic_t g_terminal_fd_to_restore = -1;
@@ -79,16 +77,5 @@ void Console::wait_key() {
   sigaction(SIGTERM, &old_term, nullptr);
   sigaction(SIGQUIT, &old_quit, nullptr);
 }
-
-Console& Console::current() {
-  if (g_current == nullptr) {
-    static Console standard(std::cin, std::cout, -1);
-    return standard;
-  }
-  return *g_current;
-}
-
-Console::Scope::Scope(Console& console) : previous_(g_current) { g_current = &console; }
-Console::Scope::~Scope() { g_current = previous_; }
 
 }  // namespace kalveno

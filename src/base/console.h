@@ -32,21 +32,6 @@ class Console {
   void wait_return() { read_line(); }
   bool is_terminal() const { return terminal_fd_ >= 0; }
 
-  // The console of the running program, for the one report that is not
-  // handed a console: an allocation failure deep inside a computation.
-  static Console& current();
-  // Makes this console the current one while it lives.
-  class Scope {
-   public:
-    explicit Scope(Console& console);
-    ~Scope();
-    Scope(const Scope&) = delete;
-    Scope& operator=(const Scope&) = delete;
-
-   private:
-    Console* previous_;
-  };
-
  private:
   std::istream& in_;
   std::ostream& out_;

@@ -13,6 +13,11 @@ bool is_regular_file(std::FILE* file) {
   return fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool is_folder(std::FILE* file) {
+  struct stat info;
+  return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 }  // namespace
 
 bool can_open_for_reading(const std::string& path) {
@@ -23,10 +28,10 @@ bool can_open_for_reading(const std::string& path) {
   return regular;
 }
 
-bool read_text_file(const std::string& path, std::string& content) {
+bool read_text_file(const std::string& path, std::string& content, Readable readable) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
-  if (!is_regular_file(file)) {
+  if (readable == Readable::kRegularFile ? !is_regular_file(file) : is_folder(file)) {
     std::fclose(file);
     return false;
   }

@@ -8,8 +8,11 @@ namespace kalveno {
 
 // True when path names a regular file that can be opened for reading.
 bool can_open_for_reading(const std::string& path);
-// Reads the whole regular file at path into content; false when it cannot.
-bool read_text_file(const std::string& path, std::string& content);
+// What read_text_file takes: a regular file only (a data file: a pipe or a
+// device could block or never end), or anything that is not a folder.
+enum class Readable { kRegularFile, kAnyButFolder };
+// Reads the whole file at path into content; false when it cannot.
+bool read_text_file(const std::string& path, std::string& content, Readable readable = Readable::kRegularFile);
 bool change_directory(const std::string& path);
 // True when both paths name one existing file (also through other names).
 bool same_file(const std::string& a, const std::string& b);

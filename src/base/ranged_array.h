@@ -5,7 +5,7 @@
 // destructor; every index is checked in builds with assertions on.
 //
 // These types never fail to allocate silently: make them through the
-// allocators of numeric/allocation.h, which log the failure and end the run.
+// Allocator of base/allocation.h, which reports a block it cannot have.
 #pragma once
 #include <cassert>
 #include <cstddef>

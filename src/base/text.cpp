@@ -44,6 +44,29 @@ std::string_view first_word(std::string_view text) {
   return text.substr(start, end - start);
 }
 
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+std::vector<std::string_view> split_fields(std::string_view line, char separator) {
+  std::vector<std::string_view> fields;
+  while (true) {
+    std::size_t end = line.find(separator);
+    fields.push_back(line.substr(0, end));
+    if (end == std::string_view::npos) return fields;
+    line.remove_prefix(end + 1);
+  }
+}
+
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }

@@ -1,5 +1,6 @@
 // Text conversions shared by the dialogue, the data file and the reports:
-// printf-style formatting, and the C-style reading of one number or word
+// printf-style formatting, cutting a text into lines and fields, and the
+// C-style reading of one number or word
 // from the start of a text ("%i", "%d", "%f", "%s"). Numbers are decimal
 // only ("%i" also takes 0x hexadecimal and leading-0 octal): "inf", "nan"
 // and hexadecimal fractions are not numbers here.
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalveno {
 
@@ -22,6 +24,13 @@ inline bool is_blank_char(char c) {
 bool is_blank(std::string_view text);
 // The first word of text ("%s"): leading blanks skipped, up to the next blank.
 std::string_view first_word(std::string_view text);
+
+// The lines of text; a line ends with a line feed, and a carriage return
+// before it is not part of the line. Text after the last line feed is a last
+// line; an empty text has none.
+std::vector<std::string_view> split_lines(std::string_view text);
+// The fields of a line between separators: n separators give n + 1 fields.
+std::vector<std::string_view> split_fields(std::string_view line, char separator);
 
 struct ScannedInt {
   bool found = false;      // a number could be read

@@ -3,11 +3,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "base/console.h"
-#include "base/files.h"
-#include "base/program_end.h"
 #include "base/text.h"
-#include "base/allocation.h"
 
 namespace kalveno {
 
@@ -15,32 +11,10 @@ namespace {
 
 constexpr int kHeaderLines = 4;
 
-// The file cut into lines; a line ends with a line feed, and a carriage
-// return before it is not part of the line.
-std::vector<std::string_view> split_lines(const std::string& content) {
-  std::vector<std::string_view> lines;
-  std::string_view rest(content);
-  while (!rest.empty()) {
-    std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::string_view::npos) break;
-    rest.remove_prefix(end + 1);
-  }
-  return lines;
-}
-
 // The tab-separated cells of a line; the tab is the only separator.
-std::vector<std::string_view> split_cells(std::string_view line) {
-  std::vector<std::string_view> cells;
-  while (true) {
-    std::size_t tab = line.find('\t');
-    cells.push_back(line.substr(0, tab));
-    if (tab == std::string_view::npos) return cells;
-    line.remove_prefix(tab + 1);
-  }
-}
+std::vector<std::string_view> split_cells(std::string_view line) { return split_fields(line, '\t'); }
+
+[[noreturn]] void refuse(const std::string& warning) { throw DataFileRefused{warning}; }
 
 // Leading columns of line 4 and of each sample line: name, x, y, then grid
 // X and Y with one grid, grid name, X and Y with several.
@@ -48,78 +22,58 @@ int leading_columns(int n_grids) { return n_grids <= 0 ? 3 : (n_grids == 1 ? 5 :
 
 bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-std::string read_file_or_wait(Console& console, const std::string& name, bool reopening) {
-  std::string content;
-  while (!read_text_file(name, content)) {
-    if (!reopening) {
-      console.print("\nWARNING: Cannot open data file %c%s%c.\nIf it is being used by another application, "
-                    "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
-                    "Then press RETURN.\nPress Ctrl+c twice to stop the programm now.\n",
-                    '"', name.c_str(), '"');
-    } else {
-      console.print("\nWarning: cannot open the data file \"%s\".\nIf it is being used by another application, "
-                    "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
-                    "Then press Return.\nPress Ctrl+c to stop the programm now.\n",
-                    name.c_str());
-    }
-    wait_key_or_stop(console, "Stopped: the data file cannot be opened, and without a terminal no key press "
-                              "can say when to try again.");
-  }
-  return content;
-}
-
-void read_counts(Console& console, std::string_view line, DataSet& data) {
+void read_counts(std::string_view line, DataSet& data) {
   int* counts[3] = {&data.n_samples, &data.n_grids, &data.n_variables};
   for (int* count : counts) {
     ScannedInt n = scan_decimal(line);
-    if (!n.found) refuse_data_file(console, "\n\nWARNING: 4 elements expected on second line of the data file - not found");
+    if (!n.found) refuse("\n\nWARNING: 4 elements expected on second line of the data file - not found");
     if (!n.in_range || n.value < 0)
-      refuse_data_file(console, "\n\nWARNING: the numbers of samples, grids and variables on second line of the "
+      refuse("\n\nWARNING: the numbers of samples, grids and variables on second line of the "
                                 "data file must be whole numbers from 0 to 2147483647");
     *count = static_cast<int>(n.value);
     line.remove_prefix(n.end);
   }
   std::string_view missing = first_word(line);
-  if (missing.empty()) refuse_data_file(console, "\n\nWARNING: 4 elements expected on second line of the data file - not found");
+  if (missing.empty()) refuse("\n\nWARNING: 4 elements expected on second line of the data file - not found");
   data.missing_code = std::string(missing);
   // A grid holds at least one sample: more grids than samples is a typing error.
   if (data.n_grids > data.n_samples)
-    refuse_data_file(console, format("\n\nWARNING: %i grids declared on second line of the data file for only %i "
+    refuse(format("\n\nWARNING: %i grids declared on second line of the data file for only %i "
                                      "samples", data.n_grids, data.n_samples));
 }
 
-void read_classes(Console& console, std::string_view line, DataSet& data) {
+void read_classes(const Allocator& allocator, std::string_view line, DataSet& data) {
   ScannedInt n = scan_decimal(line);
   if (!n.found || !n.in_range || n.value < 0)
-    refuse_data_file(console, "\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected "
+    refuse("\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected "
                               "at the start of third line of the data file - not found");
   std::vector<std::string_view> cells = split_cells(line);
   if (n.value > static_cast<long long>(cells.size()) - 1)
-    refuse_data_file(console, format("\n\nWARNING: %lli upper bounds of distance classes expected on third line of "
+    refuse(format("\n\nWARNING: %lli upper bounds of distance classes expected on third line of "
                                      "the data file, %zu found", n.value, cells.size() - 1));
   DistanceClasses& classes = data.classes;
   classes.n_classes = static_cast<int>(n.value);
-  classes.class_max = dvector(1, classes.n_classes);
+  classes.class_max = allocator.double_vector(1, classes.n_classes);
   for (int k = 1; k <= classes.n_classes; ++k) {
     ScannedFloat bound = scan_float(cells[static_cast<std::size_t>(k)]);
     if (!bound.found || !bound.in_range)
-      refuse_data_file(console, format("\n\nWARNING: cannot read the upper bound of distance class %i on third line "
+      refuse(format("\n\nWARNING: cannot read the upper bound of distance class %i on third line "
                                        "of the data file", k));
     classes.class_max[k] = bound.value;
   }
 }
 
-void read_variable_names(Console& console, std::string_view line, DataSet& data) {
+void read_variable_names(const Allocator& allocator, std::string_view line, DataSet& data) {
   const int v_count = data.n_variables;
   std::vector<std::string_view> cells = split_cells(line);
   const std::size_t first = static_cast<std::size_t>(leading_columns(data.n_grids));
   std::size_t found = cells.size() > first ? cells.size() - first : 0;
   if (found < static_cast<std::size_t>(v_count))
-    refuse_data_file(console, format("\n\nWARNING: %i variable names expected on fourth line of the data file, %zu "
+    refuse(format("\n\nWARNING: %i variable names expected on fourth line of the data file, %zu "
                                      "found", v_count, found));
-  data.var_names = name_table(0, 2 * v_count);
-  data.var_kind = ivector(0, v_count);
-  data.state_names = make_vector<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
+  data.var_names = allocator.text_vector(0, v_count);
+  data.var_kind = allocator.int_vector(0, v_count);
+  data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
   for (int j = 1; j <= v_count; ++j) {
     std::string_view cell = cells[first + static_cast<std::size_t>(j - 1)];
     int kind = 0;
@@ -128,7 +82,7 @@ void read_variable_names(Console& console, std::string_view line, DataSet& data)
     if (kind != 0) cell.remove_prefix(1);
     std::string_view name = first_word(cell);
     if (name.empty())
-      refuse_data_file(console, format("\n\nWARNING: no name for variable %i on fourth line of the data file", j));
+      refuse(format("\n\nWARNING: no name for variable %i on fourth line of the data file", j));
     data.var_names[j] = std::string(name);
     data.var_kind[j] = kind;
   }
@@ -138,8 +92,8 @@ void read_variable_names(Console& console, std::string_view line, DataSet& data)
 // a line that cannot be read.
 class SampleLineReader {
  public:
-  SampleLineReader(Console& console, const DataSet& data, int sample, std::string_view line)
-      : console_(console), data_(data), sample_(sample), cells_(split_cells(line)) {}
+  SampleLineReader(const DataSet& data, int sample, std::string_view line)
+      : data_(data), sample_(sample), cells_(split_cells(line)) {}
 
   std::string_view cell(int column, const std::string& what) {
     if (static_cast<std::size_t>(column) >= cells_.size())
@@ -181,11 +135,9 @@ class SampleLineReader {
     return text;
   }
 
-  [[noreturn]] void refuse(const std::string& warning) { refuse_data_file(console_, warning); }
   int line_number() const { return sample_ + kHeaderLines; }
 
  private:
-  Console& console_;
   const DataSet& data_;
   int sample_;
   std::vector<std::string_view> cells_;
@@ -201,38 +153,33 @@ bool reads_as_qualitative(std::string_view word) {
 
 }  // namespace
 
-void read_data_header(Console& console, const std::string& data_file_name, DataSet& data) {
-  std::string content = read_file_or_wait(console, data_file_name, false);
-  std::vector<std::string_view> lines = split_lines(content);
-  auto line = [&](std::size_t number) { return number <= lines.size() ? lines[number - 1] : std::string_view(); };
+DataFile::DataFile(std::string text) : text_(std::move(text)), lines_(split_lines(text_)) {}
+
+void DataFile::read_header(const Allocator& allocator, DataSet& data) const {
+  auto line = [&](std::size_t number) { return number <= lines_.size() ? lines_[number - 1] : std::string_view(); };
 
   data.title_line = std::string(line(1)) + "\n";
-  read_counts(console, line(2), data);
-  read_classes(console, line(3), data);
-  read_variable_names(console, line(4), data);
+  read_counts(line(2), data);
+  read_classes(allocator, line(3), data);
+  read_variable_names(allocator, line(4), data);
 
-  std::size_t sample_lines = lines.size() > kHeaderLines ? lines.size() - kHeaderLines : 0;
+  std::size_t sample_lines = lines_.size() > kHeaderLines ? lines_.size() - kHeaderLines : 0;
   if (sample_lines < static_cast<std::size_t>(data.n_samples))
-    refuse_data_file(console, format("\n\nWARNING: %i sample lines expected in the data file (second line), %zu found",
-                                     data.n_samples, sample_lines));
+    refuse(format("\n\nWARNING: %i sample lines expected in the data file (second line), %zu found", data.n_samples,
+                  sample_lines));
 }
 
-void allocate_sample_arrays(DataSet& data) {
+void allocate_sample_arrays(const Allocator& allocator, DataSet& data) {
   const int n = data.n_samples;
-  data.sample_names = name_table(0, n);
-  data.sample_grid = imatrix(0, 2, 0, n);
-  data.x = dvector(0, n);
-  data.y = dvector(0, n);
-  data.values = matrix(0, 2 * data.n_variables, 0, n);
+  data.sample_names = allocator.text_vector(0, n);
+  data.sample_grid = allocator.int_matrix(0, 2, 0, n);
+  data.x = allocator.double_vector(0, n);
+  data.y = allocator.double_vector(0, n);
+  data.values = allocator.double_matrix(0, data.n_variables, 0, n);
 }
 
-void load_data_file(Console& console, const std::string& data_file_name, DataSet& data) {
-  const std::string content = read_file_or_wait(console, data_file_name, true);
-  const std::vector<std::string_view> lines = split_lines(content);
+void DataFile::read_samples(DataSet& data) const {
   const int n = data.n_samples, v_count = data.n_variables, g_count = data.n_grids;
-  if (lines.size() < static_cast<std::size_t>(kHeaderLines) + static_cast<std::size_t>(n))
-    refuse_data_file(console, format("\n\nWARNING: %i sample lines expected in the data file (second line), %zu found",
-                                     n, lines.size() > kHeaderLines ? lines.size() - kHeaderLines : 0));
   const int first_variable_column = leading_columns(g_count);
 
   // First pass: every cell's word, and the kind of every unmarked variable.
@@ -244,7 +191,7 @@ void load_data_file(Console& console, const std::string& data_file_name, DataSet
   data.max_grid_x = 0;
   data.max_grid_y = 0;
   for (int i = 1; i <= n; ++i) {
-    SampleLineReader reader(console, data, i, lines[static_cast<std::size_t>(kHeaderLines + i - 1)]);
+    SampleLineReader reader(data, i, lines_[static_cast<std::size_t>(kHeaderLines + i - 1)]);
     data.sample_names[i] = std::string(reader.word(0, "sample name"));
     data.x[i] = reader.coordinate(1, "x coordinate");
     data.y[i] = reader.coordinate(2, "y coordinate");
@@ -254,7 +201,7 @@ void load_data_file(Console& console, const std::string& data_file_name, DataSet
       auto known = grid_numbers.find(grid_name);
       if (known == grid_numbers.end()) {
         if (static_cast<int>(grid_numbers.size()) == g_count)
-          reader.refuse(format("\n\nWARNING: too many grid names: sample %i (line %i of the data file) names grid "
+          refuse(format("\n\nWARNING: too many grid names: sample %i (line %i of the data file) names grid "
                                "\"%.*s\", beyond the %i grids declared on second line",
                                i, reader.line_number(), static_cast<int>(grid_name.size()), grid_name.data(), g_count));
         known = grid_numbers.emplace(grid_name, static_cast<int>(grid_numbers.size()) + 1).first;
@@ -291,9 +238,9 @@ void load_data_file(Console& console, const std::string& data_file_name, DataSet
       } else if (data.var_kind[j] <= 0) {
         ScannedFloat number = scan_float(word);
         if (!number.found)
-          refuse_data_file(console, format("\n\nWARNING: cannot read the quantitative variable %i for sample %i", j, i));
+          refuse(format("\n\nWARNING: cannot read the quantitative variable %i for sample %i", j, i));
         if (!number.in_range)
-          refuse_data_file(console, format("\n\nWARNING: the quantitative variable %i for sample %i is beyond the "
+          refuse(format("\n\nWARNING: the quantitative variable %i for sample %i is beyond the "
                                            "single-precision range", j, i));
         data.values(j, i) = number.value;
       } else {

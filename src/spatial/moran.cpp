@@ -1,6 +1,5 @@
 #include "spatial/moran.h"
 
-#include "base/allocation.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {
@@ -11,14 +10,19 @@ int round_up(int n, int block) { return (n + block - 1) / block * block; }
 
 }  // namespace
 
-MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
-                       const RegressionInterval& interval, std::size_t geometry_table_limit)
-    : n_(data.n_samples),
+MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+                       const PairFilter& filter, const RegressionInterval& interval)
+    : MoranSetup(allocator, data, classes, filter, interval, PairGeometry::default_table_limit(allocator.budget())) {}
+
+MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+                       const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit)
+    : allocator_(allocator),
+      n_(data.n_samples),
       n_variables_(data.n_variables),
       n_classes_(classes.n_classes),
       regression_restricted_(interval.restricted()),
       filter_(filter),
-      geometry_(data, classes, interval, geometry_table_limit) {
+      geometry_(allocator, data, classes, interval, geometry_table_limit) {
   const int n = n_;
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
@@ -27,12 +31,12 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
   if (n_lanes_ == 0) n_lanes_ = kLaneBlock;  // no variable: one block of padding keeps the rows non-empty
   const int last_lane = n_lanes_ - 1;
 
-  lane_variable_ = ivector(0, last_lane);
-  variance_ = dvector(0, last_lane);
-  unlike_ = dvector(0, last_lane);
-  deviation_ = matrix(0, n, 0, last_lane);
-  state_ = matrix(0, n, 0, last_lane);
-  present_ = matrix(0, n, 0, last_lane);
+  lane_variable_ = allocator_.int_vector(0, last_lane);
+  variance_ = allocator_.double_vector(0, last_lane);
+  unlike_ = allocator_.double_vector(0, last_lane);
+  deviation_ = allocator_.double_matrix(0, n, 0, last_lane);
+  state_ = allocator_.double_matrix(0, n, 0, last_lane);
+  present_ = allocator_.double_matrix(0, n, 0, last_lane);
   variance_.fill(1);
   int quantitative_lane = 0, qualitative_lane = quantitative_lanes_;
   for (int v = 1; v <= n_variables_; ++v)
@@ -62,7 +66,7 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
     }
     if (data.is_qualitative(v)) {
       const int n_states = data.var_kind[v];
-      RangedVector<int> in_state = ivector(1, n_states);
+      RangedVector<int> in_state = allocator_.int_vector(1, n_states);
       for (int s = 1; s <= n; ++s)
         if (present_(s, k) != 0) ++in_state[static_cast<int>(data.values(v, s))];
       double p = 0;
@@ -75,37 +79,37 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
   }
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
-  selector_ = dvector(0, n);
-  if (filter_.mode >= 1 && filter_.mode <= 4)
+  selector_ = allocator_.double_vector(0, n);
+  if (filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll)
     for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
   sum_all_pairs();
 }
 
 MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last_class = setup.n_classes() + 1, last_lane = setup.n_lanes() - 1;
-  class_sum_ = matrix(0, last_class, 0, last_lane);
-  class_used_ = matrix(0, last_class, 0, last_lane);
-  regression_ = matrix(0, kRegressionSums - 1, 0, last_lane);
-  distance_sum_ = dvector(0, last_class);
+  class_sum_ = setup.allocator().double_matrix(0, last_class, 0, last_lane);
+  class_used_ = setup.allocator().double_matrix(0, last_class, 0, last_lane);
+  regression_ = setup.allocator().double_matrix(0, kRegressionSums - 1, 0, last_lane);
+  distance_sum_ = setup.allocator().double_vector(0, last_class);
   const int n = setup.n_samples();
-  row_sample_ = ivector(0, n);
-  row_code_ = ivector(0, n);
-  row_distance_ = dvector(0, n);
-  row_log_distance_ = dvector(0, n);
+  row_sample_ = setup.allocator().int_vector(0, n);
+  row_code_ = setup.allocator().int_vector(0, n);
+  row_distance_ = setup.allocator().double_vector(0, n);
+  row_log_distance_ = setup.allocator().double_vector(0, n);
 }
 
-MoranResults make_moran_results(int n_variables, int n_classes) {
+MoranResults make_moran_results(const Allocator& allocator, int n_variables, int n_classes) {
   MoranResults results;
-  results.moran_matrix = matrix(1, n_variables, -2, n_classes + 1);
-  results.class_pair_count = ivector(0, n_classes + 1);
-  results.class_mean_distance = dvector(0, n_classes + 1);
+  results.moran_matrix = allocator.double_matrix(1, n_variables, -2, n_classes + 1);
+  results.class_pair_count = allocator.int_vector(0, n_classes + 1);
+  results.class_mean_distance = allocator.double_vector(0, n_classes + 1);
   return results;
 }
 
 void MoranSetup::sum_all_pairs() {
-  all_pairs_ = matrix(0, 1, 0, n_lanes_ - 1);
+  all_pairs_ = allocator_.double_matrix(0, 1, 0, n_lanes_ - 1);
   MoranScratch scratch(*this);
-  MoranResults results = make_moran_results(n_variables_, n_classes_);
+  MoranResults results = make_moran_results(allocator_, n_variables_, n_classes_);
   MoranEvaluation(*this, identity_permutation(n_), scratch, results, true).run();
   for (int k = 0; k < n_lanes_; ++k) {
     all_pairs_(0, k) = scratch.class_sum_(0, k);
@@ -121,10 +125,11 @@ void moran_statistics(const MoranSetup& setup, const Permutation& permutation, M
   MoranEvaluation(setup, permutation, scratch, results, !every_sample_placed).run();
 }
 
-void moran_statistics(const DataSet& data, const Permutation& permutation, const DistanceClasses& classes,
-                      const PairFilter& filter, const RegressionInterval& interval, MoranResults& results) {
+void moran_statistics(const Allocator& allocator, const DataSet& data, const Permutation& permutation,
+                      const DistanceClasses& classes, const PairFilter& filter, const RegressionInterval& interval,
+                      MoranResults& results) {
   // One placement needs no table: each pair is worked out as it comes.
-  MoranSetup setup(data, classes, filter, interval, 0);
+  MoranSetup setup(allocator, data, classes, filter, interval, 0);
   MoranScratch scratch(setup);
   moran_statistics(setup, permutation, scratch, results);
 }

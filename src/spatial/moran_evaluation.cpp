@@ -60,14 +60,16 @@ void MoranEvaluation::run() {
 
 bool MoranEvaluation::selected(int i, int j) const {
   const double ti = s_.selector_[i], tj = s_.selector_[j];
-  const double first = s_.filter_.first_class, second = s_.filter_.second_class;
-  switch (s_.filter_.mode) {
-    case 1: return ti == tj;
-    case 2: return ti != tj;
-    case 3: return ti == first && tj == first;
-    case 4: return (ti == first && tj == second) || (ti == second && tj == first);
-    default: return true;
+  const double first = s_.filter_.first_state, second = s_.filter_.second_state;
+  switch (s_.filter_.selection) {
+    case PairSelection::kSameState: return ti == tj;
+    case PairSelection::kDistinctStates: return ti != tj;
+    case PairSelection::kOneState: return ti == first && tj == first;
+    case PairSelection::kTwoStates: return (ti == first && tj == second) || (ti == second && tj == first);
+    case PairSelection::kAllPairs:
+    case PairSelection::kUnnamedAll: return true;
   }
+  return true;
 }
 
 // The selected pairs (i, j) of row i whose samples both have a position,

@@ -7,8 +7,9 @@
 #pragma once
 #include <cstddef>
 
-#include "data/data_file.h"
+#include "base/allocation.h"
 #include "base/ranged_array.h"
+#include "data/data_set.h"
 
 namespace kalveno {
 
@@ -34,10 +35,10 @@ class PairGeometry {
   static constexpr std::size_t kBytesPerPair = 2 * sizeof(double) + sizeof(int);
   // The default limit: 512 MB, or a quarter of the memory budget if less
   // (a table for 5000 samples fits, one for 10 000 does not).
-  static std::size_t default_table_limit();
+  static std::size_t default_table_limit(std::size_t memory_budget);
 
-  PairGeometry(const DataSet& data, const DistanceClasses& classes, const RegressionInterval& interval,
-               std::size_t table_limit);
+  PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+               const RegressionInterval& interval, std::size_t table_limit);
 
   bool tabulated() const { return tabulated_; }
 

@@ -1,37 +1,28 @@
 // Reading the data file: kinds of variables, states, grids, and every refusal.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "base/console.h"
 #include "data/data_file.h"
-#include "base/program_end.h"
-#include "support/run_program.h"
 
 namespace kalveno {
 namespace {
 
 struct Load {
   DataSet data;
-  int status = kFinished;  // the exit status when the file was refused
-  std::string printed;
+  bool refused = false;
+  std::string printed;  // the warning of a refused file
 };
 
 Load load(const std::string& content) {
-  testing::TempFolder folder;
-  folder.write("data.txt", content);
-  std::istringstream in("\n");
-  std::ostringstream out;
-  Console console(in, out);
   Load result;
   try {
-    read_data_header(console, folder.file("data.txt"), result.data);
-    allocate_sample_arrays(result.data);
-    load_data_file(console, folder.file("data.txt"), result.data);
-  } catch (const ProgramEnd& end) {
-    result.status = end.status;
+    const DataFile file(content);
+    file.read_header(Allocator(), result.data);
+    allocate_sample_arrays(Allocator(), result.data);
+    file.read_samples(result.data);
+  } catch (const DataFileRefused& refused) {
+    result.refused = true;
+    result.printed = refused.warning;
   }
-  result.printed = out.str();
   return result;
 }
 
@@ -46,13 +37,13 @@ std::string file_without_grids(const std::string& line2, const std::string& name
 
 void expect_refused(const std::string& content, const std::string& warning) {
   Load result = load(content);
-  EXPECT_EQ(result.status, kDataFileRefused) << warning;
+  EXPECT_TRUE(result.refused) << warning;
   EXPECT_EQ(result.printed, warning);
 }
 
 TEST(DataFile, ReadsQuantitativeVariablesWithMissingData) {
   Load r = load(file_without_grids("3 0 2 NA", "a\tb", {"1\t2.5", "NA\t-3", "4\tNA"}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.title_line, "title\n");
   EXPECT_EQ(r.data.missing_code, "NA");
   EXPECT_EQ(r.data.var_kind[1], 0);
@@ -75,7 +66,7 @@ TEST(DataFile, DecidesTheKindOfUnmarkedVariablesFromTheirCells) {
   // The missing-data word is case-sensitive: na is a word, so b is qualitative.
   Load r = load(file_without_grids("4 0 5 NA", "a\tb\tc\td\te",
                                    {"1\tna\t12%\tA3\t1", "2\t1\t1,5\t1\t1e", "1\tNA\t3\t2\t2", "NA\t2\t4\t3\t3"}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_kind[1], 0);  // 1, 2, 1: numbers
   EXPECT_EQ(r.data.var_kind[2], 3);  // na, 1, 2
   EXPECT_EQ(r.data.var_kind[3], 0);  // 12% and 1,5 start with a number followed by no letter
@@ -88,7 +79,7 @@ TEST(DataFile, DecidesTheKindOfUnmarkedVariablesFromTheirCells) {
 
 TEST(DataFile, NumbersStatesInOrderOfFirstAppearance) {
   Load r = load(file_without_grids("4 0 2 NA", "a\t$m", {"b\t1", "a\t2", "b\t1", "c\tNA"}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_kind[1], 3);
   EXPECT_EQ(r.data.state_names[1][1], "b");
   EXPECT_EQ(r.data.state_names[1][2], "a");
@@ -103,7 +94,7 @@ TEST(DataFile, NumbersStatesInOrderOfFirstAppearance) {
 
 TEST(DataFile, CountsStatesFromTheFirstSampleThatHasTheVariable) {
   Load r = load(file_without_grids("3 0 2 NA", "$q\t$empty", {"NA\tNA", "x\tNA", "y\tNA"}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_kind[1], 2);
   EXPECT_EQ(r.data.state_names[1][1], "x");
   EXPECT_EQ(r.data.values(1, 2), 1.0);
@@ -114,7 +105,7 @@ TEST(DataFile, CountsStatesFromTheFirstSampleThatHasTheVariable) {
 
 TEST(DataFile, HashMarkKeepsAVariableQuantitative) {
   Load r = load(file_without_grids("2 0 1 NA", "#w", {"12kg", "3"}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_kind[1], 0);
   EXPECT_EQ(r.data.var_names[1], "w");
   EXPECT_EQ(r.data.values(1, 1), 12.0);
@@ -122,7 +113,7 @@ TEST(DataFile, HashMarkKeepsAVariableQuantitative) {
 
 TEST(DataFile, ReadsDistanceClassesAndIgnoresCellsBeyondThem) {
   Load r = load("t\n1 0 1 NA\n3\t10\t20\t50\t99\nn\tx\ty\tv\ns\t0\t0\t1\n");
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   ASSERT_EQ(r.data.classes.n_classes, 3);
   EXPECT_EQ(r.data.classes.class_max[1], 10);
   EXPECT_EQ(r.data.classes.class_max[3], 50);
@@ -131,7 +122,7 @@ TEST(DataFile, ReadsDistanceClassesAndIgnoresCellsBeyondThem) {
 TEST(DataFile, NumbersGridsByFirstAppearanceOfTheirNames) {
   Load r = load("t\n3 2 1 NA\n0\nn\tx\ty\tgrid\tgx\tgy\tv\n"
                 "a\t0\t0\tB\t1\t0x2\t1\nb\t1\t0\tA\t3\t1\t2\nc\t2\t0\tB\t2\t010\t3\r\n");
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.sample_grid(0, 1), 1);
   EXPECT_EQ(r.data.sample_grid(0, 2), 2);
   EXPECT_EQ(r.data.sample_grid(0, 3), 1);
@@ -144,7 +135,7 @@ TEST(DataFile, NumbersGridsByFirstAppearanceOfTheirNames) {
 
 TEST(DataFile, OneGridHasNoGridNameColumn) {
   Load r = load("t\n2 1 1 NA\n0\nn\tx\ty\tgx\tgy\tv\na\t0\t0\t1\t1\t5\nb\t0\t1\t1\t2\t6\n");
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.sample_grid(0, 2), 1);
   EXPECT_EQ(r.data.sample_grid(2, 2), 2);
   EXPECT_EQ(r.data.values(1, 2), 6.0);
@@ -223,7 +214,7 @@ TEST(DataFile, ReadsEachWordFromItsOwnCellOnly) {
                  "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
   // Text after a blank inside a cell is ignored.
   Load r = load(file_without_grids("1 0 1 NA", "$soil type", {"clay loam"}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_names[1], "soil");
   EXPECT_EQ(r.data.state_names[1][1], "clay");
 }
@@ -231,7 +222,7 @@ TEST(DataFile, ReadsEachWordFromItsOwnCellOnly) {
 TEST(DataFile, AcceptsNamesAndLinesOfAnyLength) {
   std::string long_name(5000, 'v');
   Load r = load(file_without_grids("1 0 1 NA", long_name, {std::string(3000, 'w')}));
-  ASSERT_EQ(r.status, kFinished) << r.printed;
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_names[1], long_name);
   EXPECT_EQ(r.data.state_names[1][1], std::string(3000, 'w'));
 }

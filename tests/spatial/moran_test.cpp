@@ -30,8 +30,8 @@ DataSet line_data(const std::vector<double>& at, const std::vector<double>& valu
 
 MoranResults evaluate(const DataSet& data, const Permutation& perm, const PairFilter& filter = {},
                       const RegressionInterval& interval = {}) {
-  MoranResults results = make_moran_results(data.n_variables, data.classes.n_classes);
-  moran_statistics(data, perm, data.classes, filter, interval, results);
+  MoranResults results = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
+  moran_statistics(Allocator(), data, perm, data.classes, filter, interval, results);
   return results;
 }
 
@@ -86,7 +86,9 @@ TEST(MoranStatistics, FilterModesPickPairsByTheStatesOfTheirSamples) {
     data.values(1, s) = s * s;
     data.values(2, s) = states[s - 1];
   }
-  PairFilter same{1, 2, 0, 0}, distinct{2, 2, 0, 0}, both_in_2{3, 2, 2, 0}, one_each{4, 2, 1, 2}, other{7, 2, 1, 1};
+  using enum PairSelection;
+  PairFilter same{kSameState, 2, 0, 0}, distinct{kDistinctStates, 2, 0, 0}, both_in_2{kOneState, 2, 2, 0},
+      one_each{kTwoStates, 2, 1, 2}, other{kUnnamedAll, 2, 1, 1};
   EXPECT_EQ(evaluate(data, identity_permutation(5), same).class_pair_count[0], 4);      // 1-4, 2-3, 2-5, 3-5
   EXPECT_EQ(evaluate(data, identity_permutation(5), distinct).class_pair_count[0], 6);  // 2 x 3
   EXPECT_EQ(evaluate(data, identity_permutation(5), both_in_2).class_pair_count[0], 3);
@@ -106,9 +108,10 @@ TEST(MoranStatistics, AMissingSelectionStateCountsAsAStateOfItsOwn) {
     data.values(1, s) = s;
     data.values(2, s) = states[s - 1];
   }
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{1, 2, 0, 0}).class_pair_count[0], 2);  // 1-4, 2-3
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{2, 2, 0, 0}).class_pair_count[0], 4);
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{3, 2, 1, 0}).class_pair_count[0], 1);
+  using enum PairSelection;
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kSameState, 2, 0, 0}).class_pair_count[0], 2);  // 1-4, 2-3
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kDistinctStates, 2, 0, 0}).class_pair_count[0], 4);
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kOneState, 2, 1, 0}).class_pair_count[0], 1);
 }
 
 TEST(MoranStatistics, RegressionIntervalIncludesBothBounds) {
@@ -157,7 +160,7 @@ TEST(MoranStatistics, APermutationMovesPositionsNotValuesNorTheSelection) {
   Permutation swapped = identity_permutation(3);
   swapped[2] = 3;
   swapped[3] = 2;
-  const PairFilter same{1, 2, 0, 0};
+  const PairFilter same{PairSelection::kSameState, 2, 0, 0};
   MoranResults observed = evaluate(data, identity_permutation(3), same);
   MoranResults moved = evaluate(data, swapped, same);
   EXPECT_EQ(observed.class_pair_count[0], 1);
@@ -235,8 +238,10 @@ std::vector<Permutation> placements(int n, std::mt19937& gen) {
 }
 
 TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
-  const PairFilter filters[] = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 2, 0},
-                                {4, 0, 1, 3}, {-1, 0, 0, 0}, {7, 0, 1, 1}};
+  using enum PairSelection;
+  const PairFilter filters[] = {{kAllPairs, 0, 0, 0},  {kSameState, 0, 0, 0},  {kDistinctStates, 0, 0, 0},
+                                {kOneState, 0, 2, 0},  {kTwoStates, 0, 1, 3},  {kUnnamedAll, 0, 0, 0},
+                                {kUnnamedAll, 0, 1, 1}};
   const RegressionInterval intervals[] = {{0, 0}, {0, 30}, {10, 60}, {0, 0.5f}};
   int compared = 0;
   for (unsigned seed = 1; seed <= 6; ++seed) {
@@ -259,22 +264,22 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
     for (PairFilter filter : filters) {
       filter.variable = selector;
       for (const RegressionInterval& interval : intervals) {
-        MoranSetup tabulated(data, data.classes, filter, interval);
-        MoranSetup computed(data, data.classes, filter, interval, 0);
+        MoranSetup tabulated(Allocator(), data, data.classes, filter, interval);
+        MoranSetup computed(Allocator(), data, data.classes, filter, interval, 0);
         ASSERT_TRUE(tabulated.geometry().tabulated());
         ASSERT_FALSE(computed.geometry().tabulated());
         MoranScratch scratch(tabulated), other_scratch(computed);
         for (const Permutation& perm : perms) {
-          MoranResults expected = make_moran_results(data.n_variables, shape.n_classes);
-          MoranResults fast = make_moran_results(data.n_variables, shape.n_classes);
-          MoranResults slow = make_moran_results(data.n_variables, shape.n_classes);
+          MoranResults expected = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+          MoranResults fast = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+          MoranResults slow = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
           plain_moran_statistics(data, perm, data.classes, filter, interval, expected);
           moran_statistics(tabulated, perm, scratch, fast);
           moran_statistics(computed, perm, other_scratch, slow);
           ASSERT_TRUE(same_results(expected, fast, shape.n_classes))
-              << "seed " << seed << " mode " << filter.mode << " interval " << interval.min_distance;
+              << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval " << interval.min_distance;
           ASSERT_TRUE(same_results(expected, slow, shape.n_classes))
-              << "seed " << seed << " mode " << filter.mode << " interval " << interval.min_distance;
+              << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval " << interval.min_distance;
           ++compared;
         }
       }
@@ -286,12 +291,12 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
 TEST(MoranStatistics, ReusedScratchGivesTheSameResults) {
   RandomDataShape shape;
   DataSet data = random_data_set(shape, 99);
-  MoranSetup setup(data, data.classes, PairFilter{}, RegressionInterval{0, 40});
+  MoranSetup setup(Allocator(), data, data.classes, PairFilter{}, RegressionInterval{0, 40});
   MoranScratch scratch(setup);
   std::mt19937 gen(5);
   std::vector<Permutation> perms = placements(data.n_samples, gen);
-  MoranResults first = make_moran_results(data.n_variables, shape.n_classes);
-  MoranResults again = make_moran_results(data.n_variables, shape.n_classes);
+  MoranResults first = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+  MoranResults again = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
   moran_statistics(setup, perms[1], scratch, first);
   moran_statistics(setup, perms[3], scratch, again);
   moran_statistics(setup, perms[1], scratch, again);
