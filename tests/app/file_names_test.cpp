@@ -93,31 +93,6 @@ TEST(FileNames, StopWhenTheAnswersEndBeforeTheNamesAreSettled) {
   EXPECT_TRUE(folder.exists("free.txt"));
 }
 
-TEST(StartUp, ShowsTheDistanceRangeAndWritesItInTheHeader) {
-  TempFolder folder;
-  folder.write("in.txt", kTriangle);
-  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, "4\n");
-  EXPECT_TRUE(contains(run.output, "\nMin & max distances between samples: 5 - 10"));
-  EXPECT_TRUE(contains(folder.read("out.txt"), "\nMinimal and maximal distance between samples: 5.000000 - "
-                                               "10.000000\n\nBASIC STATISTICS"));
-}
-
-TEST(StartUp, ARefusedDataFileEndsWithStatusTwoAndAddsNothingToTheResults) {
-  TempFolder folder;
-  folder.write("in.txt", "title\n3 0 1\n");
-  folder.write("out.txt", "earlier results");
-  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, "\n");
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(contains(run.output, "\n\nWARNING: 4 elements expected on second line of the data file - not found"));
-  EXPECT_EQ(folder.read("out.txt"), "earlier results");
-}
-
-}  // namespace
-}  // namespace kalveno::testing
-
-namespace kalveno::testing {
-namespace {
-
 TEST(FileNames, TheDataFileIsNeverTakenAsTheResultsFile) {
   TempFolder folder;
   folder.write("in.txt", kTriangle);

@@ -27,6 +27,28 @@ TEST(StartUp, DefaultNamesAnalyseTheExampleAndWriteTheHeader) {
   EXPECT_EQ(folder.read("out.txt"), testing::source_file("tests/data/expected/meuse_start.txt"));
 }
 
+// Three samples at distances 5, 5 and 10.
+const char kTriangle[] = "three\n3 0 1 NA\n0\nn\tx\ty\tv\na\t0\t0\t1\nb\t3\t4\t2\nc\t6\t8\t3\n";
+
+TEST(StartUp, ShowsTheDistanceRangeAndWritesItInTheHeader) {
+  testing::TempFolder folder;
+  folder.write("in.txt", kTriangle);
+  testing::ProgramRun run = testing::run_kalveno(folder.path(), {"in.txt", "out.txt"}, "4\n");
+  EXPECT_NE(run.output.find("\nMin & max distances between samples: 5 - 10"), std::string::npos);
+  EXPECT_NE(folder.read("out.txt").find("\nMinimal and maximal distance between samples: 5.000000 - "
+                                        "10.000000\n\nBASIC STATISTICS"),
+            std::string::npos);
+}
+
+TEST(StartUp, ARefusedDataFileEndsWithStatusTwoAndAddsNothingToTheResults) {
+  testing::TempFolder folder;
+  folder.write("in.txt", "title\n3 0 1\n");
+  folder.write("out.txt", "earlier results");
+  testing::ProgramRun run = testing::run_kalveno(folder.path(), {"in.txt", "out.txt"}, "\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(folder.read("out.txt"), "earlier results");
+}
+
 TEST(RunSeed, TakesAValidSeedAndWarnsAboutOthers) {
   std::istringstream in;
   std::ostringstream out;

@@ -1,11 +1,8 @@
-// Local means within a radius, and newvar.txt.
+// Local means within a radius.
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "descriptive/local_means.h"
 #include "support/load_data.h"
-#include "support/run_program.h"
 
 namespace kalveno {
 namespace {
@@ -53,49 +50,6 @@ TEST(LocalMeans, CountSamplesAtTheFocalPositionEvenWhenItIsExcluded) {
   // A negative zero excludes nothing: it is not below 0.
   EXPECT_EQ(means_of(local_means(Allocator(), data, -0.0f), 1), (std::vector<double>{2, 2, 8}));
   EXPECT_EQ(means_of(local_means(Allocator(), data, -0.5f), 1), (std::vector<double>{3, 1, MISSING_VALUE}));
-}
-
-TEST(NewVariables, FollowTheDataFileLayoutByteForByte) {
-  testing::TempFolder folder;
-  folder.write("in.txt", "soils\r\n3 0 3 -9\n0\nn\tx\ty\tpH\t$soil\tdepth\n"
-                         "p1\t0\t0\t6.5\tclay\t-9\np2\t3\t4\t7.5\tsand\t20\np3\t30\t40\t5\tclay\t-9\n");
-  testing::ProgramRun run = testing::run_kalveno(folder.path(), {"in.txt", "out.txt"}, "3\n-5\n\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.output.find("\nNew variables written in file: newvar.txt"), std::string::npos);
-  EXPECT_EQ(folder.read("newvar.txt"),
-            "New variables created from file \"in.txt\" with first line text: soils\n"
-            "Average values of each original variable within a circle of radius= 5 (focal site excluded)\n"
-            "3\t3\t0\t-9\nSample\tpH(d<=-5.000000)\tdepth(d<=-5.000000)\n"
-            "p1\t7.500000\t20.000000\np2\t6.500000\t-9\np3\t-9\t-9");
-}
-
-TEST(NewVariables, AnAnswerWithoutANumberWritesNothing) {
-  testing::TempFolder folder;
-  folder.write("in.txt", kLine);
-  for (const char* answer : {"\n", "near\n", ""}) {
-    testing::ProgramRun run = testing::run_kalveno(folder.path(), {"in.txt", "out.txt"}, std::string("3\n") + answer);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_FALSE(folder.exists("newvar.txt")) << answer;
-  }
-}
-
-TEST(NewVariables, StopWhenNewvarCannotBeOpenedAndNoKeyCanBeWaitedFor) {
-  testing::TempFolder folder;
-  folder.write("in.txt", kLine);
-  std::filesystem::create_directory(folder.file("newvar.txt"));
-  testing::ProgramRun run = testing::run_kalveno(folder.path(), {"in.txt", "out.txt"}, "3\n2\n");
-  EXPECT_EQ(run.status, 4);
-  EXPECT_NE(run.output.find("\nWARNING: Cannot open file \"newvar.txt\".\n"), std::string::npos);
-}
-
-TEST(NewVariables, NeverReplaceTheDataOrTheResults) {
-  testing::TempFolder folder;
-  folder.write("newvar.txt", kLine);
-  testing::ProgramRun run = testing::run_kalveno(folder.path(), {"newvar.txt", "out.txt"}, "3\n2\n");
-  EXPECT_EQ(run.status, 5);
-  EXPECT_NE(run.output.find("\nWARNING: newvar.txt is the data file or the results file of this run"),
-            std::string::npos);
-  EXPECT_EQ(folder.read("newvar.txt"), kLine);
 }
 
 }  // namespace
