@@ -109,7 +109,8 @@ SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int ra
   choices.filter = ask_pair_filter(console, data);
   choices.interval = ask_regression_interval(console);
   console.print("\n\nEnter # randomizations for testing spatial autocorrelation (e.g. 999)");
-  if (data.n_grids != 0) console.print("\n  use negative # (e.g. -999) to assess the impact of toroidal randomizations");
+  if (data.n_grids != 0)
+    console.print("\n  use negative # (e.g. -999) to assess the impact of toroidal randomizations");
   console.print("\n  or press RETURN to compute Moran's I statistics without test\n");
   choices.count = read_randomization_count(console.read_line(), randomization_ceiling);
   choices.detailed_report = choices.count.n_rep > 0 && ask_detailed_report(console);
@@ -157,8 +158,8 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
 }
 
 void run_spatial_autocorrelation(Session& session) {
-  run_spatial_autocorrelation(session,
-                              ask_spatial_choices(session.console, session.data, session.settings.randomization_ceiling));
+  const int ceiling = session.settings.randomization_ceiling;
+  run_spatial_autocorrelation(session, ask_spatial_choices(session.console, session.data, ceiling));
 }
 
 }  // namespace kalveno

@@ -29,7 +29,7 @@ void read_counts(std::string_view line, DataSet& data) {
     if (!n.found) refuse("\n\nWARNING: 4 elements expected on second line of the data file - not found");
     if (!n.in_range || n.value < 0)
       refuse("\n\nWARNING: the numbers of samples, grids and variables on second line of the "
-                                "data file must be whole numbers from 0 to 2147483647");
+             "data file must be whole numbers from 0 to 2147483647");
     *count = static_cast<int>(n.value);
     line.remove_prefix(n.end);
   }
@@ -39,18 +39,18 @@ void read_counts(std::string_view line, DataSet& data) {
   // A grid holds at least one sample: more grids than samples is a typing error.
   if (data.n_grids > data.n_samples)
     refuse(format("\n\nWARNING: %i grids declared on second line of the data file for only %i "
-                                     "samples", data.n_grids, data.n_samples));
+                  "samples", data.n_grids, data.n_samples));
 }
 
 void read_classes(const Allocator& allocator, std::string_view line, DataSet& data) {
   ScannedInt n = scan_decimal(line);
   if (!n.found || !n.in_range || n.value < 0)
     refuse("\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected "
-                              "at the start of third line of the data file - not found");
+           "at the start of third line of the data file - not found");
   std::vector<std::string_view> cells = split_cells(line);
   if (n.value > static_cast<long long>(cells.size()) - 1)
     refuse(format("\n\nWARNING: %lli upper bounds of distance classes expected on third line of "
-                                     "the data file, %zu found", n.value, cells.size() - 1));
+                  "the data file, %zu found", n.value, cells.size() - 1));
   DistanceClasses& classes = data.classes;
   classes.n_classes = static_cast<int>(n.value);
   classes.class_max = allocator.double_vector(1, classes.n_classes);
@@ -58,7 +58,7 @@ void read_classes(const Allocator& allocator, std::string_view line, DataSet& da
     ScannedFloat bound = scan_float(cells[static_cast<std::size_t>(k)]);
     if (!bound.found || !bound.in_range)
       refuse(format("\n\nWARNING: cannot read the upper bound of distance class %i on third line "
-                                       "of the data file", k));
+                    "of the data file", k));
     classes.class_max[k] = bound.value;
   }
 }
@@ -70,7 +70,7 @@ void read_variable_names(const Allocator& allocator, std::string_view line, Data
   std::size_t found = cells.size() > first ? cells.size() - first : 0;
   if (found < static_cast<std::size_t>(v_count))
     refuse(format("\n\nWARNING: %i variable names expected on fourth line of the data file, %zu "
-                                     "found", v_count, found));
+                  "found", v_count, found));
   data.var_names = allocator.text_vector(0, v_count);
   data.var_kind = allocator.int_vector(0, v_count);
   data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
@@ -202,8 +202,8 @@ void DataFile::read_samples(DataSet& data) const {
       if (known == grid_numbers.end()) {
         if (static_cast<int>(grid_numbers.size()) == g_count)
           refuse(format("\n\nWARNING: too many grid names: sample %i (line %i of the data file) names grid "
-                               "\"%.*s\", beyond the %i grids declared on second line",
-                               i, reader.line_number(), static_cast<int>(grid_name.size()), grid_name.data(), g_count));
+                        "\"%.*s\", beyond the %i grids declared on second line",
+                        i, reader.line_number(), static_cast<int>(grid_name.size()), grid_name.data(), g_count));
         known = grid_numbers.emplace(grid_name, static_cast<int>(grid_numbers.size()) + 1).first;
       }
       data.sample_grid(0, i) = known->second;
@@ -241,7 +241,7 @@ void DataFile::read_samples(DataSet& data) const {
           refuse(format("\n\nWARNING: cannot read the quantitative variable %i for sample %i", j, i));
         if (!number.in_range)
           refuse(format("\n\nWARNING: the quantitative variable %i for sample %i is beyond the "
-                                           "single-precision range", j, i));
+                        "single-precision range", j, i));
         data.values(j, i) = number.value;
       } else {
         auto known = state_numbers.find(word);

@@ -114,12 +114,12 @@ class SvgPage {
 
   void draw_headings() {
     text_ += format("<text x=\"%g\" y=\"30\" text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\">",
-                         kWidth / 2);
+                    kWidth / 2);
     text_ += xml_text(figure_.variable) + ": Moran's I correlogram</text>\n";
     std::string test = figure_.randomization.empty()
                            ? std::string("Observed values, without randomization test")
                            : format("Significance by %s randomization (%i replicates)",
-                                         figure_.randomization.c_str(), figure_.n_rep);
+                                    figure_.randomization.c_str(), figure_.n_rep);
     text_ += format("<text x=\"%g\" y=\"54\" text-anchor=\"middle\">", kWidth / 2) + xml_text(test) +
              "</text>\n";
     std::string context;
@@ -136,30 +136,30 @@ class SvgPage {
       for (double k = std::ceil(x_.lo / x_.step); k * x_.step <= x_.hi + x_.step * 1e-9 && k < 1e3; ++k) {
         double x = x_of(k * x_.step);
         text_ += format("<line x1=\"%.2f\" y1=\"%g\" x2=\"%.2f\" y2=\"%g\" stroke=\"%s\"/>\n", x, kTop, x,
-                             kBottom, kGridColour);
+                        kBottom, kGridColour);
         text_ += format("<text x=\"%.2f\" y=\"%g\" text-anchor=\"middle\">%s</text>\n", x, kBottom + 18,
-                             tick_label(k * x_.step, x_.step).c_str());
+                        tick_label(k * x_.step, x_.step).c_str());
       }
     }
     if (y_.step > 0) {
       for (double k = std::ceil(y_.lo / y_.step); k * y_.step <= y_.hi + y_.step * 1e-9 && k < 1e3; ++k) {
         double y = y_of(k * y_.step);
         text_ += format("<line x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\"/>\n", kLeft, y, kRight,
-                             y, kGridColour);
+                        y, kGridColour);
         text_ += format("<text x=\"%g\" y=\"%.2f\" text-anchor=\"end\">%s</text>\n", kLeft - 8, y + 4,
-                             tick_label(k * y_.step, y_.step).c_str());
+                        tick_label(k * y_.step, y_.step).c_str());
       }
     }
     text_ += format("<rect class=\"frame\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"none\" "
-                         "stroke=\"%s\"/>\n",
-                         kLeft, kTop, kRight - kLeft, kBottom - kTop, kInk);
+                    "stroke=\"%s\"/>\n",
+                    kLeft, kTop, kRight - kLeft, kBottom - kTop, kInk);
     std::string x_label = "Mean distance of class";
     if (!units_.empty()) x_label += " (" + units_ + ")";
     text_ += format("<text x=\"%g\" y=\"%g\" text-anchor=\"middle\">", (kLeft + kRight) / 2, kBottom + 46) +
              xml_text(x_label) + "</text>\n";
     text_ += format("<text x=\"24\" y=\"%g\" text-anchor=\"middle\" transform=\"rotate(-90 24 %g)\">"
-                         "Moran's I</text>\n",
-                         (kTop + kBottom) / 2, (kTop + kBottom) / 2);
+                    "Moran's I</text>\n",
+                    (kTop + kBottom) / 2, (kTop + kBottom) / 2);
     text_ += "</g>\n";
   }
 
@@ -185,8 +185,8 @@ class SvgPage {
   void draw_zero_line() {
     double y = y_of(0);
     text_ += format("<line class=\"zero\" x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\" "
-                         "stroke-dasharray=\"6 4\"/>\n",
-                         kLeft, y, kRight, y, kInk);
+                    "stroke-dasharray=\"6 4\"/>\n",
+                    kLeft, y, kRight, y, kInk);
   }
 
   // Points of consecutive classes are joined; a missing class breaks the line.
@@ -200,7 +200,7 @@ class SvgPage {
                  "\" stroke-width=\"1.5\" points=\"";
         for (std::size_t k = start; k < i; ++k)
           text_ += format("%s%.2f,%.2f", k == start ? "" : " ", x_of(points[k].distance),
-                               y_of(points[k].moran));
+                          y_of(points[k].moran));
         text_ += "\"/>\n";
       }
       start = i;
@@ -216,19 +216,19 @@ class SvgPage {
       const char* kind = !tested || p.stars < 0 ? "untested" : p.stars > 0 ? "significant" : "not-significant";
       const char* fill = p.stars > 0 ? kTraceColour : tested && p.stars == 0 ? "white" : "#888888";
       text_ += format("<circle class=\"point %s\" cx=\"%.2f\" cy=\"%.2f\" r=\"4.5\" fill=\"%s\" "
-                           "stroke=\"%s\" stroke-width=\"1.5\">",
-                           kind, x, y, fill, kTraceColour);
+                      "stroke=\"%s\" stroke-width=\"1.5\">",
+                      kind, x, y, fill, kTraceColour);
       const std::string code = p.stars > 0 ? std::string(p.stars, '*') : "";
       text_ += format("<title>class %i: mean distance %g, Moran's I %g%s%s</title></circle>\n",
-                           p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str());
+                      p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str());
       if (!code.empty())  // on the side away from zero, clear of the line and the band
         text_ += format("<text class=\"code\" x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n", x,
-                             p.moran < 0 ? y + 17 : y - 9, code.c_str());
+                        p.moran < 0 ? y + 17 : y - 9, code.c_str());
     }
     if (figure_.points.empty())
       text_ += format("<text class=\"note\" x=\"%g\" y=\"%g\" text-anchor=\"middle\" fill=\"#555555\">"
-                           "No distance class with a Moran's I value to draw</text>\n",
-                           (kLeft + kRight) / 2, (kTop + kBottom) / 2);
+                      "No distance class with a Moran's I value to draw</text>\n",
+                      (kLeft + kRight) / 2, (kTop + kBottom) / 2);
   }
 
   // One row under the axis label; each entry is a mark and its text, the
@@ -243,15 +243,15 @@ class SvgPage {
     text_ += "<g class=\"legend\" font-size=\"12\">\n";
     if (!figure_.randomization.empty()) {
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"%s\" stroke=\"%s\"/>", x, y - 4,
-                        kTraceColour, kTraceColour),
+                   kTraceColour, kTraceColour),
             "significant: * P<=0.05 ** P<=0.01 *** P<=0.001");
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"white\" stroke=\"%s\"/>", x, y - 4,
-                        kTraceColour),
+                   kTraceColour),
             "not significant");
     }
     if (!figure_.bands.empty())
       entry(format("<rect x=\"%g\" y=\"%g\" width=\"12\" height=\"10\" fill=\"%s\" fill-opacity=\"0.6\"/>",
-                        x - 6, y - 9, kBandColour),
+                   x - 6, y - 9, kBandColour),
             "95% of randomized values");
     text_ += "</g>\n";
   }

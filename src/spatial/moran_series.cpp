@@ -35,7 +35,8 @@ void run_moran_series(Console& console, const MoranSetup& setup, int n_rep, int 
     moran_statistics(setup, perm, state.scratch, state.results);
     // Stored in single precision, as the summary uses them.
     for (int k = 1; k <= n_variables; ++k)
-      for (int c = -2; c <= last_column; ++c) replicates(r, k, c) = static_cast<float>(state.results.moran_matrix(k, c));
+      for (int c = -2; c <= last_column; ++c)
+        replicates(r, k, c) = static_cast<float>(state.results.moran_matrix(k, c));
   };
   run_series(console, setup.allocator(), n_rep, n_workers, work, draw, evaluate, replicates, observed.moran_matrix,
              series.stats);

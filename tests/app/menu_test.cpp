@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "base/console.h"
 #include "app/menu.h"
+#include "base/console.h"
 #include "support/run_program.h"
 
 namespace kalveno {

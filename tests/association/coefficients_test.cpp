@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/data_file.h"
 #include "base/allocation.h"
+#include "data/data_file.h"
 #include "numeric/random.h"
 
 namespace kalveno {

@@ -5,8 +5,8 @@
 #pragma once
 #include <cmath>
 
-#include "data/data_file.h"
 #include "base/allocation.h"
+#include "data/data_file.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
 

@@ -109,7 +109,8 @@ TEST(MoranStatistics, AMissingSelectionStateCountsAsAStateOfItsOwn) {
     data.values(2, s) = states[s - 1];
   }
   using enum PairSelection;
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kSameState, 2, 0, 0}).class_pair_count[0], 2);  // 1-4, 2-3
+  // 1-4, 2-3
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kSameState, 2, 0, 0}).class_pair_count[0], 2);
   EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kDistinctStates, 2, 0, 0}).class_pair_count[0], 4);
   EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kOneState, 2, 1, 0}).class_pair_count[0], 1);
 }
@@ -277,9 +278,11 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
           moran_statistics(tabulated, perm, scratch, fast);
           moran_statistics(computed, perm, other_scratch, slow);
           ASSERT_TRUE(same_results(expected, fast, shape.n_classes))
-              << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval " << interval.min_distance;
+              << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval "
+              << interval.min_distance;
           ASSERT_TRUE(same_results(expected, slow, shape.n_classes))
-              << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval " << interval.min_distance;
+              << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval "
+              << interval.min_distance;
           ++compared;
         }
       }

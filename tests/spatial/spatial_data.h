@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "data/data_file.h"
-#include "base/text.h"
 #include "base/allocation.h"
+#include "base/text.h"
+#include "data/data_file.h"
 
 namespace kalveno::testing {
 

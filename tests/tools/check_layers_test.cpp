@@ -12,7 +12,8 @@ namespace {
 // A scratch tree holding the script and the given file under src/.
 ProgramRun check_tree(const TempFolder& folder, const std::string& file, const std::string& content) {
   std::filesystem::create_directories(folder.file("tools"));
-  std::filesystem::copy_file(std::string(KALVENO_SOURCE_DIR) + "/tools/check-layers", folder.file("tools/check-layers"));
+  std::filesystem::copy_file(std::string(KALVENO_SOURCE_DIR) + "/tools/check-layers",
+                             folder.file("tools/check-layers"));
   std::filesystem::create_directories(std::filesystem::path(folder.file(file)).parent_path());
   folder.write(file, content);
   return run_program(folder.file("tools/check-layers").c_str(), folder.path(), {}, "");
