@@ -2,6 +2,7 @@
 
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "base/text.h"
 

@@ -26,7 +26,7 @@ DataSet make_data(const std::vector<std::string>& names, const std::vector<int>&
   DataSet data;
   const int v = static_cast<int>(names.size());
   data.n_variables = v;
-  data.var_names = Allocator().text_vector(0, 2 * v);
+  data.var_names = Allocator().text_vector(0, v);
   data.var_kind = Allocator().int_vector(0, v);
   data.state_names = Allocator().vector_of<std::vector<std::string>>(0, v, "state names");
   for (int j = 1; j <= v; ++j) {

@@ -22,7 +22,7 @@ inline DataSet empty_data_set(int n_samples, int n_variables, const std::vector<
   data.classes.n_classes = static_cast<int>(class_max.size());
   data.classes.class_max = Allocator().double_vector(1, data.classes.n_classes);
   for (int c = 1; c <= data.classes.n_classes; ++c) data.classes.class_max[c] = class_max[c - 1];
-  data.var_names = Allocator().text_vector(0, 2 * n_variables);
+  data.var_names = Allocator().text_vector(0, n_variables);
   data.var_kind = Allocator().int_vector(0, n_variables);
   data.state_names = Allocator().vector_of<std::vector<std::string>>(0, n_variables, "state names");
   for (int v = 1; v <= n_variables; ++v) {
