@@ -184,8 +184,12 @@ void DataFile::read_samples(DataSet& data) const {
   const int first_variable_column = leading_columns(g_count);
 
   // First pass: every cell's word, and the kind of every unmarked variable.
-  std::vector<std::string_view> words(static_cast<std::size_t>(n) * static_cast<std::size_t>(v_count));
-  auto word_of = [&](int i, int j) -> std::string_view& {
+  // The words are kept as they are read, sample by sample, so that the list
+  // grows only with cells the file holds: sized from the header's counts
+  // alone, a short file declaring many samples and variables could ask for
+  // more memory than the machine has before its first line is refused.
+  std::vector<std::string_view> words;
+  auto word_of = [&](int i, int j) -> std::string_view {
     return words[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(v_count) + static_cast<std::size_t>(j - 1)];
   };
   std::unordered_map<std::string_view, int> grid_numbers;
@@ -221,7 +225,7 @@ void DataFile::read_samples(DataSet& data) const {
     }
     for (int j = 1; j <= v_count; ++j) {
       std::string_view word = reader.variable_word(first_variable_column + j - 1, j);
-      word_of(i, j) = word;
+      words.push_back(word);  // word_of(i, j)
       if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) data.var_kind[j] = 1;
     }
   }
