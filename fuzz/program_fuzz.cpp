@@ -1,4 +1,4 @@
-// Fuzzing driver: the whole program, from start-up to the end of the chosen
+// Fuzzing target: the whole program, from start-up to the end of the chosen
 // analysis, on arbitrary data-file bytes and arbitrary console answers. An
 // input is one byte choosing how the program is started (even: data and
 // results files named on the command line; odd: both names asked), the data
@@ -8,22 +8,16 @@
 // quickly.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "app/settings.h"
 #include "app/startup.h"
 #include "base/console.h"
+#include "scratch_folder.h"
 
 namespace {
-
-void enter_scratch_folder() {
-  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-fuzz-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr || chdir(folder.c_str()) != 0) std::abort();
-}
 
 // A fixed seed, two workers, 8 MB for the largest block and at most nine
 // replicates per series.
@@ -39,7 +33,7 @@ kalveno::RunSettings fuzz_settings() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  enter_scratch_folder();
+  kalveno::fuzzing::enter_scratch_folder("kalveno-fuzz");
   return 0;
 }
 
@@ -53,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   // Asked names stay in the scratch folder: no folder separator.
   if (names_asked && answers.find_first_of("/\\") != std::string::npos) return -1;
 
-  std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry.path(), ignored);
+  kalveno::fuzzing::empty_scratch_folder();
   std::ofstream("in.txt", std::ios::binary) << data;
 
   std::istringstream in(answers);
