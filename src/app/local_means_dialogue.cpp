@@ -28,7 +28,7 @@ void run_local_means(Session& session) {
     write_new_variables(out, session.data, local, session.data_file_name, threshold.value);
   });
   console.print("\nNew variables written in file: newvar.txt");
-  console.wait_return();
+  console.wait_return("end the run");
 }
 
 }  // namespace kalveno

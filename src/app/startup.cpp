@@ -74,7 +74,7 @@ void start_up(Session& session, const std::vector<std::string>& args) {
                                         console.write(warning);
                                         warned = true;
                                       });
-    if (warned) console.wait_key();
+    if (warned) console.wait_key("go on");
   }
 
   double smallest = 0, largest = 0;
@@ -100,7 +100,7 @@ int log_allocation_failure(Console& console, const std::string& message) {
     if (std::fclose(log) == 0) return kAllocationFailure;
   }
   console.print("error in writing %s : cannot open file", message.c_str());
-  console.wait_key();
+  console.wait_key("end the run");
   return kErrorLogUnwritable;
 }
 

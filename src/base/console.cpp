@@ -27,6 +27,16 @@ extern "C" void restore_terminal_and_reraise(int signal_number) {
 Console::Console(std::istream& in, std::ostream& out, int terminal_fd)
     : in_(in), out_(out), terminal_fd_(terminal_fd) {}
 
+void Console::say_what_the_wait_is_for(std::string_view purpose) {
+  out_ << "\nPress Return to " << purpose << '.';
+}
+
+void Console::wait_return(std::string_view purpose) {
+  if (terminal_fd_ < 0) return;
+  say_what_the_wait_is_for(purpose);
+  read_line();
+}
+
 void Console::print(const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -49,7 +59,8 @@ std::string Console::read_line() {
   return line;
 }
 
-void Console::wait_key() {
+void Console::wait_key(std::string_view purpose) {
+  if (terminal_fd_ >= 0 && !purpose.empty()) say_what_the_wait_is_for(purpose);
   out_.flush();
   if (terminal_fd_ < 0) return;
   termios saved;

@@ -26,13 +26,18 @@ class Console {
 
   // One key press read without echo from the terminal, whose settings are
   // restored afterwards (also on Ctrl+C). Without a terminal nothing can be
-  // waited on: the call returns at once and consumes nothing.
-  void wait_key();
-  // To wait for Return is to read one line.
-  void wait_return() { read_line(); }
+  // waited on: the call returns at once and consumes nothing. With a purpose,
+  // a line on the terminal first says what the wait is for: "Press Return to
+  // <purpose>."; callers whose message already says it pass none.
+  void wait_key(std::string_view purpose = {});
+  // Waits for Return (one line read) after the line "Press Return to
+  // <purpose>."; without a terminal, prints nothing and reads nothing.
+  void wait_return(std::string_view purpose);
   bool is_terminal() const { return terminal_fd_ >= 0; }
 
  private:
+  void say_what_the_wait_is_for(std::string_view purpose);
+
   std::istream& in_;
   std::ostream& out_;
   int terminal_fd_;

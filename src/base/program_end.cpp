@@ -8,7 +8,7 @@ void end_program(int status) { throw ProgramEnd{status}; }
 
 void refuse_data_file(Console& console, const std::string& warning) {
   console.write(warning);
-  console.wait_return();
+  console.wait_return("end the run");
   end_program(kDataFileRefused);
 }
 
