@@ -1,7 +1,7 @@
 // The association coefficients evaluated the plain way: the rules applied to
 // one pair of variables at a time, with fresh arrays for every pair and
 // nothing worked out ahead. The fast evaluation must agree with it to the
-// last bit; the tests and the fuzzing driver compare the two.
+// last bit; the tests and the engines fuzzing target compare the two.
 #pragma once
 #include <cmath>
 #include <cstdint>
