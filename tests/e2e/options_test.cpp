@@ -191,9 +191,9 @@ std::vector<Refusal> refusals() {
       // Checked against the data, before the results file is touched.
       {"PairsByAQuantitativeVariable", with_files({"--spatial", "--pairs-by=v", "--same-state"}),
        "--pairs-by=v: no qualitative variable of that name (those of the data: c)"},
-      {"StateTheVariableLacks", with_files({"--spatial", "--pairs-by=c", "--state=Z"}),
+      {"StateTheVariableLacks", with_files({"--replace", "--spatial", "--pairs-by=c", "--state=Z"}),
        "--state=Z: no such state of c (its states: A B)"},
-      {"BothTestsWithoutGrids", with_files({"--spatial", "-b", "-r", "9"}),
+      {"BothTestsWithoutGrids", with_files({"--spatial", "-b", "-r", "9", "--replace"}),
        "-b: the toroidal test needs sampling grids, and the data file declares none", kPlain},
       {"NegativeCountWithoutGrids", with_files({"--association", "-r", "-9"}),
        "-r: the toroidal test needs sampling grids, and the data file declares none", kPlain},
