@@ -10,7 +10,8 @@ const char kVersion[] = "KALVENO 1.0\n";
 
 const char kUsage[] =
     "Usage: kalveno [OPTION]... [DATA_FILE [RESULTS_FILE]]\n"
-    "       kalveno --spatial|--association|--local-means=RADIUS [OPTION]... DATA_FILE RESULTS_FILE\n"
+    "       kalveno --spatial|--association|--local-means=RADIUS [OPTION]...\n"
+    "               DATA_FILE RESULTS_FILE\n"
     "\n"
     "Analyses spatially located samples: spatial autocorrelation (Moran's I per\n"
     "distance class), association between variables, and local means. Without an\n"
@@ -53,8 +54,10 @@ const char kUsage[] =
     "      --replace              empty an existing results file first\n"
     "      --table=FILE           also write the statistics to FILE as CSV, one row\n"
     "                             per statistic (replaced if it exists)\n"
-    "      --seed=N               random seed, 1 to 2147483646 (wins over KALVENO_SEED)\n"
-    "  -j, --threads=N            worker threads, 1 to 1024 (wins over KALVENO_THREADS)\n"
+    "      --seed=N               the random seed, 1 to 2147483646 (wins over\n"
+    "                             KALVENO_SEED)\n"
+    "  -j, --threads=N            worker threads, 1 to 1024 (wins over\n"
+    "                             KALVENO_THREADS)\n"
     "  -q, --quiet                no progress marks\n"
     "  -h, --help                 print this text\n"
     "      --version              print the version\n"
