@@ -188,25 +188,23 @@ void distance_range(const DataSet& data, double& smallest, double& largest) {
 }
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {
-  CommandLine line;
-  if (const std::optional<std::string> problem = parse_command_line(args, settings.randomization_ceiling, line)) {
-    console.error("kalveno: " + *problem + "\nTry 'kalveno --help' for more information.\n");
-    return kOptionRefused;
-  }
-  if (line.help || line.version) {
-    line.help ? print_usage(console) : print_version(console);
-    return kFinished;
-  }
-  // The options win over the environment.
-  RunSettings run_settings = settings;
-  if (line.seed) run_settings.seed = line.seed;
-  if (line.threads) run_settings.threads = line.threads;
-  // Choices made by options leave nothing to ask and no key to wait for.
-  if (line.analysis != ChosenAnalysis::kAsked) console.close_input();
-  console.set_progress_marks(!line.quiet);
-
   int status = kFinished;
   try {
+    CommandLine line;
+    const std::optional<std::string> problem = parse_command_line(args, settings.randomization_ceiling, line);
+    if (problem) refuse_command_line(console, *problem);
+    if (line.help || line.version) {
+      line.help ? print_usage(console) : print_version(console);
+      return kFinished;
+    }
+    // The options win over the environment.
+    RunSettings run_settings = settings;
+    if (line.seed) run_settings.seed = line.seed;
+    if (line.threads) run_settings.threads = line.threads;
+    // Choices made by options leave nothing to ask and no key to wait for.
+    if (line.analysis != ChosenAnalysis::kAsked) console.close_input();
+    console.set_progress_marks(!line.quiet);
+
     Session session(console, run_settings);
     session.tabulate = line.table.has_value();
     load_data(session, line);
