@@ -271,10 +271,11 @@ std::optional<std::string> Parser::check_combinations() const {
     return selection_option_ + " needs --pairs-by, the qualitative variable whose states select the pairs";
   if (line_.table && analysis == ChosenAnalysis::kLocalMeans)
     return "--table: local means have no statistics to tabulate (they are written to newvar.txt)";
-  if (analysis != ChosenAnalysis::kAsked && line_.files.size() != 2)
+  // The dialogue ignores names after the second, as it always has.
+  if (analysis != ChosenAnalysis::kAsked && line_.files.size() < 2)
     return std::string(analysis_option(analysis)) + " needs the data file and the results file: kalveno [OPTION]... "
                                                     "DATA_FILE RESULTS_FILE";
-  if (line_.files.size() > 2) return "extra operand '" + line_.files[2] + "'";
+  if (analysis != ChosenAnalysis::kAsked && line_.files.size() > 2) return "extra operand '" + line_.files[2] + "'";
   return std::nullopt;
 }
 

@@ -66,9 +66,10 @@ TEST(InformationRequest, VersionIsOneLineAndDoubleDashEndsTheOptions) {
 
   // After "--" a file may be named like an option.
   folder.write("in.txt", source_file("examples/meuse.txt"));
-  run = run_kalveno(folder.path(), {"in.txt", "--", "--help"}, "4\n");
+  run = run_kalveno(folder.path(), {"in.txt", "--", "--help", "ignored"}, "4\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(folder.exists("--help"));
+  EXPECT_FALSE(folder.exists("ignored"));
 }
 
 TEST(Install, PutsBothProgramsAndTheirManualPagesUnderThePrefix) {

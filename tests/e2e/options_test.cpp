@@ -187,7 +187,7 @@ std::vector<Refusal> refusals() {
        "--table: local means have no statistics to tabulate (they are written to newvar.txt)"},
       {"AnalysisWithoutResultsFile", {"--spatial", "in.txt"},
        "--spatial needs the data file and the results file: kalveno [OPTION]... DATA_FILE RESULTS_FILE"},
-      {"ExtraOperand", {"in.txt", "out.txt", "more.txt"}, "extra operand 'more.txt'"},
+      {"ExtraOperand", {"--association", "in.txt", "out.txt", "more.txt"}, "extra operand 'more.txt'"},
       // Checked against the data, before the results file is touched.
       {"PairsByAQuantitativeVariable", with_files({"--spatial", "--pairs-by=v", "--same-state"}),
        "--pairs-by=v: no qualitative variable of that name (those of the data: c)"},
