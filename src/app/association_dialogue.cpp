@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "association/association_report.h"
 #include "association/association_series.h"
+#include "association/association_table.h"
 #include "association/coefficients.h"
 #include "base/console.h"
 
@@ -50,6 +51,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
   }
   append_results(console, session.results_file_name,
                  [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
+  if (session.tabulate) add_association_observed_rows(session.table_rows, data, observed, state_means);
   if (n_rep == 0) return;
 
   AssociationSeries series = make_association_series(allocator, n_rep, v_count);
@@ -60,6 +62,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
     append_results(console, session.results_file_name, [&](OutputFile& out) {
       write_association_tests(out, randomization, n_rep, data, series.stats, choices.detailed_report);
     });
+    if (session.tabulate) add_association_test_rows(session.table_rows, randomization, n_rep, data, series.stats);
   };
 
   // The toroidal series comes first. Its permutations rewrite only the

@@ -1,5 +1,6 @@
 #include "app/spatial_dialogue.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,17 +11,33 @@
 #include "base/text.h"
 #include "spatial/moran_report.h"
 #include "spatial/moran_series.h"
+#include "spatial/moran_table.h"
 
 namespace kalveno {
 
-namespace {
-
-// The qualitative variable named exactly word, or 0.
 int find_qualitative_variable(const DataSet& data, std::string_view word) {
   for (int v = 1; v <= data.n_variables; ++v)
     if (data.is_qualitative(v) && data.var_names[v] == word) return v;
   return 0;
 }
+
+int find_state(const DataSet& data, int v, std::string_view name) {
+  for (int s = 1; s <= data.var_kind[v]; ++s)
+    if (data.state_names[v][static_cast<std::size_t>(s)] == name) return s;
+  return 0;
+}
+
+std::optional<RegressionInterval> read_regression_interval(std::string_view answer) {
+  if (is_blank(answer)) return RegressionInterval{};
+  const ScannedFloat low = scan_float(answer);
+  if (!low.found || !low.in_range) return std::nullopt;
+  const ScannedFloat high = scan_float(answer.substr(low.end));
+  if (!high.found || !high.in_range) return std::nullopt;
+  if (low.value >= 0 && high.value >= 0 && low.value <= high.value) return RegressionInterval{low.value, high.value};
+  return std::nullopt;
+}
+
+namespace {
 
 // Asks for a state of variable v by its whole name until one is given.
 int ask_state(Console& console, const DataSet& data, int v, const char* prompt) {
@@ -30,8 +47,7 @@ int ask_state(Console& console, const DataSet& data, int v, const char* prompt) 
     const std::string answer = console.read_line();
     if (console.input_ended())
       stop_without_answer(console, "Stopped: input ended before a class name was given.");
-    for (int s = 1; s <= data.var_kind[v]; ++s)
-      if (states[static_cast<std::size_t>(s)] == answer) return s;
+    if (const int s = find_state(data, v, answer); s != 0) return s;
     console.print("\n\"%s\" is not recognized as a class name; it must be one of the following name:\n",
                   answer.c_str());
     for (int s = 1; s <= data.var_kind[v]; ++s) console.print("  %s", states[static_cast<std::size_t>(s)].c_str());
@@ -85,19 +101,13 @@ PairFilter ask_pair_filter(Console& console, const DataSet& data) {
   return filter;
 }
 
-// Two numbers, neither negative, the first not above the second; an empty
-// answer leaves the regression unrestricted. Anything else is asked again.
+// Asked again until read_regression_interval takes the answer.
 RegressionInterval ask_regression_interval(Console& console) {
   while (true) {
     console.print("\n\nTo restrict the regression of Iij on distance to a distance interval\nenter the min and max "
                   "distances separated by a space, otherwise press RETURN\n");
-    const std::string answer = console.read_line();
-    if (is_blank(answer)) return RegressionInterval{};
-    const ScannedFloat low = scan_float(answer);
-    if (!low.found || !low.in_range) continue;
-    const ScannedFloat high = scan_float(std::string_view(answer).substr(low.end));
-    if (!high.found || !high.in_range) continue;
-    if (low.value >= 0 && high.value >= 0 && low.value <= high.value) return RegressionInterval{low.value, high.value};
+    const std::optional<RegressionInterval> interval = read_regression_interval(console.read_line());
+    if (interval) return *interval;
   }
 }
 
@@ -136,6 +146,7 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   append_results(console, session.results_file_name, [&](OutputFile& out) {
     write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
   });
+  if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, observed);
   if (n_rep == 0) return;
 
   const int n_workers = replicate_workers(console, session.settings);
@@ -146,6 +157,8 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
       write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
                         series.stats, choices.detailed_report);
     });
+    if (session.tabulate)
+      add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, observed, series.stats);
   };
 
   console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);
