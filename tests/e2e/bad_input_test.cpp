@@ -12,7 +12,6 @@
 namespace kalveno::testing {
 namespace {
 
-const char kEarlier[] = "earlier results\n";
 
 // Four samples on one 2 x 2 grid, one quantitative and one qualitative variable.
 const char kGood[] = "t\n4 1 2 NA\n2\t1\t2\nn\tx\ty\tgx\tgy\tv\t$c\n"
