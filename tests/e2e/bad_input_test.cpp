@@ -101,8 +101,8 @@ std::vector<BadInput> bad_inputs() {
       {"GridWithoutName",
        data("2 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta", "s\t0\t0\t\t1\t1\t1\nt\t1\t0\tA\t1\t1\t1\n"), "\n",
        "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)", "no grid name for sample", 2},
-      {"GridPositionNotAWholeNumber", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1.5x\t-2\t1\n"), "\n",
-       "\n\nWARNING: cannot read the grid Y position of sample 1 (line 5 of the data file): a whole number of 0 or "
+      {"GridPositionNotAWholeNumber", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1.5\t1\t1\n"), "\n",
+       "\n\nWARNING: cannot read the grid X position of sample 1 (line 5 of the data file): a whole number of 0 or "
        "more is expected",
        "a whole number of 0 or more is expected", 2},
       {"TooManyGridNames",
