@@ -14,9 +14,12 @@ void run_local_means(Session& session) {
   Console& console = session.console;
   console.print("\n\n\n\nVARIABLE DUPLICATION\n\nEnter the distance threshold for computing local means per "
                 "quantitative variable (use a negative value for local means with the focal site excluded)\n");
-  // An answer that does not start with a number is taken like an empty one.
+  // An answer that does not start with a number, empty or not, computes nothing.
   ScannedFloat threshold = scan_float(console.read_line());
-  if (!threshold.found) return;
+  if (!threshold.found) {
+    console.write("\nNote: the distance threshold is not a number: no local means are computed.\n");
+    return;
+  }
   // newvar.txt is replaced whole: never when it is the data or the results.
   if (same_file("newvar.txt", session.data_file_name) || same_file("newvar.txt", session.results_file_name)) {
     console.print("\nWARNING: newvar.txt is the data file or the results file of this run; the new variables are "

@@ -46,7 +46,7 @@ TEST(DetailedReport, AnyNonBlankAnswerAsksForIt) {
   }
 }
 
-TEST(Menu, AnyOtherAnswerEndsTheRunRightAfterTheMenu) {
+TEST(Menu, AnyOtherAnswerEndsTheRunWithANoteRightAfterTheMenu) {
   testing::TempFolder folder;
   folder.write("in.txt", testing::source_file("examples/meuse.txt"));
   for (const char* answer : {"4\n", "0\n", "\n", "word\n", "4294967297\n", ""}) {
@@ -55,7 +55,8 @@ TEST(Menu, AnyOtherAnswerEndsTheRunRightAfterTheMenu) {
     const std::string menu =
         "\n\n\nSelect the analysis to perform:\n  1-Spatial autocorrelation\n  2-Correlation between variables"
         "\n    (Warning: no toroidal tests available without grid defined)"
-        "\n  3-Computing local means for quantitative variable\n";
+        "\n  3-Computing local means for quantitative variable\n"
+        "\nNote: the answer chose no analysis (1, 2 or 3): the run ends.\n";
     ASSERT_GE(run.output.size(), menu.size());
     EXPECT_EQ(run.output.substr(run.output.size() - menu.size()), menu) << answer;
   }
