@@ -44,9 +44,15 @@ inline double masked(double value, std::uint64_t mask) {
   for (int b = 0; b < kBlock; ++b) sums[b] = block[b];
 }
 
-// Vectors of 4 or 8 variables' values, and their masks, loaded from rows
-// aligned only as doubles are. Each lane's arithmetic is exactly the scalar
-// arithmetic, so every width gives the same bits.
+// Vectors of 2, 4 or 8 variables' values, and their masks, as wide as one
+// register of the unit that uses them, loaded from rows aligned only as
+// doubles are. Each lane's arithmetic is exactly the scalar arithmetic, so
+// every width gives the same bits.
+struct TwoLanes {
+  static constexpr int kLanes = 2;
+  using Values = double __attribute__((vector_size(2 * sizeof(double)), aligned(alignof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(2 * sizeof(double)), aligned(alignof(double))));
+};
 struct FourLanes {
   static constexpr int kLanes = 4;
   using Values = double __attribute__((vector_size(4 * sizeof(double)), aligned(alignof(double))));
@@ -62,50 +68,52 @@ struct EightLanes {
 // over the usable pairs of each variable of the block: what a pair that
 // leaves out some present value needs. A missing y is held as 0, so its
 // terms of xy, y and y^2 are zeros without a mask; x and x^2 are masked.
-// Five running sums per variable: with 512-bit vectors they stay in
-// registers for all eight variables at once; narrower units take four
-// variables at a time.
-template <class L>
+// Five running sums per variable, in registers of L, kRegisters of them per
+// sum, across the block of kBlock variables.
+template <class L, int kRegisters>
 [[gnu::always_inline]] inline void add_pair_moments(const AssociationInput& in, const double* x, int first,
                                                     AssociationScratch& s) {
   using Values = typename L::Values;
   using Masks = typename L::Masks;
+  static_assert(L::kLanes * kRegisters == AssociationInput::kBlock);
   const int stride = in.padded_quantitative;
-  for (int lane = first; lane < first + AssociationInput::kBlock; lane += L::kLanes) {
-    const double* y = &in.by_sample(1, lane);
-    const std::uint64_t* present = &in.present_mask(1, lane);
-    Values xy = {}, sx = {}, sxx = {}, sy = {}, syy = {};
-    for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
-      if (x[i] == MISSING_VALUE) continue;
-      const Values xi = Values{} + x[i], xi2 = xi * xi;
-      const Values yi = *reinterpret_cast<const Values*>(y);
-      const Masks m = *reinterpret_cast<const Masks*>(present);
-      xy += xi * yi;
-      sx += (Values)((Masks)xi & m);
-      sxx += (Values)((Masks)xi2 & m);
-      sy += yi;
-      syy += yi * yi;
+  const double* y = &in.by_sample(1, first);
+  const std::uint64_t* present = &in.present_mask(1, first);
+  Values xy[kRegisters] = {}, sx[kRegisters] = {}, sxx[kRegisters] = {}, sy[kRegisters] = {}, syy[kRegisters] = {};
+  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
+    if (x[i] == MISSING_VALUE) continue;
+    const Values xi = Values{} + x[i], xi2 = xi * xi;
+    for (int r = 0; r < kRegisters; ++r) {
+      const Values yi = *reinterpret_cast<const Values*>(y + r * L::kLanes);
+      const Masks m = *reinterpret_cast<const Masks*>(present + r * L::kLanes);
+      xy[r] += xi * yi;
+      sx[r] += (Values)((Masks)xi & m);
+      sxx[r] += (Values)((Masks)xi2 & m);
+      sy[r] += yi;
+      syy[r] += yi * yi;
     }
+  }
+  for (int r = 0; r < kRegisters; ++r) {
     for (int b = 0; b < L::kLanes; ++b) {
-      const int q = lane + b;
-      s.product_sum[q] = xy[b];
-      s.x_sum[q] = sx[b], s.x_squares[q] = sxx[b];
-      s.y_sum[q] = sy[b], s.y_squares[q] = syy[b];
+      const int q = first + r * L::kLanes + b;
+      s.product_sum[q] = xy[r][b];
+      s.x_sum[q] = sx[r][b], s.x_squares[q] = sxx[r][b];
+      s.y_sum[q] = sy[r][b], s.y_squares[q] = syy[r][b];
     }
   }
 }
 
 [[gnu::noinline, gnu::target("avx512f")]] void add_pair_moments_avx512(const AssociationInput& in, const double* x,
                                                                       int first, AssociationScratch& s) {
-  add_pair_moments<EightLanes>(in, x, first, s);
+  add_pair_moments<EightLanes, 1>(in, x, first, s);
 }
 [[gnu::noinline, gnu::target("avx2")]] void add_pair_moments_avx2(const AssociationInput& in, const double* x,
                                                                  int first, AssociationScratch& s) {
-  add_pair_moments<EightLanes>(in, x, first, s);
+  add_pair_moments<FourLanes, 2>(in, x, first, s);
 }
 [[gnu::noinline]] void add_pair_moments_baseline(const AssociationInput& in, const double* x, int first,
                                                  AssociationScratch& s) {
-  add_pair_moments<FourLanes>(in, x, first, s);
+  add_pair_moments<TwoLanes, 4>(in, x, first, s);
 }
 
 // The count, sum and sum of squares of the present values of the kBlock
