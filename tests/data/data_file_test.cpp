@@ -242,6 +242,19 @@ TEST(DataFile, WarnsOncePerUnmarkedVariableReadByTheLeadingNumberOfItsCells) {
   EXPECT_EQ(data.values(2, 2), 2.0);
 }
 
+TEST(DataFile, TableOfCellsTooLargeForTheMemoryFailsWithItsMessage) {
+  const DataFile file(file_without_grids("2 0 2 NA", "a\tb", {"1\t2", "3\t4"}));
+  DataSet data;
+  file.read_header(Allocator(), data);
+  allocate_sample_arrays(Allocator(), data);
+  try {
+    file.read_samples(Allocator(16), data);
+    ADD_FAILURE() << "no allocation failure";
+  } catch (const AllocationFailure& failure) {
+    EXPECT_EQ(failure.message, "\nallocation failure 3 in c3tensor()");
+  }
+}
+
 TEST(DataFile, AcceptsNamesAndLinesOfAnyLength) {
   std::string long_name(5000, 'v');
   Load r = load(file_without_grids("1 0 1 NA", long_name, {std::string(3000, 'w')}));
