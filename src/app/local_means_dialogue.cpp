@@ -30,9 +30,12 @@ void run_local_means(Session& session) {
   Console& console = session.console;
   console.print("\n\n\n\nVARIABLE DUPLICATION\n\nEnter the distance threshold for computing local means per "
                 "quantitative variable (use a negative value for local means with the focal site excluded)\n");
-  // An answer that does not start with a number is taken like an empty one.
+  // An answer that does not start with a number, empty or not, computes nothing.
   ScannedFloat threshold = scan_float(console.read_line());
-  if (!threshold.found) return;
+  if (!threshold.found) {
+    console.write("\nNote: the distance threshold is not a number: no local means are computed.\n");
+    return;
+  }
   run_local_means(session, threshold.value);
   console.wait_return("end the run");
 }

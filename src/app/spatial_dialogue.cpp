@@ -54,16 +54,26 @@ int ask_state(Console& console, const DataSet& data, int v, const char* prompt) 
   }
 }
 
-// The menu of pair selections. An answer without a number chooses none of
-// them; one beyond them, too, though from 3 up the first state is asked.
+// The menu of pair selections, answered 1 to 4.
 PairSelection pair_selection(int answer) {
   switch (answer) {
-    case 0: return PairSelection::kAllPairs;
     case 1: return PairSelection::kSameState;
     case 2: return PairSelection::kDistinctStates;
     case 3: return PairSelection::kOneState;
-    case 4: return PairSelection::kTwoStates;
-    default: return PairSelection::kUnnamedAll;
+    default: return PairSelection::kTwoStates;
+  }
+}
+
+// Asks for the pair selection until the answer is 1, 2, 3 or 4.
+int ask_pair_selection(Console& console) {
+  while (true) {
+    console.print("\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same given class\n  "
+                  "4-two given distinct classes\n");
+    const ScannedInt mode = scan_int(console.read_line());
+    if (console.input_ended())
+      stop_without_answer(console, "Stopped: input ended before the kind of sample pairs (1 to 4) was given.");
+    if (mode.found && mode.value >= 1 && mode.value <= 4) return static_cast<int>(mode.value);
+    console.print("\nAnswer 1, 2, 3 or 4.");
   }
 }
 
@@ -86,18 +96,22 @@ PairFilter ask_pair_filter(Console& console, const DataSet& data) {
     console.print("\n");
   }
 
-  console.print("\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same given class\n  "
-                "4-two given distinct classes\n");
-  const ScannedInt mode = scan_int(console.read_line());
-  // A number beyond the int range keeps its low 32 bits.
-  const int answer = mode.found ? static_cast<int>(mode.value) : -1;
+  const int answer = ask_pair_selection(console);
   filter.selection = pair_selection(answer);
   if (answer >= 3)
     filter.first_state = ask_state(console, data, filter.variable,
                                    answer == 3 ? "\nEnter the name of the selected class : "
                                                : "\nEnter the name of the first selected class : ");
-  if (answer == 4)
-    filter.second_state = ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
+  if (answer == 4) {
+    // Two given distinct classes: the second cannot be the first.
+    while (true) {
+      filter.second_state =
+          ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
+      if (filter.second_state != filter.first_state) break;
+      console.print("\nThe second class must differ from the first, \"%s\".",
+                    data.state_names[filter.variable][static_cast<std::size_t>(filter.first_state)].c_str());
+    }
+  }
   return filter;
 }
 
@@ -123,6 +137,7 @@ SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int ra
     console.print("\n  use negative # (e.g. -999) to assess the impact of toroidal randomizations");
   console.print("\n  or press RETURN to compute Moran's I statistics without test\n");
   choices.count = read_randomization_count(console.read_line(), randomization_ceiling);
+  console.write(choices.count.note);
   choices.detailed_report = choices.count.n_rep > 0 && ask_detailed_report(console);
   return choices;
 }
@@ -138,6 +153,9 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
 
   console.print("\nComputing Moran's I statistics");
   const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval);
+  if (const long long at_zero = setup.regression_pairs_at_distance_zero(); at_zero > 0)
+    console.print("\nNote: pairs of samples at distance 0 enter the regression (%lld of them): the slope on "
+                  "ln(distance) is not a number for each variable they have.", at_zero);
   MoranResults observed = make_moran_results(allocator, data.n_variables, classes.n_classes);
   {
     MoranScratch scratch(setup);
@@ -150,7 +168,11 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   if (n_rep == 0) return;
 
   const int n_workers = replicate_workers(console, session.settings);
-  MoranSeries series = make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes);
+  MoranSeries series = noting_allocation_failure(
+      format("\nNote: the values of %i randomizations of %i variables in %i distance classes need more memory than "
+             "this machine has; ask for fewer randomizations (or analyse fewer variables or classes).",
+             n_rep, data.n_variables, classes.n_classes),
+      [&] { return make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
     run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
     append_results(console, session.results_file_name, [&](OutputFile& out) {

@@ -17,6 +17,7 @@
 #include "base/files.h"
 #include "base/program_end.h"
 #include "base/results_headings.h"
+#include "base/text.h"
 #include "data/data_file.h"
 #include "descriptive/basic_statistics.h"
 
@@ -80,25 +81,38 @@ void load_data(Session& session, const CommandLine& line) {
 
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
-    file.read_header(allocator, data);
+    auto warn = [&](const std::string& warning) { console.write(warning); };
+    file.read_header(allocator, data, warn);
     console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
                   data.n_grids, data.n_variables);
     console.print("\nMissing data represented by %s", data.missing_code.c_str());
 
-    allocate_sample_arrays(allocator, data);
-    session.identity_permutation = identity_permutation(data.n_samples);
-    session.work_permutation = identity_permutation(data.n_samples);
-    file.read_samples(data);
+    noting_allocation_failure(
+        format("\nNote: %i samples of %i variables (second line of the data file) need more memory than this "
+               "machine has; check these numbers, or analyse fewer samples or variables at a time.",
+               data.n_samples, data.n_variables),
+        [&] {
+          allocate_sample_arrays(allocator, data);
+          session.identity_permutation = identity_permutation(data.n_samples);
+          session.work_permutation = identity_permutation(data.n_samples);
+          file.read_samples(allocator, data, warn);
+        });
   } catch (const DataFileRefused& refused) {
     refuse_data_file(console, refused.warning);
   }
   if (data.n_grids != 0) {
     bool warned = false;
-    session.grid = build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
-                                      data.max_grid_y, [&](const std::string& warning) {
-                                        console.write(warning);
-                                        warned = true;
-                                      });
+    session.grid = noting_allocation_failure(
+        format("\nNote: grids of up to %i columns (grid X) and %i rows (grid Y) need more memory than this machine "
+               "has; check the grid positions of the data file, which count cells from 1.",
+               data.max_grid_x, data.max_grid_y),
+        [&] {
+          return build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
+                                    data.max_grid_y, [&](const std::string& warning) {
+                                      console.write(warning);
+                                      warned = true;
+                                    });
+        });
     if (warned) console.wait_key("go on");
   }
 }
@@ -155,18 +169,24 @@ void finish_run(Session& session, const CommandLine& line) {
   console.print(".\n");
 }
 
-// Prints message and appends it to error.txt in the working directory:
-// status 1. When that file cannot be written, says so and waits for a key:
-// status 3.
-int log_allocation_failure(Console& console, const std::string& message) {
+// Prints the failure's message and appends it to error.txt in the working
+// directory: status 1. When that file cannot be written, says so and waits
+// for a key: status 3. The note that explains the failure, when there is
+// one, follows on the console only: error.txt keeps one line per failure.
+int log_allocation_failure(Console& console, const AllocationFailure& failure) {
+  const std::string& message = failure.message;
   console.print("%s", message.c_str());
   console.flush();
   std::FILE* log = std::fopen("error.txt", "a");
   if (log != nullptr) {
     std::fprintf(log, "%s", message.c_str());
-    if (std::fclose(log) == 0) return kAllocationFailure;
+    if (std::fclose(log) == 0) {
+      console.write(failure.note);
+      return kAllocationFailure;
+    }
   }
   console.print("error in writing %s : cannot open file", message.c_str());
+  console.write(failure.note);
   console.wait_key("end the run");
   return kErrorLogUnwritable;
 }
@@ -218,7 +238,7 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
   } catch (const ProgramEnd& end) {
     status = end.status;
   } catch (const AllocationFailure& failure) {
-    status = log_allocation_failure(console, failure.message);
+    status = log_allocation_failure(console, failure);
   }
   console.flush();
   return status;
