@@ -220,6 +220,9 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
     case Option::kState: {
       spatial_only();
       if (line_.states.size() == 2) return spelled + ": at most two states select pairs";
+      // Two given states are two distinct ones, as the dialogue asks.
+      if (line_.states.size() == 1 && line_.states[0] == value)
+        return spelled + "=" + value + ": the second state must differ from the first";
       line_.states.push_back(value);
       if (line_.state_option.empty()) line_.state_option = spelled;
       return set_selection(line_.states.size() == 1 ? PairSelection::kOneState : PairSelection::kTwoStates, spelled);

@@ -180,6 +180,8 @@ std::vector<Refusal> refusals() {
        "--same-state needs --pairs-by, the qualitative variable whose states select the pairs"},
       {"TwoSelections", with_files({"--spatial", "--pairs-by=c", "--same-state", "--state=A"}),
        "--state: one pair selection only (--same-state was given)"},
+      {"TheSameStateTwice", with_files({"--spatial", "--pairs-by=c", "--state=A", "--state=A"}),
+       "--state=A: the second state must differ from the first"},
       {"ThreeStates", with_files({"--spatial", "--pairs-by=c", "--state=A", "--state=B", "--state=A"}),
        "--state: at most two states select pairs"},
       {"TableOfLocalMeans", with_files({"--local-means=2", "--table=t.csv"}),
