@@ -71,7 +71,7 @@ FixedData load(const char* text) {
   const DataFile file(text);
   file.read_header(Allocator(), data);
   allocate_sample_arrays(Allocator(), data);
-  file.read_samples(data);
+  file.read_samples(Allocator(), data);
   if (data.n_grids != 0)
     fixed.grid = build_sample_grids(Allocator(), data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
                                     data.max_grid_y, [](const std::string&) {});

@@ -62,6 +62,20 @@ struct EngineVariant {
 };
 const EngineVariant kEngineVariants[] = {{"table", SIZE_MAX}, {"pairs worked out", 0}};
 
+// The vector units the association coefficients can run on, as far as this
+// processor has them.
+std::vector<VectorUnit> association_units() {
+  std::vector<VectorUnit> units = {VectorUnit::kBaseline};
+  if (widest_vector_unit() != VectorUnit::kBaseline) units.push_back(VectorUnit::kAvx2);
+  if (widest_vector_unit() == VectorUnit::kAvx512) units.push_back(VectorUnit::kAvx512);
+  return units;
+}
+const std::vector<VectorUnit> kAssociationUnits = association_units();
+
+const char* unit_name(VectorUnit unit) {
+  return unit == VectorUnit::kAvx512 ? "AVX-512" : unit == VectorUnit::kAvx2 ? "AVX2" : "baseline";
+}
+
 constexpr int kMaxSamples = 24, kMaxVariables = 20, kMaxClasses = 6, kMaxStates = 6, kMaxPlacements = 4;
 
 // A number as the loader reads one: a single-precision float, often one of
@@ -221,20 +235,20 @@ void compare_moran(const char* how, const MoranResults& fast, const MoranResults
         differs("Moran's I", how, v, c, fast.moran_matrix(v, c), plain.moran_matrix(v, c));
 }
 
-void compare_association(const RangedMatrix<double>& fast, const StateMeans& fast_means,
+void compare_association(const char* how, const RangedMatrix<double>& fast, const StateMeans& fast_means,
                          const testing::AssociationValues& plain, const DataSet& data) {
   const int v_count = data.n_variables;
   for (int j = 1; j <= v_count; ++j)
     for (int k = 1; k <= v_count; ++k)
       if (!same_bits(fast(j, k), plain.association(j, k)))
-        differs("association", "coefficient", j, k, fast(j, k), plain.association(j, k));
+        differs("association coefficient", how, j, k, fast(j, k), plain.association(j, k));
   for (int j = 1; j <= v_count; ++j) {
     if (data.var_kind[j] < 2) continue;
     for (int k = 1; k <= v_count; ++k) {
       if (data.is_qualitative(k)) continue;
       for (int a = 1; a <= data.var_kind[j]; ++a)
         if (!same_bits(fast_means[j](k, a), plain.means[j](k, a)))
-          differs("association", "state mean", j, k * 100 + a, fast_means[j](k, a), plain.means[j](k, a));
+          differs("association state mean", how, j, k * 100 + a, fast_means[j](k, a), plain.means[j](k, a));
     }
   }
 }
@@ -269,15 +283,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
   }
 
-  const AssociationInput input =
-      prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values);
-  AssociationScratch scratch(allocator, input);
+  AssociationInput input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values);
+  AssociationScratch scratch(allocator, input);  // shared by every unit, as by every replicate of a worker
   RangedMatrix<double> association = allocator.double_matrix(1, v_count, 1, v_count);
   StateMeans means = make_state_means(allocator, v_count, data.var_kind);
   for (const Permutation& perm : placements) {
-    association_coefficients(input, perm, scratch, association, &means);
-    compare_association(association, means,
-                        testing::plain_association(v_count, data.var_kind, data.n_samples, data.values, perm), data);
+    const testing::AssociationValues plain =
+        testing::plain_association(v_count, data.var_kind, data.n_samples, data.values, perm);
+    for (VectorUnit unit : kAssociationUnits) {
+      input.vector_unit = unit;
+      association_coefficients(input, perm, scratch, association, &means);
+      compare_association(unit_name(unit), association, means, plain, data);
+    }
   }
   return 0;
 }

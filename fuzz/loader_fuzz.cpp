@@ -58,9 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   kalveno::DataSet data;
   try {
     const kalveno::DataFile file(std::string(reinterpret_cast<const char*>(bytes), size));
-    file.read_header(allocator, data);
+    // Warnings about what the run goes on with are console lines of their own.
+    const kalveno::DataFileWarning warn = [](const std::string& warning) {
+      require(warning.rfind("\nWarning: ", 0) == 0);
+    };
+    file.read_header(allocator, data, warn);
     kalveno::allocate_sample_arrays(allocator, data);
-    file.read_samples(data);
+    file.read_samples(allocator, data, warn);
   } catch (const kalveno::DataFileRefused& refused) {
     require(refused.warning.rfind("\n\nWARNING: ", 0) == 0);
     return 0;

@@ -4,8 +4,9 @@
 # loader; one set of answers per path through the dialogue, for each way of
 # starting, for the dialogue target; and for the whole program every data
 # file followed by a NUL byte and each set of answers, with the files named
-# on the command line, and once with the two names asked. The engines target
-# needs none. `make fuzz-corpus` minimises them into the kept corpus.
+# on the command line, once with the two names asked, then once per set of
+# options. The engines target needs none. `make fuzz-corpus` minimises them
+# into the kept corpus.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 out="$1"
@@ -30,6 +31,13 @@ answers=(
   "2\n\n"
   "3\n500\n\n"
   "3\n-1\n\n"
+)
+options=(
+  "--spatial -r 5 -d --table=t.csv"
+  "--spatial --pairs-by=soil --state=1 --state=2 --interval=0,1000 -br -5"
+  "--association -qbr 5 --replace --table t.csv"
+  "--local-means=-500"
+  "--append --seed=7 -r"
 )
 # The dialogue target's data sets name these variables and states.
 dialogue_answers=(
@@ -60,5 +68,9 @@ for data in "${data_files[@]}"; do
   done
   n=$((n + 1))
   { printf 'a'; cat "$data"; printf '\0'; printf '\n\n\n1\n\n\n5\n\n'; } > "$out/program/seed-$n"
+  for o in "${options[@]}"; do
+    n=$((n + 1))
+    { printf 'o'; cat "$data"; printf '\0'; printf '%s\n' "$o"; } > "$out/program/seed-$n"
+  done
 done
 echo "seeds in $out: $(ls "$out/loader" | wc -l) loader, $(ls "$out/dialogue" | wc -l) dialogue, $n program"

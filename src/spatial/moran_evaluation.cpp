@@ -58,19 +58,7 @@ void MoranEvaluation::run() {
   finish();
 }
 
-bool MoranEvaluation::selected(int i, int j) const {
-  const double ti = s_.selector_[i], tj = s_.selector_[j];
-  const double first = s_.filter_.first_state, second = s_.filter_.second_state;
-  switch (s_.filter_.selection) {
-    case PairSelection::kSameState: return ti == tj;
-    case PairSelection::kDistinctStates: return ti != tj;
-    case PairSelection::kOneState: return ti == first && tj == first;
-    case PairSelection::kTwoStates: return (ti == first && tj == second) || (ti == second && tj == first);
-    case PairSelection::kAllPairs:
-    case PairSelection::kUnnamedAll: return true;
-  }
-  return true;
-}
+bool MoranEvaluation::selected(int i, int j) const { return s_.selects(i, j); }
 
 // The selected pairs (i, j) of row i whose samples both have a position,
 // with their geometry; counts them per class on the way. Returns how many.

@@ -54,6 +54,9 @@ class PairGeometry {
     }
   }
 
+  // The distance alone, looked up or worked out.
+  double distance(int a, int b) const { return tabulated_ ? distance_(a, b) : sample_distance(x_, y_, a, b); }
+
   // Row a of the table, for loops over b (tabulated only).
   const double* distance_row(int a) const { return distance_.row(a); }
   const double* log_distance_row(int a) const { return log_distance_.row(a); }

@@ -26,6 +26,7 @@ inline AssociationValues plain_association(int v, const RangedVector<int>& kind,
   AssociationValues out{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, kind)};
   auto permuted = [&](int j, int i) { return perm[i] == 0 ? M : values(j, perm[i]); };
   RangedVector<double> mean = Allocator().double_vector(1, v), sd = Allocator().double_vector(1, v);
+  RangedVector<int> n_present = Allocator().int_vector(1, v);
   for (int j = 1; j <= v; ++j) {
     if (kind[j] != 0) continue;
     int n = 0;
@@ -36,6 +37,7 @@ inline AssociationValues plain_association(int v, const RangedVector<int>& kind,
       sum += values(j, i);
       squares += values(j, i) * values(j, i);
     }
+    n_present[j] = n;
     mean[j] = sum / n;
     sd[j] = std::sqrt(squares / n - mean[j] * mean[j]);
   }
@@ -43,13 +45,20 @@ inline AssociationValues plain_association(int v, const RangedVector<int>& kind,
     for (int k = 1; k <= v; ++k) {
       if (kind[j] != 0 || kind[k] != 0) continue;
       int n = 0;
-      double products = 0;
+      double products = 0, x_sum = 0, x_squares = 0, y_sum = 0, y_squares = 0;
       for (int i = 1; i <= n_samples; ++i) {
         if (permuted(j, i) == M || values(k, i) == M) continue;
+        const double x = permuted(j, i), y = values(k, i);
         ++n;
-        products += permuted(j, i) * values(k, i);
+        products += x * y, x_sum += x, x_squares += x * x, y_sum += y, y_squares += y * y;
       }
-      out.association(j, k) = (products / n - mean[j] * mean[k]) / (sd[j] * sd[k]);
+      if (n == n_present[j] && n == n_present[k]) {
+        out.association(j, k) = (products / n - mean[j] * mean[k]) / (sd[j] * sd[k]);
+      } else {
+        const double mx = x_sum / n, my = y_sum / n;
+        const double sx = std::sqrt(x_squares / n - mx * mx), sy = std::sqrt(y_squares / n - my * my);
+        out.association(j, k) = (products / n - mx * my) / (sx * sy);
+      }
     }
   }
   for (int j = 1; j <= v; ++j) {
