@@ -9,7 +9,8 @@
 #       target's report and a failing status; its input is left in
 #       BUILD/findings/.
 #   fuzz.sh corpus BUILD        minimises the kept corpus anew from itself,
-#       the starting inputs of make_seeds.sh and what fuzzing found since.
+#       the starting inputs of make_seeds.sh and what fuzzing found since;
+#       the inputs named finding-* (each once a finding, since fixed) stay.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 mode="$1"
@@ -32,6 +33,8 @@ if [ "$mode" = corpus ]; then
     # shellcheck disable=SC2046
     "$build/${target}_fuzz" -merge=1 ${merge_options[$target]:-} $(options "$target") "$merged" "$kept" \
       "$build/corpus/$target" "$build/seeds/$target" > "$build/$target-merge.log" 2>&1
+    # Inputs that once found a fault stay, whatever the minimising says.
+    cp "$kept"/finding-* "$merged/" 2>/dev/null || true
     rm -rf "$kept"
     mv "$merged" "$kept"
     echo "$target: $(ls "$kept" | wc -l) inputs, $(cat "$kept"/* 2>/dev/null | wc -c) bytes"
