@@ -1,5 +1,7 @@
 #include "spatial/moran.h"
 
+#include <cmath>
+
 #include "numeric/allocation.h"
 #include "spatial/moran_evaluation.h"
 
@@ -9,26 +11,47 @@ namespace {
 
 int round_up(int n, int block) { return (n + block - 1) / block * block; }
 
+// The quotient x / s^2 may be formed as q0 = x * r with r = 1 / s^2 rounded,
+// then q0 + (x - q0 * s^2) * r with the remainder exact in a fused
+// multiply-add: with r within half a unit in the last place of 1 / s^2 and q0
+// within one unit of x / s^2, that rounds to the correctly rounded quotient,
+// so long as nothing underflows or overflows. These ranges ensure it: with
+// |deviation| in [2^-250, 2^250], the products x of two deviations lie in
+// [2^-500, 2^500], every quotient, remainder and reciprocal stays a normal
+// number far from both ends, and the remainder, a multiple of about
+// 2^-605, is exact. A product x of 0 gives a quotient of +0 or -0, which the
+// following + 1 / (N - 1) turns into the same Iij either way.
+bool within_reciprocal_range(double variance) {
+  return variance >= std::ldexp(1.0, -400) && variance <= std::ldexp(1.0, 400);
+}
+bool within_deviation_range(double deviation) {
+  const double size = std::fabs(deviation);
+  return deviation == 0 || (size >= std::ldexp(1.0, -250) && size <= std::ldexp(1.0, 250));
+}
+
 }  // namespace
 
 MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
-                       const RegressionInterval& interval, std::size_t geometry_table_limit)
+                       const RegressionInterval& interval, std::size_t geometry_table_limit, VectorPath path)
     : n_(data.n_samples),
       n_variables_(data.n_variables),
       n_classes_(classes.n_classes),
       regression_restricted_(interval.restricted()),
       filter_(filter),
+      path_(vector_path_supported(path) ? path : best_vector_path()),
       geometry_(data, classes, interval, geometry_table_limit) {
   const int n = n_;
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
-  quantitative_lanes_ = round_up(n_quantitative, kLaneBlock);
-  n_lanes_ = quantitative_lanes_ + round_up(n_qualitative, kLaneBlock);
-  if (n_lanes_ == 0) n_lanes_ = kLaneBlock;  // no variable: one block of padding keeps the rows non-empty
+  quantitative_lanes_ = round_up(n_quantitative, kLaneQuantum);
+  n_lanes_ = quantitative_lanes_ + round_up(n_qualitative, kLaneQuantum);
+  if (n_lanes_ == 0) n_lanes_ = kLaneQuantum;  // no variable: padding keeps the rows non-empty
   const int last_lane = n_lanes_ - 1;
 
   lane_variable_ = ivector(0, last_lane);
   variance_ = dvector(0, last_lane);
+  reciprocal_ = dvector(0, last_lane);
+  reciprocal_exact_ = make_vector<unsigned char>(0, last_lane, "\nallocation failure in the Moran's I setup");
   unlike_ = dvector(0, last_lane);
   deviation_ = matrix(0, n, 0, last_lane);
   state_ = matrix(0, n, 0, last_lane);
@@ -60,6 +83,9 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
       deviation_(s, k) = data.values(v, s) - mean;
       state_(s, k) = data.values(v, s);
     }
+    bool exact = within_reciprocal_range(variance_[k]);
+    for (int s = 1; s <= n; ++s) exact = exact && within_deviation_range(deviation_(s, k));
+    reciprocal_exact_[k] = exact ? 1 : 0;
     if (data.is_qualitative(v)) {
       const int n_states = data.var_kind[v];
       RangedVector<int> in_state = ivector(1, n_states);
@@ -72,6 +98,10 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
       }
       unlike_[k] = -p / (1 - p);
     }
+  }
+  for (int k = 0; k <= last_lane; ++k) {
+    reciprocal_[k] = 1.0 / variance_[k];
+    if (lane_variable_[k] == 0) reciprocal_exact_[k] = 1;  // padding: deviations 0, variance 1
   }
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
@@ -87,11 +117,13 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   class_used_ = matrix(0, last_class, 0, last_lane);
   regression_ = matrix(0, kRegressionSums - 1, 0, last_lane);
   distance_sum_ = dvector(0, last_class);
-  const int n = setup.n_samples();
-  row_sample_ = ivector(0, n);
-  row_code_ = ivector(0, n);
-  row_distance_ = dvector(0, n);
-  row_log_distance_ = dvector(0, n);
+  const int last = MoranEvaluation::kStretch - 1;
+  row_sample_ = ivector(0, last);
+  row_code_ = ivector(0, last);
+  row_distance_ = dvector(0, last);
+  row_log_distance_ = dvector(0, last);
+  row_distance_squared_ = dvector(0, last);
+  row_log_distance_squared_ = dvector(0, last);
 }
 
 MoranResults make_moran_results(int n_variables, int n_classes) {
@@ -111,13 +143,29 @@ void MoranSetup::sum_all_pairs() {
     all_pairs_(0, k) = scratch.class_sum_(0, k);
     all_pairs_(1, k) = scratch.class_used_(0, k);
   }
+  identity_moran_ = std::move(results.moran_matrix);
+  identity_pair_count_ = std::move(results.class_pair_count);
+  identity_mean_distance_ = std::move(results.class_mean_distance);
 }
 
 void moran_statistics(const MoranSetup& setup, const Permutation& permutation, MoranScratch& scratch,
                       MoranResults& results) {
-  bool every_sample_placed = true;
-  for (int s = 1; s <= setup.n_samples(); ++s)
+  bool every_sample_placed = true, identity = true;
+  for (int s = 1; s <= setup.n_samples(); ++s) {
     if (permutation[s] == 0) every_sample_placed = false;
+    if (permutation[s] != s) identity = false;
+  }
+  if (identity) {
+    // The observed placement: its results were made with the setup.
+    const int v_count = setup.n_variables(), last_class = setup.n_classes() + 1;
+    for (int v = 1; v <= v_count; ++v)
+      for (int c = -2; c <= last_class; ++c) results.moran_matrix(v, c) = setup.identity_moran_(v, c);
+    for (int c = 0; c <= last_class; ++c) {
+      results.class_pair_count[c] = setup.identity_pair_count_[c];
+      results.class_mean_distance[c] = setup.identity_mean_distance_[c];
+    }
+    return;
+  }
   MoranEvaluation(setup, permutation, scratch, results, !every_sample_placed).run();
 }
 

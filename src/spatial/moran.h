@@ -26,6 +26,7 @@
 #include "flow/data_file.h"
 #include "numeric/ranged_array.h"
 #include "randomization/permutation.h"
+#include "spatial/lane_kernels.h"
 #include "spatial/pair_geometry.h"
 
 namespace kalveno {
@@ -41,40 +42,50 @@ struct PairFilter {
   int second_class = 0;
 };
 
-// Variables worked on together by the pair loop, as one vector of doubles.
-constexpr int kLaneBlock = 2;
+class MoranScratch;
+struct MoranResults;
 
 // Everything that no placement changes, worked out once per data set: the
 // variables' moments and state frequencies, each sample's deviations and
 // selecting state, the pair geometry, and the sums over all selected pairs.
-// Shared read-only by every worker.
+// Shared read-only by every worker. path chooses the vector instructions of
+// the pair loop (one the processor supports); every path gives the same bits.
 class MoranSetup {
  public:
   MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
              const RegressionInterval& interval,
-             std::size_t geometry_table_limit = PairGeometry::default_table_limit());
+             std::size_t geometry_table_limit = PairGeometry::default_table_limit(),
+             VectorPath path = best_vector_path());
 
   int n_samples() const { return n_; }
   int n_variables() const { return n_variables_; }
   int n_classes() const { return n_classes_; }
   int n_lanes() const { return n_lanes_; }
+  VectorPath path() const { return path_; }
   const PairGeometry& geometry() const { return geometry_; }
 
  private:
   friend class MoranEvaluation;
+  friend void moran_statistics(const MoranSetup&, const Permutation&, MoranScratch&, MoranResults&);
 
   int n_, n_variables_, n_classes_;
   bool regression_restricted_;
   PairFilter filter_;
+  VectorPath path_;
   RangedVector<double> selector_;  // [0..N]: each sample's state of the filter variable
   PairGeometry geometry_;
 
   // Variables are worked on in lanes numbered from 0: the quantitative ones
   // in lanes 0..quantitative_lanes_-1, the qualitative ones after them. Both
-  // groups are padded to a multiple of kLaneBlock with lanes that hold no data.
+  // groups are padded to a multiple of kLaneQuantum with lanes that hold no
+  // data.
   int quantitative_lanes_ = 0, n_lanes_ = 0;
   RangedVector<int> lane_variable_;  // [lanes]: the variable, 0 for padding
   RangedVector<double> variance_;    // [lanes]: s^2 of a quantitative variable
+  RangedVector<double> reciprocal_;  // [lanes]: 1 / s^2, rounded
+  // [lanes]: 1 where every quotient of the lane is the correctly rounded one
+  // when formed from reciprocal_ (see moran.cpp).
+  RangedVector<unsigned char> reciprocal_exact_;
   RangedVector<double> unlike_;      // [lanes]: Iij of distinct states, -P / (1 - P)
   RangedMatrix<double> deviation_;   // [0..N][lanes]: value - mean, 0 when missing
   RangedMatrix<double> state_;       // [0..N][lanes]: state of a qualitative variable
@@ -83,6 +94,11 @@ class MoranSetup {
   // Sums of Iij (row 0) and pairs used (row 1) over all selected pairs: the
   // same for every placement that leaves no sample out.
   RangedMatrix<double> all_pairs_;   // [0..1][lanes]
+  // The results of the identity placement, the observed data, worked out
+  // with those sums.
+  RangedMatrix<double> identity_moran_;
+  RangedVector<int> identity_pair_count_;
+  RangedVector<double> identity_mean_distance_;
   void sum_all_pairs();
 };
 
@@ -99,12 +115,14 @@ class MoranScratch {
   RangedMatrix<double> class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
   RangedMatrix<double> regression_;  // [0..7][lanes]: the eight regression sums
   RangedVector<double> distance_sum_;  // [0..C+1]
-  // The selected pairs (i, j) of the current row i, in order of j, with the
-  // geometry of their positions.
-  RangedVector<int> row_sample_;          // [0..N]: j
-  RangedVector<int> row_code_;            // [0..N]: PairCode
-  RangedVector<double> row_distance_;     // [0..N]
-  RangedVector<double> row_log_distance_; // [0..N]
+  // The selected pairs (i, j) of the current row i, a stretch of j at a
+  // time, with the geometry of their positions.
+  RangedVector<int> row_sample_;                    // j
+  RangedVector<int> row_code_;                      // PairCode
+  RangedVector<double> row_distance_;               // d
+  RangedVector<double> row_log_distance_;           // ln d
+  RangedVector<double> row_distance_squared_;       // d * d
+  RangedVector<double> row_log_distance_squared_;   // ln d * ln d
 };
 
 // The three result arrays, made once by the caller and rewritten by each call.

@@ -1,38 +1,22 @@
 #include "spatial/moran_evaluation.h"
 
-#include <cfloat>
-
 namespace kalveno {
 
 // Every sum adds its terms in the order of the pairs (i = 1..N-1, then
-// j = i+1..N) and every quotient is a true division, so the results are the
-// same to the last bit as an evaluation pair by pair. What is done once
-// instead of once per pair (the moments, the deviations from the mean, the
-// pair geometry) gives the same bits too.
+// j = i+1..N) and every quotient is the correctly rounded one, so the results
+// are the same to the last bit as an evaluation pair by pair. What is done
+// once instead of once per pair (the moments, the deviations from the mean,
+// the pair geometry) gives the same bits too.
 //
-// Row by row: the selected pairs of row i and their geometry are gathered
-// first, then each block of variable lanes runs over them with its
-// regression sums held in registers. A variable's sums still see the pairs
-// in order; only the variables take turns.
-//
-// Sums start at +0 and so never become -0; adding a +0 or -0 term leaves
-// them unchanged. That lets the lanes of a variable that a pair does not use
-// add zeros instead of branching.
+// Row by row, a stretch at a time: the selected pairs of row i and their
+// geometry are gathered first, then each group of variable lanes runs over
+// them (lane_kernels.h). A variable's sums still see the pairs in order; only
+// the variables take turns.
 
 namespace {
 
-// kLaneBlock variables at once, in one vector register. Each lane's
-// arithmetic is exactly the scalar arithmetic.
-using Lanes = double __attribute__((vector_size(kLaneBlock * sizeof(double))));
-Lanes lanes_of(double x) { return Lanes{} + x; }
-// The same vector at the alignment of a double, for loads and stores in rows.
-using UnalignedLanes = double __attribute__((vector_size(kLaneBlock * sizeof(double)), aligned(alignof(double))));
-Lanes load(const double* p) { return *reinterpret_cast<const UnalignedLanes*>(p); }
-void store(double* p, Lanes v) { *reinterpret_cast<UnalignedLanes*>(p) = v; }
-void add_to(double* p, Lanes v) { *reinterpret_cast<UnalignedLanes*>(p) += v; }
-
-// Positions come in random order: table rows are fetched this many pairs ahead.
-constexpr int kFetchAhead = 16;
+// Positions come in random order: table entries are fetched this many pairs ahead.
+constexpr int kFetchAhead = 24;
 
 }  // namespace
 
@@ -48,14 +32,56 @@ void MoranEvaluation::run() {
       w_.class_used_(0, k) = s_.all_pairs_(1, k);
     }
   }
+  const bool filtered = s_.filter_.mode >= 1 && s_.filter_.mode <= 4;
+  if (s_.geometry_.tabulated())
+    filtered ? run_rows<true, true>() : run_rows<true, false>();
+  else
+    filtered ? run_rows<false, true>() : run_rows<false, false>();
+  finish();
+}
+
+LaneGroup MoranEvaluation::lane_group(bool quantitative) {
+  const int first = quantitative ? 0 : s_.quantitative_lanes_;
+  LaneGroup g;
+  g.n_lanes = quantitative ? s_.quantitative_lanes_ : s_.n_lanes_ - s_.quantitative_lanes_;
+  g.lane_stride = s_.n_lanes_;
+  g.quantitative = quantitative;
+  g.own = (quantitative ? s_.deviation_.row(0) : s_.state_.row(0)) + first;
+  g.present = s_.present_.row(0) + first;
+  g.variance = s_.variance_.data() + first;
+  g.reciprocal = s_.reciprocal_.data() + first;
+  g.reciprocal_exact = s_.reciprocal_exact_.data() + first;
+  g.unlike = s_.unlike_.data() + first;
+  g.inverse_n_minus_1 = s_.inverse_n_minus_1_;
+  g.sum_all = sum_all_pairs_;
+  g.restricted = s_.regression_restricted_;
+  g.class_sum = w_.class_sum_.row(0) + first;
+  g.class_used = w_.class_used_.row(0) + first;
+  g.regression = w_.regression_.row(0) + first;
+  return g;
+}
+
+template <bool kTabulated, bool kFiltered>
+void MoranEvaluation::run_rows() {
+  LaneGroup groups[2] = {lane_group(true), lane_group(false)};
+  GatheredPairs pairs;
+  pairs.sample = w_.row_sample_.data();
+  pairs.code = w_.row_code_.data();
+  pairs.distance = w_.row_distance_.data();
+  pairs.log_distance = w_.row_log_distance_.data();
+  pairs.distance_squared = w_.row_distance_squared_.data();
+  pairs.log_distance_squared = w_.row_log_distance_squared_.data();
+  const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
-    const int n_pairs = s_.geometry_.tabulated() ? gather_row<true>(i) : gather_row<false>(i);
-    if (n_pairs == 0) continue;
-    for (int k = 0; k < s_.quantitative_lanes_; k += kLaneBlock) add_row<true>(i, n_pairs, k);
-    for (int k = s_.quantitative_lanes_; k < s_.n_lanes_; k += kLaneBlock) add_row<false>(i, n_pairs, k);
+    for (LaneGroup& g : groups) g.i = i;
+    for (int j = i + 1; j <= s_.n_;) {
+      pairs.n_pairs = gather<kTabulated, kFiltered>(i, j);
+      if (pairs.n_pairs == 0) continue;
+      for (const LaneGroup& g : groups)
+        if (g.n_lanes > 0) add_pairs(path, pairs, g);
+    }
   }
-  finish();
 }
 
 bool MoranEvaluation::selected(int i, int j) const {
@@ -70,145 +96,64 @@ bool MoranEvaluation::selected(int i, int j) const {
   }
 }
 
-// The selected pairs (i, j) of row i whose samples both have a position,
-// with their geometry; counts them per class on the way. Returns how many.
-template <bool kTabulated>
-int MoranEvaluation::gather_row(int i) {
+// The next selected pairs (i, j), from j on, whose samples both have a
+// position, up to kStretch of them, with their geometry; counts them per
+// class on the way. Leaves j at the first pair not looked at; returns how
+// many were gathered.
+template <bool kTabulated, bool kFiltered>
+int MoranEvaluation::gather(int i, int& j) {
   const int n = s_.n_, a = perm_[i];
   const PairGeometry& geometry = s_.geometry_;
-  const double* distance_row = nullptr;
-  const double* log_row = nullptr;
-  const int* code_row = nullptr;
+  const PairPlace* place_row = nullptr;
+  const std::uint16_t* code_row = nullptr;
   if constexpr (kTabulated) {
-    distance_row = geometry.distance_row(a);
-    log_row = geometry.log_distance_row(a);
+    place_row = geometry.place_row(a);
     code_row = geometry.code_row(a);
   }
   int* pair_count = out_.class_pair_count.data();
+  double* distance_sum = w_.distance_sum_.data();
+  int* sample = w_.row_sample_.data();
+  int* codes = w_.row_code_.data();
+  double* distance = w_.row_distance_.data();
+  double* log_distance = w_.row_log_distance_.data();
+  double* distance_squared = w_.row_distance_squared_.data();
+  double* log_distance_squared = w_.row_log_distance_squared_.data();
+  const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
-  for (int j = i + 1; j <= n; ++j) {
+  for (; j <= n && n_pairs < kStretch; ++j) {
     if constexpr (kTabulated) {
       if (j + kFetchAhead <= n) {
-        const int ahead = perm_[j + kFetchAhead];
-        __builtin_prefetch(distance_row + ahead);
-        __builtin_prefetch(log_row + ahead);
+        const int ahead = perm[j + kFetchAhead];
+        __builtin_prefetch(place_row + ahead);
         __builtin_prefetch(code_row + ahead);
       }
     }
-    if (!selected(i, j)) continue;
-    const int b = perm_[j];
+    if constexpr (kFiltered)
+      if (!selected(i, j)) continue;
+    const int b = perm[j];
     if (b == 0) continue;
     double d, log_d;
     int code;
     if constexpr (kTabulated) {
-      d = distance_row[b];
-      log_d = log_row[b];
-      code = code_row[b];
+      d = place_row[b].distance;
+      log_d = place_row[b].log_distance;
+      code = PairCode::from_table(code_row[b]);
     } else {
       geometry.work_out(a, b, d, log_d, code);
     }
     const int c = PairCode::distance_class(code);
-    ++pair_count[0];
     ++pair_count[c];
-    w_.distance_sum_[c] += d;
-    w_.row_sample_[n_pairs] = j;
-    w_.row_code_[n_pairs] = code;
-    w_.row_distance_[n_pairs] = d;
-    w_.row_log_distance_[n_pairs] = log_d;
+    distance_sum[c] += d;
+    sample[n_pairs] = j;
+    codes[n_pairs] = code;
+    distance[n_pairs] = d;
+    log_distance[n_pairs] = log_d;
+    distance_squared[n_pairs] = d * d;
+    log_distance_squared[n_pairs] = log_d * log_d;
     ++n_pairs;
   }
+  pair_count[0] += n_pairs;
   return n_pairs;
-}
-
-template <bool kQuantitative>
-void MoranEvaluation::add_row(int i, int n_pairs, int k) {
-  if (sum_all_pairs_) {
-    if (s_.regression_restricted_)
-      add_row_lanes<kQuantitative, true, true>(i, n_pairs, k);
-    else
-      add_row_lanes<kQuantitative, true, false>(i, n_pairs, k);
-  } else {
-    if (s_.regression_restricted_)
-      add_row_lanes<kQuantitative, false, true>(i, n_pairs, k);
-    else
-      add_row_lanes<kQuantitative, false, false>(i, n_pairs, k);
-  }
-}
-
-// Adds the gathered pairs of row i to lanes k..k+kLaneBlock-1. kSumAll: the
-// sums over all selected pairs are made here; kRestricted: the regression
-// keeps its own count and sum of Iij (without an interval they are those of
-// all pairs).
-template <bool kQuantitative, bool kSumAll, bool kRestricted>
-void MoranEvaluation::add_row_lanes(int i, int n_pairs, int k) {
-  const int lanes = s_.n_lanes_;
-  const double* present = s_.present_.row(0) + k;
-  const double* own = (kQuantitative ? s_.deviation_.row(0) : s_.state_.row(0)) + k;
-  double* class_sum = w_.class_sum_.row(0) + k;
-  double* class_used = w_.class_used_.row(0) + k;
-  const int* sample = w_.row_sample_.data();
-  const int* code = w_.row_code_.data();
-  const double* distance = w_.row_distance_.data();
-  const double* log_distance = w_.row_log_distance_.data();
-
-  const Lanes present_i = load(present + i * lanes), own_i = load(own + i * lanes);
-  const Lanes variance = load(s_.variance_.data() + k), unlike = load(s_.unlike_.data() + k);
-  const Lanes inverse_n_minus_1 = lanes_of(s_.inverse_n_minus_1_), one = lanes_of(1.0), zero = lanes_of(0.0);
-
-  Lanes all_sum = load(class_sum), all_used = load(class_used);
-  Lanes reg[kRegressionSums];
-  for (int r = 0; r < kRegressionSums; ++r) reg[r] = load(w_.regression_.row(r) + k);
-
-  for (int e = 0; e < n_pairs; ++e) {
-    const int j = sample[e];
-    const Lanes used = present_i * load(present + j * lanes);
-    Lanes iij;
-    if constexpr (kQuantitative)
-      iij = own_i * load(own + j * lanes) / variance + inverse_n_minus_1;
-    else
-      iij = own_i == load(own + j * lanes) ? one : unlike;
-    const Lanes value = used != 0 ? iij : zero;
-
-    const int c = PairCode::distance_class(code[e]);  // never 0, so never the lanes held in all_sum
-    add_to(class_sum + c * lanes, value);
-    add_to(class_used + c * lanes, used);
-    if constexpr (kSumAll) {
-      all_sum += value;
-      all_used += used;
-    }
-
-    if (!PairCode::in_regression(code[e])) continue;
-    if constexpr (kRestricted) {
-      reg[kPairs] += used;
-      reg[kSumI] += value;
-    }
-    const double d = distance[e], log_d = log_distance[e];
-    if (d > 0 && d * d <= DBL_MAX) {
-      // Every term is finite, so an unused lane (value and used 0) adds 0.
-      reg[kSumId] += value * d;
-      reg[kSumIlog] += value * log_d;
-      reg[kSumD] += used * d;
-      reg[kSumD2] += used * (d * d);
-      reg[kSumLog] += used * log_d;
-      reg[kSumLog2] += used * (log_d * log_d);
-    } else {
-      // Distance 0 has the logarithm -inf, and 0 * -inf is no zero: unused
-      // lanes must add nothing at all.
-      const auto is_used = used != 0;
-      reg[kSumId] += is_used ? value * d : zero;
-      reg[kSumIlog] += is_used ? value * log_d : zero;
-      reg[kSumD] += is_used ? lanes_of(d) : zero;
-      reg[kSumD2] += is_used ? lanes_of(d * d) : zero;
-      reg[kSumLog] += is_used ? lanes_of(log_d) : zero;
-      reg[kSumLog2] += is_used ? lanes_of(log_d * log_d) : zero;
-    }
-  }
-
-  if constexpr (kSumAll) {
-    store(class_sum, all_sum);
-    store(class_used, all_used);
-  }
-  for (int r = 0; r < kRegressionSums; ++r) store(w_.regression_.row(r) + k, reg[r]);
 }
 
 void MoranEvaluation::finish() {

@@ -7,8 +7,11 @@
 
 namespace kalveno {
 
-std::size_t PairGeometry::default_table_limit() {
-  return std::min<std::size_t>(std::size_t{512} << 20, memory_budget() / 4);
+std::size_t PairGeometry::default_table_limit() { return memory_budget() / 2; }
+
+std::size_t PairGeometry::table_bytes(int n_samples) {
+  const std::size_t side = static_cast<std::size_t>(n_samples) + 1;
+  return side * side * kBytesPerPair;
 }
 
 PairGeometry::PairGeometry(const DataSet& data, const DistanceClasses& classes, const RegressionInterval& interval,
@@ -16,19 +19,36 @@ PairGeometry::PairGeometry(const DataSet& data, const DistanceClasses& classes, 
     : x_(data.x), y_(data.y), class_max_(classes.class_max), n_classes_(classes.n_classes), interval_(interval) {
   const int n = data.n_samples;
   const std::size_t side = static_cast<std::size_t>(n) + 1;
-  tabulated_ = side * side <= table_limit / kBytesPerPair;
+  tabulated_ = side * side <= table_limit / kBytesPerPair && n_classes_ + 1 <= PairCode::kMaxTableClass;
   if (!tabulated_) return;
-  distance_ = matrix(0, n, 0, n);
-  log_distance_ = matrix(0, n, 0, n);
-  code_ = imatrix(0, n, 0, n);
-  // x[a] - x[b] is exactly -(x[b] - x[a]) in IEEE arithmetic, so a pair has
-  // the same distance in either order and one triangle gives the other.
+  place_ = make_matrix<PairPlace>(0, n, 0, n, "\nallocation failure in the pair table");
+  code_ = make_matrix<std::uint16_t>(0, n, 0, n, "\nallocation failure in the pair table");
+  fill_table(n);
+}
+
+// x[a] - x[b] is exactly -(x[b] - x[a]) in IEEE arithmetic, so a pair has the
+// same distance in either order: the upper triangle is worked out and the
+// lower one copied from it, a square tile at a time to keep both in cache.
+void PairGeometry::fill_table(int n) {
   for (int a = 1; a <= n; ++a) {
+    PairPlace* places = place_.row(a);
+    std::uint16_t* codes = code_.row(a);
     for (int b = a; b <= n; ++b) {
-      work_out(a, b, distance_(a, b), log_distance_(a, b), code_(a, b));
-      distance_(b, a) = distance_(a, b);
-      log_distance_(b, a) = log_distance_(a, b);
-      code_(b, a) = code_(a, b);
+      int code;
+      work_out(a, b, places[b].distance, places[b].log_distance, code);
+      codes[b] = PairCode::to_table(code);
+    }
+  }
+  constexpr int kTile = 64;
+  for (int a0 = 1; a0 <= n; a0 += kTile) {
+    for (int b0 = 1; b0 <= a0; b0 += kTile) {
+      const int a1 = std::min(n, a0 + kTile - 1), b1 = std::min(n, b0 + kTile - 1);
+      for (int a = a0; a <= a1; ++a) {
+        for (int b = b0; b <= std::min(b1, a - 1); ++b) {
+          place_(a, b) = place_(b, a);
+          code_(a, b) = code_(b, a);
+        }
+      }
     }
   }
 }
