@@ -7,7 +7,8 @@
 // load, store, broadcast, add, mul, div; quotient(x, y, r), the correctly
 // rounded x / y from the rounded reciprocal r of y; used(row_mask, p), the
 // lanes of row_mask where p holds a non-zero; masked_add(acc, m, t), acc + t
-// in the lanes of m and acc elsewhere; equal(a, b); select(m, a, b).
+// in the lanes of m and acc elsewhere; add_where(m, a, b), a + b in the lanes
+// of m and +0 elsewhere; zero_unless(m, a); equal(a, b); select(m, a, b).
 #pragma once
 #include "spatial/lane_kernels.h"
 
@@ -18,10 +19,10 @@ using kalveno::kClassBits;
 using kalveno::kInRegressionBit;
 using kalveno::LaneGroup;
 
-// A sum only ever adds to itself in the lanes of its mask, which gives the
-// same bits as adding the term of a used lane and +0 for an unused one: sums
-// start at +0, so they never are -0. Terms of unused lanes are never looked
-// at, so a 0 * -inf there (distance 0) does no harm.
+// A lane that does not use a pair adds +0 to its sums or nothing at all, which
+// leaves them as they are: sums start at +0, so they never are -0. Regression
+// terms of unused lanes are never looked at, so a 0 * -inf there (distance 0)
+// does no harm.
 template <class O, bool kQuantitative, bool kReciprocal, bool kSumAll, bool kRestricted>
 void add_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
   using V = typename O::V;
@@ -40,14 +41,28 @@ void add_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
   const V inverse_n_minus_1 = O::broadcast(g.inverse_n_minus_1), one = O::broadcast(1.0);
 
   V all_sum = O::load(class_sum), all_used = O::load(class_used);
-  V reg[kalveno::kRegressionSums];
-  for (int r = 0; r < kalveno::kRegressionSums; ++r) reg[r] = O::load(regression + r * stride);
+  // The regression sums, in registers for the whole stretch.
+  double* const reg = regression;
+  V pairs_in = O::load(reg + kalveno::kPairs * stride), sum_i = O::load(reg + kalveno::kSumI * stride);
+  V sum_id = O::load(reg + kalveno::kSumId * stride), sum_ilog = O::load(reg + kalveno::kSumIlog * stride);
+  V sum_d = O::load(reg + kalveno::kSumD * stride), sum_d2 = O::load(reg + kalveno::kSumD2 * stride);
+  V sum_log = O::load(reg + kalveno::kSumLog * stride), sum_log2 = O::load(reg + kalveno::kSumLog2 * stride);
 
-  const int* sample = pairs.sample;
-  const int* code = pairs.code;
-  for (int e = 0; e < pairs.n_pairs; ++e) {
+  // Local copies: the sums are stored through pointers the compiler cannot
+  // tell apart from these.
+  const int* __restrict sample = pairs.sample;
+  const int* __restrict code = pairs.code;
+  const double* __restrict distance = pairs.distance;
+  const double* __restrict log_distance = pairs.log_distance;
+  const double* __restrict distance_squared = pairs.distance_squared;
+  const double* __restrict log_distance_squared = pairs.log_distance_squared;
+  const int n_pairs = pairs.n_pairs;
+  for (int e = 0; e < n_pairs; ++e) {
     const long j = sample[e];
     const M used = O::used(row_mask, present + j * stride);
+    // iij and used_one are 0 in the lanes that do not use the pair: the class
+    // sums take whole vectors, so that each store can feed the next load of
+    // the same class straight away.
     V iij;
     if constexpr (kQuantitative) {
       const V product = O::mul(own_i, O::load(own + j * stride));
@@ -56,39 +71,49 @@ void add_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
         quotient = O::quotient(product, variance, reciprocal);
       else
         quotient = O::div(product, variance);
-      iij = O::add(quotient, inverse_n_minus_1);
+      iij = O::add_where(used, quotient, inverse_n_minus_1);
     } else {
-      iij = O::select(O::equal(own_i, O::load(own + j * stride)), one, unlike);
+      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + j * stride)), one, unlike));
     }
+    const V used_one = O::zero_unless(used, one);
 
     // Never class 0, so never the sums over all pairs held in all_sum.
     const long c = code[e] & kClassBits;
-    O::store(class_sum + c * stride, O::masked_add(O::load(class_sum + c * stride), used, iij));
-    O::store(class_used + c * stride, O::masked_add(O::load(class_used + c * stride), used, one));
+    O::store(class_sum + c * stride, O::add(O::load(class_sum + c * stride), iij));
+    O::store(class_used + c * stride, O::add(O::load(class_used + c * stride), used_one));
     if constexpr (kSumAll) {
-      all_sum = O::masked_add(all_sum, used, iij);
-      all_used = O::masked_add(all_used, used, one);
+      all_sum = O::add(all_sum, iij);
+      all_used = O::add(all_used, used_one);
     }
 
-    if (!(code[e] & kInRegressionBit)) continue;
+    // Without an interval every pair enters the regression, whose count and
+    // sum of Iij are then those of all pairs.
     if constexpr (kRestricted) {
-      reg[kalveno::kPairs] = O::masked_add(reg[kalveno::kPairs], used, one);
-      reg[kalveno::kSumI] = O::masked_add(reg[kalveno::kSumI], used, iij);
+      if (!(code[e] & kInRegressionBit)) continue;
+      pairs_in = O::add(pairs_in, used_one);
+      sum_i = O::add(sum_i, iij);
     }
-    const V d = O::broadcast(pairs.distance[e]), log_d = O::broadcast(pairs.log_distance[e]);
-    reg[kalveno::kSumId] = O::masked_add(reg[kalveno::kSumId], used, O::mul(iij, d));
-    reg[kalveno::kSumIlog] = O::masked_add(reg[kalveno::kSumIlog], used, O::mul(iij, log_d));
-    reg[kalveno::kSumD] = O::masked_add(reg[kalveno::kSumD], used, d);
-    reg[kalveno::kSumD2] = O::masked_add(reg[kalveno::kSumD2], used, O::broadcast(pairs.distance_squared[e]));
-    reg[kalveno::kSumLog] = O::masked_add(reg[kalveno::kSumLog], used, log_d);
-    reg[kalveno::kSumLog2] = O::masked_add(reg[kalveno::kSumLog2], used, O::broadcast(pairs.log_distance_squared[e]));
+    const V d = O::broadcast(distance[e]), log_d = O::broadcast(log_distance[e]);
+    sum_id = O::masked_add(sum_id, used, O::mul(iij, d));
+    sum_ilog = O::masked_add(sum_ilog, used, O::mul(iij, log_d));
+    sum_d = O::masked_add(sum_d, used, d);
+    sum_d2 = O::masked_add(sum_d2, used, O::broadcast(distance_squared[e]));
+    sum_log = O::masked_add(sum_log, used, log_d);
+    sum_log2 = O::masked_add(sum_log2, used, O::broadcast(log_distance_squared[e]));
   }
 
   if constexpr (kSumAll) {
     O::store(class_sum, all_sum);
     O::store(class_used, all_used);
   }
-  for (int r = 0; r < kalveno::kRegressionSums; ++r) O::store(regression + r * stride, reg[r]);
+  O::store(reg + kalveno::kPairs * stride, pairs_in);
+  O::store(reg + kalveno::kSumI * stride, sum_i);
+  O::store(reg + kalveno::kSumId * stride, sum_id);
+  O::store(reg + kalveno::kSumIlog * stride, sum_ilog);
+  O::store(reg + kalveno::kSumD * stride, sum_d);
+  O::store(reg + kalveno::kSumD2 * stride, sum_d2);
+  O::store(reg + kalveno::kSumLog * stride, sum_log);
+  O::store(reg + kalveno::kSumLog2 * stride, sum_log2);
 }
 
 template <class O, bool kQuantitative, bool kReciprocal>

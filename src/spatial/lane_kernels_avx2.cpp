@@ -28,6 +28,8 @@ struct Ops4 {
     return _mm256_and_pd(row, _mm256_cmp_pd(_mm256_loadu_pd(p), _mm256_setzero_pd(), _CMP_NEQ_OQ));
   }
   static V masked_add(V acc, M m, V t) { return _mm256_add_pd(acc, _mm256_and_pd(m, t)); }
+  static V add_where(M m, V a, V b) { return _mm256_and_pd(m, _mm256_add_pd(a, b)); }
+  static V zero_unless(M m, V a) { return _mm256_and_pd(m, a); }
   static M equal(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
   static V select(M m, V a, V b) { return _mm256_blendv_pd(b, a, m); }
 };

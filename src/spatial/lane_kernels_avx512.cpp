@@ -32,6 +32,8 @@ struct Ops8 {
     return _mm512_mask_cmp_pd_mask(row, _mm512_loadu_pd(p), _mm512_setzero_pd(), _CMP_NEQ_OQ);
   }
   static V masked_add(V acc, M m, V t) { return _mm512_mask_add_pd(acc, m, acc, t); }
+  static V add_where(M m, V a, V b) { return _mm512_maskz_add_pd(m, a, b); }
+  static V zero_unless(M m, V a) { return _mm512_maskz_mov_pd(m, a); }
   static M equal(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static V select(M m, V a, V b) { return _mm512_mask_blend_pd(m, b, a); }
 };
@@ -57,6 +59,8 @@ struct Ops4 {
     return _mm256_mask_cmp_pd_mask(row, _mm256_loadu_pd(p), _mm256_setzero_pd(), _CMP_NEQ_OQ);
   }
   static V masked_add(V acc, M m, V t) { return _mm256_mask_add_pd(acc, m, acc, t); }
+  static V add_where(M m, V a, V b) { return _mm256_maskz_add_pd(m, a, b); }
+  static V zero_unless(M m, V a) { return _mm256_maskz_mov_pd(m, a); }
   static M equal(V a, V b) { return _mm256_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static V select(M m, V a, V b) { return _mm256_mask_blend_pd(m, b, a); }
 };
@@ -69,6 +73,12 @@ namespace kalveno {
 
 void add_pairs_avx512(const GatheredPairs& pairs, const LaneGroup& group) {
   int k = 0;
+  // A group that starts half way along a cache line begins with four lanes,
+  // so that the wide blocks after it stay on whole lines.
+  if (reinterpret_cast<unsigned long>(group.own) % 64 != 0 && group.n_lanes >= 4) {
+    add_pairs_to_block<Ops4>(pairs, group, 0);
+    k = 4;
+  }
   for (; k + 8 <= group.n_lanes; k += 8) add_pairs_to_block<Ops8>(pairs, group, k);
   if (k < group.n_lanes) add_pairs_to_block<Ops4>(pairs, group, k);
 }

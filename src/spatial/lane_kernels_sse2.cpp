@@ -21,6 +21,8 @@ struct Ops2 {
   static M row_mask(V present) { return _mm_cmpneq_pd(present, _mm_setzero_pd()); }
   static M used(M row, const double* p) { return _mm_and_pd(row, _mm_cmpneq_pd(_mm_loadu_pd(p), _mm_setzero_pd())); }
   static V masked_add(V acc, M m, V t) { return _mm_add_pd(acc, _mm_and_pd(m, t)); }
+  static V add_where(M m, V a, V b) { return _mm_and_pd(m, _mm_add_pd(a, b)); }
+  static V zero_unless(M m, V a) { return _mm_and_pd(m, a); }
   static M equal(V a, V b) { return _mm_cmpeq_pd(a, b); }
   static V select(M m, V a, V b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
 };

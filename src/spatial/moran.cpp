@@ -1,6 +1,9 @@
 #include "spatial/moran.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "numeric/allocation.h"
 #include "spatial/moran_evaluation.h"
@@ -31,6 +34,18 @@ bool within_deviation_range(double deviation) {
 
 }  // namespace
 
+LaneRows::LaneRows(int first_row, int last_row, int n_lanes)
+    : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, 8)) {
+  constexpr int kLine = 64 / sizeof(double);
+  if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
+    allocation_failure("\nallocation failure in the Moran's I lanes");
+  storage_ = dvector(0, n_rows_ * stride_ + kLine - 1);
+  const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(storage_.data());
+  base_ = storage_.data() + (64 - address % 64) % 64 / sizeof(double);
+}
+
+void LaneRows::fill(double value) { std::fill(base_, base_ + static_cast<std::ptrdiff_t>(n_rows_) * stride_, value); }
+
 MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
                        const RegressionInterval& interval, std::size_t geometry_table_limit, VectorPath path)
     : n_(data.n_samples),
@@ -53,9 +68,9 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
   reciprocal_ = dvector(0, last_lane);
   reciprocal_exact_ = make_vector<unsigned char>(0, last_lane, "\nallocation failure in the Moran's I setup");
   unlike_ = dvector(0, last_lane);
-  deviation_ = matrix(0, n, 0, last_lane);
-  state_ = matrix(0, n, 0, last_lane);
-  present_ = matrix(0, n, 0, last_lane);
+  deviation_ = LaneRows(0, n, n_lanes_);
+  state_ = LaneRows(0, n, n_lanes_);
+  present_ = LaneRows(0, n, n_lanes_);
   variance_.fill(1);
   int quantitative_lane = 0, qualitative_lane = quantitative_lanes_;
   for (int v = 1; v <= n_variables_; ++v)
@@ -113,9 +128,9 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
 
 MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last_class = setup.n_classes() + 1, last_lane = setup.n_lanes() - 1;
-  class_sum_ = matrix(0, last_class, 0, last_lane);
-  class_used_ = matrix(0, last_class, 0, last_lane);
-  regression_ = matrix(0, kRegressionSums - 1, 0, last_lane);
+  class_sum_ = LaneRows(0, last_class, setup.n_lanes());
+  class_used_ = LaneRows(0, last_class, setup.n_lanes());
+  regression_ = LaneRows(0, kRegressionSums - 1, setup.n_lanes());
   distance_sum_ = dvector(0, last_class);
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = ivector(0, last);

@@ -45,6 +45,29 @@ struct PairFilter {
 class MoranScratch;
 struct MoranResults;
 
+// Rows first_row..last_row of n_lanes doubles, each row starting on a 64-byte
+// boundary (one cache line, one AVX-512 vector) so that no vector load or
+// store of the pair loop straddles two cache lines. Made zero.
+class LaneRows {
+ public:
+  LaneRows() = default;
+  LaneRows(int first_row, int last_row, int n_lanes);
+  LaneRows(LaneRows&&) = default;  // the block stays where it is
+  LaneRows& operator=(LaneRows&&) = default;
+
+  int stride() const { return stride_; }
+  double* row(int r) { return base_ + static_cast<std::ptrdiff_t>(r - first_row_) * stride_; }
+  const double* row(int r) const { return base_ + static_cast<std::ptrdiff_t>(r - first_row_) * stride_; }
+  double& operator()(int r, int k) { return row(r)[k]; }
+  double operator()(int r, int k) const { return row(r)[k]; }
+  void fill(double value);
+
+ private:
+  RangedVector<double> storage_;
+  double* base_ = nullptr;
+  int first_row_ = 0, n_rows_ = 0, stride_ = 0;
+};
+
 // Everything that no placement changes, worked out once per data set: the
 // variables' moments and state frequencies, each sample's deviations and
 // selecting state, the pair geometry, and the sums over all selected pairs.
@@ -87,9 +110,9 @@ class MoranSetup {
   // when formed from reciprocal_ (see moran.cpp).
   RangedVector<unsigned char> reciprocal_exact_;
   RangedVector<double> unlike_;      // [lanes]: Iij of distinct states, -P / (1 - P)
-  RangedMatrix<double> deviation_;   // [0..N][lanes]: value - mean, 0 when missing
-  RangedMatrix<double> state_;       // [0..N][lanes]: state of a qualitative variable
-  RangedMatrix<double> present_;     // [0..N][lanes]: 1 where the sample has the variable, else 0
+  LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing
+  LaneRows state_;      // [0..N][lanes]: state of a qualitative variable
+  LaneRows present_;    // [0..N][lanes]: 1 where the sample has the variable, else 0
   double inverse_n_minus_1_ = 0;     // the 1 / (N - 1) of every quantitative Iij
   // Sums of Iij (row 0) and pairs used (row 1) over all selected pairs: the
   // same for every placement that leaves no sample out.
@@ -111,9 +134,9 @@ class MoranScratch {
  private:
   friend class MoranEvaluation;
   friend class MoranSetup;
-  RangedMatrix<double> class_sum_;   // [0..C+1][lanes]: sums of Iij
-  RangedMatrix<double> class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
-  RangedMatrix<double> regression_;  // [0..7][lanes]: the eight regression sums
+  LaneRows class_sum_;   // [0..C+1][lanes]: sums of Iij
+  LaneRows class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
+  LaneRows regression_;  // [0..7][lanes]: the eight regression sums
   RangedVector<double> distance_sum_;  // [0..C+1]
   // The selected pairs (i, j) of the current row i, a stretch of j at a
   // time, with the geometry of their positions.
