@@ -5,10 +5,14 @@
 //
 // Operations a set provides, on W lanes: V a vector of doubles, M a lane mask;
 // load, store, broadcast, add, mul, div; quotient(x, y, r), the correctly
-// rounded x / y from the rounded reciprocal r of y; used(row_mask, p), the
-// lanes of row_mask where p holds a non-zero; masked_add(acc, m, t), acc + t
-// in the lanes of m and acc elsewhere; add_where(m, a, b), a + b in the lanes
-// of m and +0 elsewhere; zero_unless(m, a); equal(a, b); select(m, a, b).
+// rounded x / y from the rounded reciprocal r of y; row_mask(v), the lanes
+// where v is not 0; used(row_mask, p), the lanes of row_mask where p holds a
+// non-zero; masked_add(acc, m, t), acc + t in the lanes of m and acc
+// elsewhere; add_where(m, a, b), a + b in the lanes of m and +0 elsewhere;
+// zero_unless(m, a); equal(a, b); select(m, a, b).
+//
+// A pass runs over the pairs once for up to two blocks of lanes, each block
+// one vector wide, keeping each block's sums in registers.
 #pragma once
 #include "spatial/lane_kernels.h"
 
@@ -18,54 +22,71 @@ using kalveno::GatheredPairs;
 using kalveno::kClassBits;
 using kalveno::kInRegressionBit;
 using kalveno::LaneGroup;
+using kalveno::RowPairs;
 
-// A lane that does not use a pair adds +0 to its sums or nothing at all, which
-// leaves them as they are: sums start at +0, so they never are -0. Regression
-// terms of unused lanes are never looked at, so a 0 * -inf there (distance 0)
-// does no harm.
-template <class O, bool kQuantitative, bool kReciprocal, bool kSumAll, bool kRestricted>
-void add_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
+// What one pair brings to every lane.
+struct Pair {
+  long j;
+  long c;  // class
+  bool in_regression;
+  double d, log_d, d2, log_d2;
+};
+
+// One block of W lanes. A lane that does not use a pair adds +0 to its sums
+// or nothing at all, which leaves them as they are: sums start at +0, so they
+// never are -0. Regression terms of unused lanes are never looked at, so a
+// 0 * -inf there (distance 0) does no harm.
+template <class O, bool kQuantitative, bool kReciprocal, bool kRestricted>
+struct Block {
   using V = typename O::V;
   using M = typename O::M;
-  const long stride = g.lane_stride;
-  const double* own = g.own + k;
-  const double* present = g.present + k;
-  double* class_sum = g.class_sum + k;
-  double* class_used = g.class_used + k;
-  double* regression = g.regression + k;
 
-  const V own_i = O::load(own + g.i * stride);
-  const M row_mask = O::row_mask(O::load(present + g.i * stride));
-  const V variance = O::load(g.variance + k), reciprocal = O::load(g.reciprocal + k);
-  const V unlike = O::load(g.unlike + k);
-  const V inverse_n_minus_1 = O::broadcast(g.inverse_n_minus_1), one = O::broadcast(1.0);
+  long stride;
+  const double* own;
+  const double* present;
+  double* class_sum;
+  double* class_used;
+  double* regression;
+  bool sum_all;
+  V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one;
+  M row_mask;
+  V all_sum, all_used, pairs_in, sum_i, sum_id, sum_ilog, sum_d, sum_d2, sum_log, sum_log2;
 
-  V all_sum = O::load(class_sum), all_used = O::load(class_used);
-  // The regression sums, in registers for the whole stretch.
-  double* const reg = regression;
-  V pairs_in = O::load(reg + kalveno::kPairs * stride), sum_i = O::load(reg + kalveno::kSumI * stride);
-  V sum_id = O::load(reg + kalveno::kSumId * stride), sum_ilog = O::load(reg + kalveno::kSumIlog * stride);
-  V sum_d = O::load(reg + kalveno::kSumD * stride), sum_d2 = O::load(reg + kalveno::kSumD2 * stride);
-  V sum_log = O::load(reg + kalveno::kSumLog * stride), sum_log2 = O::load(reg + kalveno::kSumLog2 * stride);
+  Block(const LaneGroup& g, int k, long i)
+      : stride(g.lane_stride),
+        own(g.own + k),
+        present(g.present + k),
+        class_sum(g.class_sum + k),
+        class_used(g.class_used + k),
+        regression(g.regression + k),
+        sum_all(g.sum_all) {
+    own_i = O::load(own + i * stride);
+    row_mask = O::row_mask(O::load(present + i * stride));
+    variance = O::load(g.variance + k);
+    reciprocal = O::load(g.reciprocal + k);
+    unlike = O::load(g.unlike + k);
+    inverse_n_minus_1 = O::broadcast(g.inverse_n_minus_1);
+    one = O::broadcast(1.0);
+    all_sum = O::load(class_sum);
+    all_used = O::load(class_used);
+    pairs_in = O::load(regression + kalveno::kPairs * stride);
+    sum_i = O::load(regression + kalveno::kSumI * stride);
+    sum_id = O::load(regression + kalveno::kSumId * stride);
+    sum_ilog = O::load(regression + kalveno::kSumIlog * stride);
+    sum_d = O::load(regression + kalveno::kSumD * stride);
+    sum_d2 = O::load(regression + kalveno::kSumD2 * stride);
+    sum_log = O::load(regression + kalveno::kSumLog * stride);
+    sum_log2 = O::load(regression + kalveno::kSumLog2 * stride);
+  }
 
-  // Local copies: the sums are stored through pointers the compiler cannot
-  // tell apart from these.
-  const int* __restrict sample = pairs.sample;
-  const int* __restrict code = pairs.code;
-  const double* __restrict distance = pairs.distance;
-  const double* __restrict log_distance = pairs.log_distance;
-  const double* __restrict distance_squared = pairs.distance_squared;
-  const double* __restrict log_distance_squared = pairs.log_distance_squared;
-  const int n_pairs = pairs.n_pairs;
-  for (int e = 0; e < n_pairs; ++e) {
-    const long j = sample[e];
-    const M used = O::used(row_mask, present + j * stride);
+  __attribute__((always_inline)) void add(const Pair& p) {
+    const M used = O::used(row_mask, present + p.j * stride);
     // iij and used_one are 0 in the lanes that do not use the pair: the class
     // sums take whole vectors, so that each store can feed the next load of
     // the same class straight away.
     V iij;
     if constexpr (kQuantitative) {
-      const V product = O::mul(own_i, O::load(own + j * stride));
+      const V product = O::mul(own_i, O::load(own + p.j * stride));
       V quotient;
       if constexpr (kReciprocal)
         quotient = O::quotient(product, variance, reciprocal);
@@ -73,15 +94,14 @@ void add_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
         quotient = O::div(product, variance);
       iij = O::add_where(used, quotient, inverse_n_minus_1);
     } else {
-      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + j * stride)), one, unlike));
+      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike));
     }
     const V used_one = O::zero_unless(used, one);
 
     // Never class 0, so never the sums over all pairs held in all_sum.
-    const long c = code[e] & kClassBits;
-    O::store(class_sum + c * stride, O::add(O::load(class_sum + c * stride), iij));
-    O::store(class_used + c * stride, O::add(O::load(class_used + c * stride), used_one));
-    if constexpr (kSumAll) {
+    O::store(class_sum + p.c * stride, O::add(O::load(class_sum + p.c * stride), iij));
+    O::store(class_used + p.c * stride, O::add(O::load(class_used + p.c * stride), used_one));
+    if (sum_all) {
       all_sum = O::add(all_sum, iij);
       all_used = O::add(all_used, used_one);
     }
@@ -89,59 +109,146 @@ void add_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
     // Without an interval every pair enters the regression, whose count and
     // sum of Iij are then those of all pairs.
     if constexpr (kRestricted) {
-      if (!(code[e] & kInRegressionBit)) continue;
+      if (!p.in_regression) return;
       pairs_in = O::add(pairs_in, used_one);
       sum_i = O::add(sum_i, iij);
     }
-    const V d = O::broadcast(distance[e]), log_d = O::broadcast(log_distance[e]);
+    const V d = O::broadcast(p.d), log_d = O::broadcast(p.log_d);
     sum_id = O::masked_add(sum_id, used, O::mul(iij, d));
     sum_ilog = O::masked_add(sum_ilog, used, O::mul(iij, log_d));
     sum_d = O::masked_add(sum_d, used, d);
-    sum_d2 = O::masked_add(sum_d2, used, O::broadcast(distance_squared[e]));
+    sum_d2 = O::masked_add(sum_d2, used, O::broadcast(p.d2));
     sum_log = O::masked_add(sum_log, used, log_d);
-    sum_log2 = O::masked_add(sum_log2, used, O::broadcast(log_distance_squared[e]));
+    sum_log2 = O::masked_add(sum_log2, used, O::broadcast(p.log_d2));
   }
 
-  if constexpr (kSumAll) {
-    O::store(class_sum, all_sum);
-    O::store(class_used, all_used);
+  void finish() {
+    if (sum_all) {
+      O::store(class_sum, all_sum);
+      O::store(class_used, all_used);
+    }
+    O::store(regression + kalveno::kPairs * stride, pairs_in);
+    O::store(regression + kalveno::kSumI * stride, sum_i);
+    O::store(regression + kalveno::kSumId * stride, sum_id);
+    O::store(regression + kalveno::kSumIlog * stride, sum_ilog);
+    O::store(regression + kalveno::kSumD * stride, sum_d);
+    O::store(regression + kalveno::kSumD2 * stride, sum_d2);
+    O::store(regression + kalveno::kSumLog * stride, sum_log);
+    O::store(regression + kalveno::kSumLog2 * stride, sum_log2);
   }
-  O::store(reg + kalveno::kPairs * stride, pairs_in);
-  O::store(reg + kalveno::kSumI * stride, sum_i);
-  O::store(reg + kalveno::kSumId * stride, sum_id);
-  O::store(reg + kalveno::kSumIlog * stride, sum_ilog);
-  O::store(reg + kalveno::kSumD * stride, sum_d);
-  O::store(reg + kalveno::kSumD2 * stride, sum_d2);
-  O::store(reg + kalveno::kSumLog * stride, sum_log);
-  O::store(reg + kalveno::kSumLog2 * stride, sum_log2);
-}
+};
 
-template <class O, bool kQuantitative, bool kReciprocal>
-void add_block_as(const GatheredPairs& pairs, const LaneGroup& g, int k) {
-  if (g.sum_all) {
-    if (g.restricted)
-      add_block<O, kQuantitative, kReciprocal, true, true>(pairs, g, k);
-    else
-      add_block<O, kQuantitative, kReciprocal, true, false>(pairs, g, k);
+// The second block of a pass that has only one.
+struct NoBlock {
+  NoBlock(const LaneGroup&, int, long) {}
+  void add(const Pair&) {}
+  void finish() {}
+};
+
+// Positions come in random order: table entries are fetched this many pairs ahead.
+constexpr int kFetchAhead = 24;
+
+template <class A, class B>
+void run_pass(const RowPairs& rp, A& a, B& b, bool count) {
+  if (rp.from_table) {
+    const int* __restrict perm = rp.perm;
+    const double* __restrict places = rp.places;
+    const unsigned short* __restrict codes = rp.codes;
+    int* __restrict pair_count = rp.pair_count;
+    double* __restrict distance_sum = rp.distance_sum;
+    const int n = rp.n;
+    int n_pairs = 0;
+    for (int j = rp.first_j; j <= n; ++j) {
+      if (j + kFetchAhead <= n) {
+        const int ahead = perm[j + kFetchAhead];
+        __builtin_prefetch(places + 2L * ahead);
+        __builtin_prefetch(codes + ahead);
+      }
+      const long position = perm[j];
+      if (position == 0) continue;  // no position: the sample sits out
+      const unsigned code = codes[position];
+      Pair p;
+      p.j = j;
+      p.c = code & 0x7fff;
+      p.in_regression = (code >> 15) != 0;
+      p.d = places[2 * position];
+      p.log_d = places[2 * position + 1];
+      p.d2 = p.d * p.d;
+      p.log_d2 = p.log_d * p.log_d;
+      if (count) {
+        ++n_pairs;
+        ++pair_count[p.c];
+        distance_sum[p.c] += p.d;
+      }
+      a.add(p);
+      b.add(p);
+    }
+    if (count) pair_count[0] += n_pairs;
   } else {
-    if (g.restricted)
-      add_block<O, kQuantitative, kReciprocal, false, true>(pairs, g, k);
-    else
-      add_block<O, kQuantitative, kReciprocal, false, false>(pairs, g, k);
+    const GatheredPairs& g = rp.gathered;
+    const int* __restrict sample = g.sample;
+    const int* __restrict code = g.code;
+    const double* __restrict distance = g.distance;
+    const double* __restrict log_distance = g.log_distance;
+    const double* __restrict distance_squared = g.distance_squared;
+    const double* __restrict log_distance_squared = g.log_distance_squared;
+    for (int e = 0; e < g.n_pairs; ++e) {
+      Pair p;
+      p.j = sample[e];
+      p.c = code[e] & kClassBits;
+      p.in_regression = (code[e] & kInRegressionBit) != 0;
+      p.d = distance[e];
+      p.log_d = log_distance[e];
+      p.d2 = distance_squared[e];
+      p.log_d2 = log_distance_squared[e];
+      a.add(p);
+      b.add(p);
+    }
+  }
+  a.finish();
+  b.finish();
+}
+
+template <class A, class B, bool kQuantitative, bool kReciprocal>
+void pass_as(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
+  if (g.restricted) {
+    typename A::template As<kQuantitative, kReciprocal, true> a(g, ka, rp.i);
+    typename B::template As<kQuantitative, kReciprocal, true> b(g, kb, rp.i);
+    run_pass(rp, a, b, count);
+  } else {
+    typename A::template As<kQuantitative, kReciprocal, false> a(g, ka, rp.i);
+    typename B::template As<kQuantitative, kReciprocal, false> b(g, kb, rp.i);
+    run_pass(rp, a, b, count);
   }
 }
 
-// Lanes k..k+W-1 of the group. A quotient comes from the reciprocal only when
-// every lane of the block allows it.
+// Block kinds by their operations, and the empty one.
 template <class O>
-void add_pairs_to_block(const GatheredPairs& pairs, const LaneGroup& g, int k) {
-  if (!g.quantitative) return add_block_as<O, false, false>(pairs, g, k);
-  if constexpr (O::kHasReciprocalQuotient) {
+struct BlockOf {
+  template <bool kQuantitative, bool kReciprocal, bool kRestricted>
+  using As = Block<O, kQuantitative, kReciprocal, kRestricted>;
+  static constexpr bool kHasReciprocalQuotient = O::kHasReciprocalQuotient;
+  static constexpr int W = O::W;
+};
+struct NoBlockOf {
+  template <bool, bool, bool>
+  using As = NoBlock;
+  static constexpr bool kHasReciprocalQuotient = true;
+  static constexpr int W = 0;
+};
+
+// One pass over lanes ka..ka+A::W-1 and kb..kb+B::W-1 of the group. A
+// quotient comes from the reciprocal only when every lane of the pass allows it.
+template <class A, class B>
+void pass(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
+  if (!g.quantitative) return pass_as<A, B, false, false>(rp, g, ka, kb, count);
+  if constexpr (A::kHasReciprocalQuotient && B::kHasReciprocalQuotient) {
     bool exact = true;
-    for (int lane = k; lane < k + O::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
-    if (exact) return add_block_as<O, true, true>(pairs, g, k);
+    for (int lane = ka; lane < ka + A::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
+    for (int lane = kb; lane < kb + B::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
+    if (exact) return pass_as<A, B, true, true>(rp, g, ka, kb, count);
   }
-  add_block_as<O, true, false>(pairs, g, k);
+  pass_as<A, B, true, false>(rp, g, ka, kb, count);
 }
 
 template <class O>

@@ -34,6 +34,26 @@ struct GatheredPairs {
   const double* log_distance_squared = nullptr;
 };
 
+// The pairs of one row i that a pass of the pair loop runs over: either
+// gathered beforehand, or every pair (i, j), j = first_j..n, read straight
+// from the row of the pair table of i's position, skipping samples without a
+// position. The table row holds distance and ln d side by side for each
+// position b, and a 16-bit code: the class in the low 15 bits, the top bit
+// set inside the regression interval.
+struct RowPairs {
+  int i = 0;
+  bool from_table = false;
+  GatheredPairs gathered;
+  const int* perm = nullptr;  // [0..n]
+  int first_j = 0, n = 0;
+  const double* places = nullptr;            // [2 b]: d, [2 b + 1]: ln d
+  const unsigned short* codes = nullptr;     // [b]
+  // Straight from the table, the first pass also counts each pair in its
+  // class and adds its distance to the class's sum.
+  int* pair_count = nullptr;
+  double* distance_sum = nullptr;
+};
+
 // A group of adjacent lanes (all quantitative or all qualitative) and where
 // its numbers live. Every per-lane array below points at the group's first
 // lane; rows of the per-sample and per-class arrays are lane_stride apart.
@@ -41,7 +61,6 @@ struct LaneGroup {
   int n_lanes = 0;  // a multiple of kLaneQuantum
   int lane_stride = 0;
   bool quantitative = false;
-  int i = 0;  // the row's sample
   const double* own = nullptr;      // [sample][lane]: deviation from the mean, or state
   const double* present = nullptr;  // [sample][lane]: 1 where the sample has the variable, else 0
   const double* variance = nullptr;
@@ -58,9 +77,11 @@ struct LaneGroup {
 
 enum RegressionSum { kPairs, kSumI, kSumId, kSumIlog, kSumD, kSumD2, kSumLog, kSumLog2, kRegressionSums };
 
-void add_pairs_sse2(const GatheredPairs& pairs, const LaneGroup& group);
-void add_pairs_avx2(const GatheredPairs& pairs, const LaneGroup& group);
-void add_pairs_avx512(const GatheredPairs& pairs, const LaneGroup& group);
+// Adds the pairs to every lane of the group. With count set, the first pass
+// also counts the pairs (from the table only).
+void add_pairs_sse2(const RowPairs& pairs, const LaneGroup& group, bool count);
+void add_pairs_avx2(const RowPairs& pairs, const LaneGroup& group, bool count);
+void add_pairs_avx512(const RowPairs& pairs, const LaneGroup& group, bool count);
 
 // The quotient x / y of each lane pair as the path's pair loop forms it for a
 // divisor within the proven range (for the tests).
@@ -80,6 +101,6 @@ const char* vector_path_name(VectorPath path);
 // The path named by text (a name as above); false for any other text.
 bool parse_vector_path(const char* text, VectorPath& path);
 // The pair loop of the path, which the processor must support.
-void add_pairs(VectorPath path, const GatheredPairs& pairs, const LaneGroup& group);
+void add_pairs(VectorPath path, const RowPairs& pairs, const LaneGroup& group, bool count);
 
 }  // namespace kalveno

@@ -40,8 +40,11 @@ struct Ops4 {
 
 namespace kalveno {
 
-void add_pairs_avx2(const GatheredPairs& pairs, const LaneGroup& group) {
-  for (int k = 0; k < group.n_lanes; k += 4) add_pairs_to_block<Ops4>(pairs, group, k);
+void add_pairs_avx2(const RowPairs& pairs, const LaneGroup& group, bool count) {
+  using B = BlockOf<Ops4>;
+  int k = 0;
+  for (; group.n_lanes - k >= 8; k += 8, count = false) pass<B, B>(pairs, group, k, k + 4, count);
+  if (k < group.n_lanes) pass<B, NoBlockOf>(pairs, group, k, 0, count);
 }
 
 void quotients_avx2(const double* x, const double* y, double* out, int n) { quotients_with<Ops4>(x, y, out, n); }

@@ -71,16 +71,39 @@ struct Ops4 {
 
 namespace kalveno {
 
-void add_pairs_avx512(const GatheredPairs& pairs, const LaneGroup& group) {
-  int k = 0;
+void add_pairs_avx512(const RowPairs& pairs, const LaneGroup& group, bool count) {
+  using B8 = BlockOf<Ops8>;
+  using B4 = BlockOf<Ops4>;
+  using None = NoBlockOf;
+  const int n = group.n_lanes;
+  int k = 0, lone = -1;  // lone: a block of four not yet run
   // A group that starts half way along a cache line begins with four lanes,
   // so that the wide blocks after it stay on whole lines.
-  if (reinterpret_cast<unsigned long>(group.own) % 64 != 0 && group.n_lanes >= 4) {
-    add_pairs_to_block<Ops4>(pairs, group, 0);
+  if (reinterpret_cast<unsigned long>(group.own) % 64 != 0 && n >= 4) {
+    lone = 0;
     k = 4;
   }
-  for (; k + 8 <= group.n_lanes; k += 8) add_pairs_to_block<Ops8>(pairs, group, k);
-  if (k < group.n_lanes) add_pairs_to_block<Ops4>(pairs, group, k);
+  for (; n - k >= 16; k += 16, count = false) pass<B8, B8>(pairs, group, k, k + 8, count);
+  switch (n - k) {
+    case 12:
+      pass<B8, B4>(pairs, group, k, k + 8, count);
+      if (lone >= 0) pass<B4, None>(pairs, group, lone, 0, false);
+      break;
+    case 8:
+      if (lone >= 0)
+        pass<B8, B4>(pairs, group, k, lone, count);
+      else
+        pass<B8, None>(pairs, group, k, 0, count);
+      break;
+    case 4:
+      if (lone >= 0)
+        pass<B4, B4>(pairs, group, k, lone, count);
+      else
+        pass<B4, None>(pairs, group, k, 0, count);
+      break;
+    default:
+      if (lone >= 0) pass<B4, None>(pairs, group, lone, 0, count);
+  }
 }
 
 void quotients_avx512(const double* x, const double* y, double* out, int n) { quotients_with<Ops8>(x, y, out, n); }

@@ -33,8 +33,11 @@ struct Ops2 {
 
 namespace kalveno {
 
-void add_pairs_sse2(const GatheredPairs& pairs, const LaneGroup& group) {
-  for (int k = 0; k < group.n_lanes; k += 2) add_pairs_to_block<Ops2>(pairs, group, k);
+void add_pairs_sse2(const RowPairs& pairs, const LaneGroup& group, bool count) {
+  using B = BlockOf<Ops2>;
+  int k = 0;
+  for (; group.n_lanes - k >= 4; k += 4, count = false) pass<B, B>(pairs, group, k, k + 2, count);
+  if (k < group.n_lanes) pass<B, NoBlockOf>(pairs, group, k, 0, count);
 }
 
 void quotients_sse2(const double* x, const double* y, double* out, int n) { quotients_with<Ops2>(x, y, out, n); }

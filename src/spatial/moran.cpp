@@ -47,14 +47,15 @@ LaneRows::LaneRows(int first_row, int last_row, int n_lanes)
 void LaneRows::fill(double value) { std::fill(base_, base_ + static_cast<std::ptrdiff_t>(n_rows_) * stride_, value); }
 
 MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
-                       const RegressionInterval& interval, std::size_t geometry_table_limit, VectorPath path)
+                       const RegressionInterval& interval, std::size_t geometry_table_limit, VectorPath path,
+                       int n_workers)
     : n_(data.n_samples),
       n_variables_(data.n_variables),
       n_classes_(classes.n_classes),
       regression_restricted_(interval.restricted()),
       filter_(filter),
       path_(vector_path_supported(path) ? path : best_vector_path()),
-      geometry_(data, classes, interval, geometry_table_limit) {
+      geometry_(data, classes, interval, geometry_table_limit, n_workers) {
   const int n = n_;
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
@@ -127,7 +128,7 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
 }
 
 MoranScratch::MoranScratch(const MoranSetup& setup) {
-  const int last_class = setup.n_classes() + 1, last_lane = setup.n_lanes() - 1;
+  const int last_class = setup.n_classes() + 1;
   class_sum_ = LaneRows(0, last_class, setup.n_lanes());
   class_used_ = LaneRows(0, last_class, setup.n_lanes());
   regression_ = LaneRows(0, kRegressionSums - 1, setup.n_lanes());

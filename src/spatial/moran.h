@@ -72,13 +72,14 @@ class LaneRows {
 // variables' moments and state frequencies, each sample's deviations and
 // selecting state, the pair geometry, and the sums over all selected pairs.
 // Shared read-only by every worker. path chooses the vector instructions of
-// the pair loop (one the processor supports); every path gives the same bits.
+// the pair loop (the best the processor has when it lacks the one asked for);
+// every path gives the same bits. n_workers threads work out the pair table.
 class MoranSetup {
  public:
   MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
              const RegressionInterval& interval,
              std::size_t geometry_table_limit = PairGeometry::default_table_limit(),
-             VectorPath path = best_vector_path());
+             VectorPath path = best_vector_path(), int n_workers = 1);
 
   int n_samples() const { return n_; }
   int n_variables() const { return n_variables_; }

@@ -9,10 +9,11 @@ namespace kalveno {
 // once instead of once per pair (the moments, the deviations from the mean,
 // the pair geometry) gives the same bits too.
 //
-// Row by row, a stretch at a time: the selected pairs of row i and their
-// geometry are gathered first, then each group of variable lanes runs over
-// them (lane_kernels.h). A variable's sums still see the pairs in order; only
-// the variables take turns.
+// Row by row: the pair loop of lane_kernels.h runs over the pairs of row i
+// for each group of variable lanes, reading their geometry from the pair
+// table; with a filter, or without a table, the selected pairs and their
+// geometry are gathered first, a stretch at a time. A variable's sums still
+// see the pairs in order; only the variables take turns.
 
 namespace {
 
@@ -64,24 +65,44 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
 
 template <bool kTabulated, bool kFiltered>
 void MoranEvaluation::run_rows() {
-  LaneGroup groups[2] = {lane_group(true), lane_group(false)};
-  GatheredPairs pairs;
-  pairs.sample = w_.row_sample_.data();
-  pairs.code = w_.row_code_.data();
-  pairs.distance = w_.row_distance_.data();
-  pairs.log_distance = w_.row_log_distance_.data();
-  pairs.distance_squared = w_.row_distance_squared_.data();
-  pairs.log_distance_squared = w_.row_log_distance_squared_.data();
+  const LaneGroup groups[2] = {lane_group(true), lane_group(false)};
+  RowPairs row;
+  GatheredPairs& gathered = row.gathered;
+  gathered.sample = w_.row_sample_.data();
+  gathered.code = w_.row_code_.data();
+  gathered.distance = w_.row_distance_.data();
+  gathered.log_distance = w_.row_log_distance_.data();
+  gathered.distance_squared = w_.row_distance_squared_.data();
+  gathered.log_distance_squared = w_.row_log_distance_squared_.data();
+  // Without a filter, the pair loop reads the table itself: every pair of
+  // the row is taken.
+  constexpr bool kStraightFromTable = kTabulated && !kFiltered;
+  row.from_table = kStraightFromTable;
+  row.perm = perm_.data();
+  row.n = s_.n_;
+  row.pair_count = out_.class_pair_count.data();
+  row.distance_sum = w_.distance_sum_.data();
   const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
-    for (LaneGroup& g : groups) g.i = i;
-    for (int j = i + 1; j <= s_.n_;) {
-      pairs.n_pairs = gather<kTabulated, kFiltered>(i, j);
-      if (pairs.n_pairs == 0) continue;
-      static const bool skip = getenv("X_NOKERNEL"); if (skip) continue;
-      for (const LaneGroup& g : groups)
-        if (g.n_lanes > 0) add_pairs(path, pairs, g);
+    row.i = i;
+    if constexpr (kStraightFromTable) {
+      row.first_j = i + 1;
+      row.places = &s_.geometry_.place_row(perm_[i])->distance;
+      row.codes = s_.geometry_.code_row(perm_[i]);
+      bool count = true;
+      for (const LaneGroup& g : groups) {
+        if (g.n_lanes == 0) continue;
+        add_pairs(path, row, g, count);
+        count = false;
+      }
+    } else {
+      for (int j = i + 1; j <= s_.n_;) {
+        gathered.n_pairs = gather<kTabulated, kFiltered>(i, j);
+        if (gathered.n_pairs == 0) continue;
+        for (const LaneGroup& g : groups)
+          if (g.n_lanes > 0) add_pairs(path, row, g, false);
+      }
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "spatial/moran_run.h"
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,27 @@ RegressionInterval ask_regression_interval(Console& console) {
   }
 }
 
+// KALVENO_VECTORS names the vector instructions of the Moran's I pair loop:
+// avx512, avx2 or sse2. Unset, or naming instructions this processor lacks,
+// the best it has are used. Every choice gives the same results.
+VectorPath vector_path_from_environment(Console& console) {
+  const char* wanted = std::getenv("KALVENO_VECTORS");
+  const VectorPath best = best_vector_path();
+  if (wanted == nullptr) return best;
+  VectorPath path = best;
+  if (!parse_vector_path(wanted, path)) {
+    console.print("\nWarning: KALVENO_VECTORS=\"%s\" is not avx512, avx2 or sse2; %s is used.", wanted,
+                  vector_path_name(best));
+    return best;
+  }
+  if (!vector_path_supported(path)) {
+    console.print("\nWarning: this processor lacks the %s instructions that KALVENO_VECTORS asks for; %s is used.",
+                  wanted, vector_path_name(best));
+    return best;
+  }
+  return path;
+}
+
 // The results of one worker's evaluations, and its working storage.
 struct WorkerState {
   explicit WorkerState(const MoranSetup& setup)
@@ -145,7 +167,11 @@ void run_spatial_autocorrelation(Session& session) {
   if (n_rep < 0) return;
 
   console.print("\nComputing Moran's I statistics");
-  const MoranSetup setup(data, classes, filter, interval);
+  const int n_workers = n_rep > 0 ? replicate_workers(console) : 1;
+  const VectorPath path = vector_path_from_environment(console);
+  // The pair table pays only when the randomizations look pairs up again.
+  const MoranSetup setup(data, classes, filter, interval, n_rep > 0 ? PairGeometry::default_table_limit() : 0, path,
+                         n_workers);
   MoranResults observed = make_moran_results(data.n_variables, classes.n_classes);
   {
     MoranScratch scratch(setup);
@@ -154,7 +180,6 @@ void run_spatial_autocorrelation(Session& session) {
   write_moran_observed(console, session.results_file_name, data, classes, observed, filter, interval);
   if (n_rep == 0) return;
 
-  const int n_workers = replicate_workers(console);
   RangedCube<float> replicates = f3tensor<float>(0, n_rep, 0, data.n_variables, -2, classes.n_classes + 1);
   RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, data.n_variables, -2, classes.n_classes + 1);
   const int n_samples = data.n_samples;

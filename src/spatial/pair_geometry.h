@@ -51,8 +51,9 @@ class PairGeometry {
   static std::size_t default_table_limit();
   static std::size_t table_bytes(int n_samples);
 
+  // The table is worked out by n_workers threads.
   PairGeometry(const DataSet& data, const DistanceClasses& classes, const RegressionInterval& interval,
-               std::size_t table_limit);
+               std::size_t table_limit, int n_workers = 1);
 
   bool tabulated() const { return tabulated_; }
 
@@ -65,12 +66,14 @@ class PairGeometry {
   void work_out(int a, int b, double& d, double& log_d, int& code) const;
 
  private:
-  void fill_table(int n);
+  void fill_table(int n, int n_workers);
+  int distance_class(double d) const;
 
   const RangedVector<double>& x_;
   const RangedVector<double>& y_;
   const RangedVector<double>& class_max_;
   int n_classes_;
+  bool bounds_rise_ = false;  // class_max never falls from one class to the next
   RegressionInterval interval_;
   bool tabulated_ = false;
   RangedMatrix<PairPlace> place_;     // [0..N][0..N]
