@@ -36,7 +36,10 @@ struct Pair {
 // or nothing at all, which leaves them as they are: sums start at +0, so they
 // never are -0. Regression terms of unused lanes are never looked at, so a
 // 0 * -inf there (distance 0) does no harm.
-template <class O, bool kQuantitative, bool kReciprocal, bool kRestricted>
+//
+// A complete block (kComplete: every lane uses every pair) leaves out the lane
+// masks, the pair counts and the sums of distances, which are the shared ones.
+template <class O, bool kQuantitative, bool kReciprocal, bool kRestricted, bool kComplete>
 struct Block {
   using V = typename O::V;
   using M = typename O::M;
@@ -52,7 +55,7 @@ struct Block {
   M row_mask;
   V all_sum, all_used, pairs_in, sum_i, sum_id, sum_ilog, sum_d, sum_d2, sum_log, sum_log2;
 
-  Block(const LaneGroup& g, int k, long i)
+  __attribute__((always_inline)) Block(const LaneGroup& g, int k, long i)
       : stride(g.lane_stride),
         own(g.own + k),
         present(g.present + k),
@@ -80,6 +83,7 @@ struct Block {
   }
 
   __attribute__((always_inline)) void add(const Pair& p) {
+    if constexpr (kComplete) return add_complete(p);
     const M used = O::used(row_mask, present + p.j * stride);
     // iij and used_one are 0 in the lanes that do not use the pair: the class
     // sums take whole vectors, so that each store can feed the next load of
@@ -122,7 +126,28 @@ struct Block {
     sum_log2 = O::masked_add(sum_log2, used, O::broadcast(p.log_d2));
   }
 
-  void finish() {
+  __attribute__((always_inline)) void add_complete(const Pair& p) {
+    V iij;
+    if constexpr (kQuantitative) {
+      const V product = O::mul(own_i, O::load(own + p.j * stride));
+      if constexpr (kReciprocal)
+        iij = O::add(O::quotient(product, variance, reciprocal), inverse_n_minus_1);
+      else
+        iij = O::add(O::div(product, variance), inverse_n_minus_1);
+    } else {
+      iij = O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike);
+    }
+    O::store(class_sum + p.c * stride, O::add(O::load(class_sum + p.c * stride), iij));
+    if (sum_all) all_sum = O::add(all_sum, iij);
+    if constexpr (kRestricted) {
+      if (!p.in_regression) return;
+      sum_i = O::add(sum_i, iij);
+    }
+    sum_id = O::add(sum_id, O::mul(iij, O::broadcast(p.d)));
+    sum_ilog = O::add(sum_ilog, O::mul(iij, O::broadcast(p.log_d)));
+  }
+
+  __attribute__((always_inline)) void finish() {
     if (sum_all) {
       O::store(class_sum, all_sum);
       O::store(class_used, all_used);
@@ -146,16 +171,25 @@ struct NoBlock {
 };
 
 // Positions come in random order: table entries are fetched this many pairs ahead.
-constexpr int kFetchAhead = 24;
+constexpr int kFetchAhead = 64;
 
+// Inlined into its caller, so that the blocks' sums live in registers.
 template <class A, class B>
-void run_pass(const RowPairs& rp, A& a, B& b, bool count) {
+__attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B& b, bool count) {
   if (rp.from_table) {
     const int* __restrict perm = rp.perm;
     const double* __restrict places = rp.places;
     const unsigned short* __restrict codes = rp.codes;
     int* __restrict pair_count = rp.pair_count;
     double* __restrict distance_sum = rp.distance_sum;
+    double shared_pairs = 0, shared_d = 0, shared_d2 = 0, shared_log = 0, shared_log2 = 0;
+    if (count) {
+      shared_pairs = rp.shared[kalveno::kPairs];
+      shared_d = rp.shared[kalveno::kSumD];
+      shared_d2 = rp.shared[kalveno::kSumD2];
+      shared_log = rp.shared[kalveno::kSumLog];
+      shared_log2 = rp.shared[kalveno::kSumLog2];
+    }
     const int n = rp.n;
     int n_pairs = 0;
     for (int j = rp.first_j; j <= n; ++j) {
@@ -179,11 +213,25 @@ void run_pass(const RowPairs& rp, A& a, B& b, bool count) {
         ++n_pairs;
         ++pair_count[p.c];
         distance_sum[p.c] += p.d;
+        if (p.in_regression) {
+          shared_pairs += 1;
+          shared_d += p.d;
+          shared_d2 += p.d2;
+          shared_log += p.log_d;
+          shared_log2 += p.log_d2;
+        }
       }
       a.add(p);
       b.add(p);
     }
-    if (count) pair_count[0] += n_pairs;
+    if (count) {
+      pair_count[0] += n_pairs;
+      rp.shared[kalveno::kPairs] = shared_pairs;
+      rp.shared[kalveno::kSumD] = shared_d;
+      rp.shared[kalveno::kSumD2] = shared_d2;
+      rp.shared[kalveno::kSumLog] = shared_log;
+      rp.shared[kalveno::kSumLog2] = shared_log2;
+    }
   } else {
     const GatheredPairs& g = rp.gathered;
     const int* __restrict sample = g.sample;
@@ -209,29 +257,40 @@ void run_pass(const RowPairs& rp, A& a, B& b, bool count) {
   b.finish();
 }
 
-template <class A, class B, bool kQuantitative, bool kReciprocal>
+template <class A, class B, bool kQuantitative, bool kReciprocal, bool kComplete>
 void pass_as(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
   if (g.restricted) {
-    typename A::template As<kQuantitative, kReciprocal, true> a(g, ka, rp.i);
-    typename B::template As<kQuantitative, kReciprocal, true> b(g, kb, rp.i);
+    typename A::template As<kQuantitative, kReciprocal, true, kComplete> a(g, ka, rp.i);
+    typename B::template As<kQuantitative, kReciprocal, true, kComplete> b(g, kb, rp.i);
     run_pass(rp, a, b, count);
   } else {
-    typename A::template As<kQuantitative, kReciprocal, false> a(g, ka, rp.i);
-    typename B::template As<kQuantitative, kReciprocal, false> b(g, kb, rp.i);
+    typename A::template As<kQuantitative, kReciprocal, false, kComplete> a(g, ka, rp.i);
+    typename B::template As<kQuantitative, kReciprocal, false, kComplete> b(g, kb, rp.i);
     run_pass(rp, a, b, count);
   }
+}
+
+template <class A, class B, bool kQuantitative, bool kReciprocal>
+void pass_complete_or_not(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
+  bool complete = true;
+  for (int lane = ka; lane < ka + A::W; ++lane) complete = complete && g.complete[lane] != 0;
+  for (int lane = kb; lane < kb + B::W; ++lane) complete = complete && g.complete[lane] != 0;
+  if (complete)
+    pass_as<A, B, kQuantitative, kReciprocal, true>(rp, g, ka, kb, count);
+  else
+    pass_as<A, B, kQuantitative, kReciprocal, false>(rp, g, ka, kb, count);
 }
 
 // Block kinds by their operations, and the empty one.
 template <class O>
 struct BlockOf {
-  template <bool kQuantitative, bool kReciprocal, bool kRestricted>
-  using As = Block<O, kQuantitative, kReciprocal, kRestricted>;
+  template <bool kQuantitative, bool kReciprocal, bool kRestricted, bool kComplete>
+  using As = Block<O, kQuantitative, kReciprocal, kRestricted, kComplete>;
   static constexpr bool kHasReciprocalQuotient = O::kHasReciprocalQuotient;
   static constexpr int W = O::W;
 };
 struct NoBlockOf {
-  template <bool, bool, bool>
+  template <bool, bool, bool, bool>
   using As = NoBlock;
   static constexpr bool kHasReciprocalQuotient = true;
   static constexpr int W = 0;
@@ -241,14 +300,14 @@ struct NoBlockOf {
 // quotient comes from the reciprocal only when every lane of the pass allows it.
 template <class A, class B>
 void pass(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
-  if (!g.quantitative) return pass_as<A, B, false, false>(rp, g, ka, kb, count);
+  if (!g.quantitative) return pass_complete_or_not<A, B, false, false>(rp, g, ka, kb, count);
   if constexpr (A::kHasReciprocalQuotient && B::kHasReciprocalQuotient) {
     bool exact = true;
     for (int lane = ka; lane < ka + A::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
     for (int lane = kb; lane < kb + B::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
-    if (exact) return pass_as<A, B, true, true>(rp, g, ka, kb, count);
+    if (exact) return pass_complete_or_not<A, B, true, true>(rp, g, ka, kb, count);
   }
-  pass_as<A, B, true, false>(rp, g, ka, kb, count);
+  pass_complete_or_not<A, B, true, false>(rp, g, ka, kb, count);
 }
 
 template <class O>

@@ -49,9 +49,12 @@ struct RowPairs {
   const double* places = nullptr;            // [2 b]: d, [2 b + 1]: ln d
   const unsigned short* codes = nullptr;     // [b]
   // Straight from the table, the first pass also counts each pair in its
-  // class and adds its distance to the class's sum.
+  // class and adds its distance to the class's sum, and makes the regression
+  // sums that lanes without missing data share (shared[kPairs], [kSumD],
+  // [kSumD2], [kSumLog], [kSumLog2]).
   int* pair_count = nullptr;
   double* distance_sum = nullptr;
+  double* shared = nullptr;
 };
 
 // A group of adjacent lanes (all quantitative or all qualitative) and where
@@ -67,6 +70,10 @@ struct LaneGroup {
   const double* reciprocal = nullptr;     // 1 / variance, rounded
   const unsigned char* reciprocal_exact = nullptr;  // 1 where the quotient may be had from the reciprocal
   const double* unlike = nullptr;  // Iij of distinct states
+  // 1 where the variable is present in every sample (or the lane is
+  // padding): such lanes use every pair, and their pair counts and the
+  // regression sums of distances are the shared ones, made once per pair.
+  const unsigned char* complete = nullptr;
   double inverse_n_minus_1 = 0;
   bool sum_all = false;     // also add to the sums over all pairs (class row 0)
   bool restricted = false;  // keep the regression's own pair count and sum of Iij

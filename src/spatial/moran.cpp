@@ -73,9 +73,22 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
   state_ = LaneRows(0, n, n_lanes_);
   present_ = LaneRows(0, n, n_lanes_);
   variance_.fill(1);
+  complete_ = make_vector<unsigned char>(0, last_lane, "\nallocation failure in the Moran's I setup");
+  complete_.fill(1);
+  auto has_every_value = [&](int v) {
+    for (int s = 1; s <= n; ++s)
+      if (data.values(v, s) == MISSING_VALUE) return false;
+    return true;
+  };
   int quantitative_lane = 0, qualitative_lane = quantitative_lanes_;
-  for (int v = 1; v <= n_variables_; ++v)
-    lane_variable_[data.is_qualitative(v) ? qualitative_lane++ : quantitative_lane++] = v;
+  for (bool complete : {true, false}) {
+    for (int v = 1; v <= n_variables_; ++v) {
+      if (has_every_value(v) != complete) continue;
+      const int k = data.is_qualitative(v) ? qualitative_lane++ : quantitative_lane++;
+      lane_variable_[k] = v;
+      complete_[k] = complete ? 1 : 0;
+    }
+  }
 
   for (int k = 0; k <= last_lane; ++k) {
     const int v = lane_variable_[k];
@@ -133,6 +146,7 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   class_used_ = LaneRows(0, last_class, setup.n_lanes());
   regression_ = LaneRows(0, kRegressionSums - 1, setup.n_lanes());
   distance_sum_ = dvector(0, last_class);
+  shared_ = dvector(0, kRegressionSums - 1);
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = ivector(0, last);
   row_code_ = ivector(0, last);

@@ -100,9 +100,9 @@ class MoranSetup {
   PairGeometry geometry_;
 
   // Variables are worked on in lanes numbered from 0: the quantitative ones
-  // in lanes 0..quantitative_lanes_-1, the qualitative ones after them. Both
-  // groups are padded to a multiple of kLaneQuantum with lanes that hold no
-  // data.
+  // in lanes 0..quantitative_lanes_-1, the qualitative ones after them, in
+  // each group those without missing data first. Both groups are padded to a
+  // multiple of kLaneQuantum with lanes that hold no data.
   int quantitative_lanes_ = 0, n_lanes_ = 0;
   RangedVector<int> lane_variable_;  // [lanes]: the variable, 0 for padding
   RangedVector<double> variance_;    // [lanes]: s^2 of a quantitative variable
@@ -111,6 +111,9 @@ class MoranSetup {
   // when formed from reciprocal_ (see moran.cpp).
   RangedVector<unsigned char> reciprocal_exact_;
   RangedVector<double> unlike_;      // [lanes]: Iij of distinct states, -P / (1 - P)
+  // [lanes]: 1 where the variable is present in every sample, or the lane is
+  // padding. Within each group these lanes come first.
+  RangedVector<unsigned char> complete_;
   LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing
   LaneRows state_;      // [0..N][lanes]: state of a qualitative variable
   LaneRows present_;    // [0..N][lanes]: 1 where the sample has the variable, else 0
@@ -139,6 +142,7 @@ class MoranScratch {
   LaneRows class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
   LaneRows regression_;  // [0..7][lanes]: the eight regression sums
   RangedVector<double> distance_sum_;  // [0..C+1]
+  RangedVector<double> shared_;        // [0..7]: regression sums of the lanes without missing data
   // The selected pairs (i, j) of the current row i, a stretch of j at a
   // time, with the geometry of their positions.
   RangedVector<int> row_sample_;                    // j

@@ -1,5 +1,4 @@
 #include "spatial/moran_evaluation.h"
-#include <cstdlib>
 
 namespace kalveno {
 
@@ -27,6 +26,7 @@ void MoranEvaluation::run() {
   w_.class_used_.fill(0);
   w_.regression_.fill(0);
   w_.distance_sum_.fill(0);
+  w_.shared_.fill(0);
   out_.class_pair_count.fill(0);
   if (!sum_all_pairs_) {
     for (int k = 0; k < s_.n_lanes_; ++k) {
@@ -54,6 +54,7 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
   g.reciprocal = s_.reciprocal_.data() + first;
   g.reciprocal_exact = s_.reciprocal_exact_.data() + first;
   g.unlike = s_.unlike_.data() + first;
+  g.complete = s_.complete_.data() + first;
   g.inverse_n_minus_1 = s_.inverse_n_minus_1_;
   g.sum_all = sum_all_pairs_;
   g.restricted = s_.regression_restricted_;
@@ -82,6 +83,7 @@ void MoranEvaluation::run_rows() {
   row.n = s_.n_;
   row.pair_count = out_.class_pair_count.data();
   row.distance_sum = w_.distance_sum_.data();
+  row.shared = w_.shared_.data();
   const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
@@ -141,6 +143,7 @@ int MoranEvaluation::gather(int i, int& j) {
   double* log_distance = w_.row_log_distance_.data();
   double* distance_squared = w_.row_distance_squared_.data();
   double* log_distance_squared = w_.row_log_distance_squared_.data();
+  double* shared = w_.shared_.data();
   const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
   for (; j <= n && n_pairs < kStretch; ++j) {
@@ -173,6 +176,13 @@ int MoranEvaluation::gather(int i, int& j) {
     log_distance[n_pairs] = log_d;
     distance_squared[n_pairs] = d * d;
     log_distance_squared[n_pairs] = log_d * log_d;
+    if (PairCode::in_regression(code)) {
+      shared[kPairs] += 1;
+      shared[kSumD] += d;
+      shared[kSumD2] += distance_squared[n_pairs];
+      shared[kSumLog] += log_d;
+      shared[kSumLog2] += log_distance_squared[n_pairs];
+    }
     ++n_pairs;
   }
   pair_count[0] += n_pairs;
@@ -181,6 +191,13 @@ int MoranEvaluation::gather(int i, int& j) {
 
 void MoranEvaluation::finish() {
   const int n_classes = s_.n_classes_;
+  // Lanes without missing data use every pair: their counts and sums of
+  // distances are the shared ones, made once per pair in the same order.
+  for (int k = 0; k < s_.n_lanes_; ++k) {
+    if (!s_.complete_[k]) continue;
+    for (int c = sum_all_pairs_ ? 0 : 1; c <= n_classes + 1; ++c) w_.class_used_(c, k) = out_.class_pair_count[c];
+    for (RegressionSum sum : {kPairs, kSumD, kSumD2, kSumLog, kSumLog2}) w_.regression_(sum, k) = w_.shared_[sum];
+  }
   for (int c = 1; c <= n_classes; ++c) {
     const int pairs = out_.class_pair_count[c];
     out_.class_mean_distance[c] = pairs == 0 ? 0 : w_.distance_sum_[c] / pairs;
