@@ -4,7 +4,7 @@
 // copy compiled for its own processor.
 //
 // Operations a set provides, on W lanes: V a vector of doubles, M a lane mask;
-// load, store, broadcast, add, mul, div; quotient(x, y, r), the correctly
+// load, store, broadcast, broadcast_from (a double in memory), add, mul, div; quotient(x, y, r), the correctly
 // rounded x / y from the rounded reciprocal r of y; row_mask(v), the lanes
 // where v is not 0; used(row_mask, p), the lanes of row_mask where p holds a
 // non-zero; masked_add(acc, m, t), acc + t in the lanes of m and acc
@@ -24,12 +24,13 @@ using kalveno::kInRegressionBit;
 using kalveno::LaneGroup;
 using kalveno::RowPairs;
 
-// What one pair brings to every lane.
+// What one pair brings to every lane. The geometry is read from memory by
+// each block, straight into a vector of its width.
 struct Pair {
   long j;
   long c;  // class
   bool in_regression;
-  double d, log_d, d2, log_d2;
+  const double* geometry;  // d, ln d, d * d, ln d * ln d
 };
 
 // One block of W lanes. A lane that does not use a pair adds +0 to its sums
@@ -117,13 +118,13 @@ struct Block {
       pairs_in = O::add(pairs_in, used_one);
       sum_i = O::add(sum_i, iij);
     }
-    const V d = O::broadcast(p.d), log_d = O::broadcast(p.log_d);
+    const V d = O::broadcast_from(p.geometry), log_d = O::broadcast_from(p.geometry + 1);
     sum_id = O::masked_add(sum_id, used, O::mul(iij, d));
     sum_ilog = O::masked_add(sum_ilog, used, O::mul(iij, log_d));
     sum_d = O::masked_add(sum_d, used, d);
-    sum_d2 = O::masked_add(sum_d2, used, O::broadcast(p.d2));
+    sum_d2 = O::masked_add(sum_d2, used, O::broadcast_from(p.geometry + 2));
     sum_log = O::masked_add(sum_log, used, log_d);
-    sum_log2 = O::masked_add(sum_log2, used, O::broadcast(p.log_d2));
+    sum_log2 = O::masked_add(sum_log2, used, O::broadcast_from(p.geometry + 3));
   }
 
   __attribute__((always_inline)) void add_complete(const Pair& p) {
@@ -143,8 +144,8 @@ struct Block {
       if (!p.in_regression) return;
       sum_i = O::add(sum_i, iij);
     }
-    sum_id = O::add(sum_id, O::mul(iij, O::broadcast(p.d)));
-    sum_ilog = O::add(sum_ilog, O::mul(iij, O::broadcast(p.log_d)));
+    sum_id = O::add(sum_id, O::mul(iij, O::broadcast_from(p.geometry)));
+    sum_ilog = O::add(sum_ilog, O::mul(iij, O::broadcast_from(p.geometry + 1)));
   }
 
   __attribute__((always_inline)) void finish() {
@@ -183,7 +184,8 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
     int* __restrict pair_count = rp.pair_count;
     double* __restrict distance_sum = rp.distance_sum;
     double shared_pairs = 0, shared_d = 0, shared_d2 = 0, shared_log = 0, shared_log2 = 0;
-    if (count) {
+    const bool share = count && rp.shared != nullptr;
+    if (share) {
       shared_pairs = rp.shared[kalveno::kPairs];
       shared_d = rp.shared[kalveno::kSumD];
       shared_d2 = rp.shared[kalveno::kSumD2];
@@ -191,8 +193,22 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
       shared_log2 = rp.shared[kalveno::kSumLog2];
     }
     const int n = rp.n;
+    alignas(32) double geometry[4];
+    // The next row streams in a cache line of distances per pair, and one of
+    // codes every eight pairs (a code is an eighth of the size).
+    const char* next_places = count ? reinterpret_cast<const char*>(rp.next_places) : nullptr;
+    const char* next_codes = reinterpret_cast<const char*>(rp.next_codes);
+    const char* next_places_end = next_places + 16L * (n + 1);
     int n_pairs = 0;
     for (int j = rp.first_j; j <= n; ++j) {
+      if (next_places != nullptr && next_places < next_places_end) {
+        __builtin_prefetch(next_places, 0, 2);
+        if ((j & 7) == 0) {
+          __builtin_prefetch(next_codes, 0, 2);
+          next_codes += 64;
+        }
+        next_places += 64;
+      }
       if (j + kFetchAhead <= n) {
         const int ahead = perm[j + kFetchAhead];
         __builtin_prefetch(places + 2L * ahead);
@@ -205,20 +221,22 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
       p.j = j;
       p.c = code & 0x7fff;
       p.in_regression = (code >> 15) != 0;
-      p.d = places[2 * position];
-      p.log_d = places[2 * position + 1];
-      p.d2 = p.d * p.d;
-      p.log_d2 = p.log_d * p.log_d;
+      const double d = places[2 * position], log_d = places[2 * position + 1];
+      geometry[0] = d;
+      geometry[1] = log_d;
+      geometry[2] = d * d;
+      geometry[3] = log_d * log_d;
+      p.geometry = geometry;
       if (count) {
         ++n_pairs;
         ++pair_count[p.c];
-        distance_sum[p.c] += p.d;
-        if (p.in_regression) {
+        distance_sum[p.c] += d;
+        if (share && p.in_regression) {
           shared_pairs += 1;
-          shared_d += p.d;
-          shared_d2 += p.d2;
-          shared_log += p.log_d;
-          shared_log2 += p.log_d2;
+          shared_d += d;
+          shared_d2 += d * d;
+          shared_log += log_d;
+          shared_log2 += log_d * log_d;
         }
       }
       a.add(p);
@@ -226,6 +244,8 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
     }
     if (count) {
       pair_count[0] += n_pairs;
+    }
+    if (share) {
       rp.shared[kalveno::kPairs] = shared_pairs;
       rp.shared[kalveno::kSumD] = shared_d;
       rp.shared[kalveno::kSumD2] = shared_d2;
@@ -236,19 +256,13 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
     const GatheredPairs& g = rp.gathered;
     const int* __restrict sample = g.sample;
     const int* __restrict code = g.code;
-    const double* __restrict distance = g.distance;
-    const double* __restrict log_distance = g.log_distance;
-    const double* __restrict distance_squared = g.distance_squared;
-    const double* __restrict log_distance_squared = g.log_distance_squared;
+    const double* __restrict geometry = g.geometry;
     for (int e = 0; e < g.n_pairs; ++e) {
       Pair p;
       p.j = sample[e];
       p.c = code[e] & kClassBits;
       p.in_regression = (code[e] & kInRegressionBit) != 0;
-      p.d = distance[e];
-      p.log_d = log_distance[e];
-      p.d2 = distance_squared[e];
-      p.log_d2 = log_distance_squared[e];
+      p.geometry = geometry + 4 * e;
       a.add(p);
       b.add(p);
     }

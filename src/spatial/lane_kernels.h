@@ -22,16 +22,14 @@ constexpr int kLaneQuantum = 4;
 constexpr int kInRegressionBit = 1 << 30;
 constexpr int kClassBits = kInRegressionBit - 1;
 
-// The selected pairs (i, j) of row i gathered in order of j: the sample j and
-// the pair's class code, distance d, ln d, d * d and ln d * ln d.
+// The selected pairs (i, j) of row i gathered in order of j: the sample j,
+// the pair's class code, and its geometry, four numbers a pair: distance d,
+// ln d, d * d and ln d * ln d.
 struct GatheredPairs {
   int n_pairs = 0;
   const int* sample = nullptr;
   const int* code = nullptr;
-  const double* distance = nullptr;
-  const double* log_distance = nullptr;
-  const double* distance_squared = nullptr;
-  const double* log_distance_squared = nullptr;
+  const double* geometry = nullptr;  // [4 e .. 4 e + 3]
 };
 
 // The pairs of one row i that a pass of the pair loop runs over: either
@@ -54,7 +52,11 @@ struct RowPairs {
   // [kSumD2], [kSumLog], [kSumLog2]).
   int* pair_count = nullptr;
   double* distance_sum = nullptr;
-  double* shared = nullptr;
+  double* shared = nullptr;  // nullptr when no lane needs them
+  // The table row of the next row's position, which the first pass brings
+  // into the cache as it goes (nullptr: none to bring).
+  const double* next_places = nullptr;
+  const unsigned short* next_codes = nullptr;
 };
 
 // A group of adjacent lanes (all quantitative or all qualitative) and where

@@ -19,6 +19,7 @@ struct Ops8 {
   static V load(const double* p) { return _mm512_loadu_pd(p); }
   static void store(double* p, V v) { _mm512_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm512_set1_pd(x); }
+  static V broadcast_from(const double* p) { return _mm512_set1_pd(*p); }
   static V add(V a, V b) { return _mm512_add_pd(a, b); }
   static V mul(V a, V b) { return _mm512_mul_pd(a, b); }
   static V div(V a, V b) { return _mm512_div_pd(a, b); }
@@ -46,6 +47,7 @@ struct Ops4 {
   static V load(const double* p) { return _mm256_loadu_pd(p); }
   static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm256_set1_pd(x); }
+  static V broadcast_from(const double* p) { return _mm256_broadcast_sd(p); }
   static V add(V a, V b) { return _mm256_add_pd(a, b); }
   static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
   static V div(V a, V b) { return _mm256_div_pd(a, b); }

@@ -15,6 +15,7 @@ struct Ops2 {
   static V load(const double* p) { return _mm_loadu_pd(p); }
   static void store(double* p, V v) { _mm_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm_set1_pd(x); }
+  static V broadcast_from(const double* p) { return _mm_load1_pd(p); }
   static V add(V a, V b) { return _mm_add_pd(a, b); }
   static V mul(V a, V b) { return _mm_mul_pd(a, b); }
   static V div(V a, V b) { return _mm_div_pd(a, b); }

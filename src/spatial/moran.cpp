@@ -150,10 +150,7 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = ivector(0, last);
   row_code_ = ivector(0, last);
-  row_distance_ = dvector(0, last);
-  row_log_distance_ = dvector(0, last);
-  row_distance_squared_ = dvector(0, last);
-  row_log_distance_squared_ = dvector(0, last);
+  row_geometry_ = dvector(0, 4 * MoranEvaluation::kStretch - 1);
 }
 
 MoranResults make_moran_results(int n_variables, int n_classes) {

@@ -145,12 +145,9 @@ class MoranScratch {
   RangedVector<double> shared_;        // [0..7]: regression sums of the lanes without missing data
   // The selected pairs (i, j) of the current row i, a stretch of j at a
   // time, with the geometry of their positions.
-  RangedVector<int> row_sample_;                    // j
-  RangedVector<int> row_code_;                      // PairCode
-  RangedVector<double> row_distance_;               // d
-  RangedVector<double> row_log_distance_;           // ln d
-  RangedVector<double> row_distance_squared_;       // d * d
-  RangedVector<double> row_log_distance_squared_;   // ln d * ln d
+  RangedVector<int> row_sample_;       // j
+  RangedVector<int> row_code_;         // PairCode
+  RangedVector<double> row_geometry_;  // d, ln d, d * d, ln d * ln d of each pair
 };
 
 // The three result arrays, made once by the caller and rewritten by each call.

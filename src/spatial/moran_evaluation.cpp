@@ -71,10 +71,7 @@ void MoranEvaluation::run_rows() {
   GatheredPairs& gathered = row.gathered;
   gathered.sample = w_.row_sample_.data();
   gathered.code = w_.row_code_.data();
-  gathered.distance = w_.row_distance_.data();
-  gathered.log_distance = w_.row_log_distance_.data();
-  gathered.distance_squared = w_.row_distance_squared_.data();
-  gathered.log_distance_squared = w_.row_log_distance_squared_.data();
+  gathered.geometry = w_.row_geometry_.data();
   // Without a filter, the pair loop reads the table itself: every pair of
   // the row is taken.
   constexpr bool kStraightFromTable = kTabulated && !kFiltered;
@@ -83,7 +80,9 @@ void MoranEvaluation::run_rows() {
   row.n = s_.n_;
   row.pair_count = out_.class_pair_count.data();
   row.distance_sum = w_.distance_sum_.data();
-  row.shared = w_.shared_.data();
+  bool any_complete = false;
+  for (int k = 0; k < s_.n_lanes_; ++k) any_complete = any_complete || (s_.complete_[k] && s_.lane_variable_[k] != 0);
+  row.shared = any_complete ? w_.shared_.data() : nullptr;
   const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
@@ -92,6 +91,12 @@ void MoranEvaluation::run_rows() {
       row.first_j = i + 1;
       row.places = &s_.geometry_.place_row(perm_[i])->distance;
       row.codes = s_.geometry_.code_row(perm_[i]);
+      // The next row is brought in whole while this one runs when it will
+      // read a good part of it; otherwise its entries are fetched one by one.
+      const int next = i + 1 < s_.n_ ? perm_[i + 1] : 0;
+      const bool stream = next != 0 && 4L * (s_.n_ - i - 1) >= s_.n_;
+      row.next_places = stream ? &s_.geometry_.place_row(next)->distance : nullptr;
+      row.next_codes = stream ? s_.geometry_.code_row(next) : nullptr;
       bool count = true;
       for (const LaneGroup& g : groups) {
         if (g.n_lanes == 0) continue;
@@ -139,10 +144,7 @@ int MoranEvaluation::gather(int i, int& j) {
   double* distance_sum = w_.distance_sum_.data();
   int* sample = w_.row_sample_.data();
   int* codes = w_.row_code_.data();
-  double* distance = w_.row_distance_.data();
-  double* log_distance = w_.row_log_distance_.data();
-  double* distance_squared = w_.row_distance_squared_.data();
-  double* log_distance_squared = w_.row_log_distance_squared_.data();
+  double* geometry_out = w_.row_geometry_.data();
   double* shared = w_.shared_.data();
   const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
@@ -172,16 +174,17 @@ int MoranEvaluation::gather(int i, int& j) {
     distance_sum[c] += d;
     sample[n_pairs] = j;
     codes[n_pairs] = code;
-    distance[n_pairs] = d;
-    log_distance[n_pairs] = log_d;
-    distance_squared[n_pairs] = d * d;
-    log_distance_squared[n_pairs] = log_d * log_d;
+    double* g = geometry_out + 4 * n_pairs;
+    g[0] = d;
+    g[1] = log_d;
+    g[2] = d * d;
+    g[3] = log_d * log_d;
     if (PairCode::in_regression(code)) {
       shared[kPairs] += 1;
       shared[kSumD] += d;
-      shared[kSumD2] += distance_squared[n_pairs];
+      shared[kSumD2] += g[2];
       shared[kSumLog] += log_d;
-      shared[kSumLog2] += log_distance_squared[n_pairs];
+      shared[kSumLog2] += g[3];
     }
     ++n_pairs;
   }
