@@ -8,11 +8,11 @@
 #include <sstream>
 #include <thread>
 
-#include "association/association_run.h"
+#include "association/association_series.h"
 #include "association/coefficients.h"
-#include "flow/console.h"
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
+#include "base/console.h"
+#include "data/data_set.h"
 #include "numeric/random.h"
 
 using namespace kalveno;
@@ -31,7 +31,7 @@ Timing time_series(const AssociationInput& input, const RangedMatrix<double>& ob
   std::istringstream no_answers;
   std::ostringstream marks;
   Console console(no_answers, marks);
-  AssociationSeries series = make_association_series(kReplicates, kVariables);
+  AssociationSeries series = make_association_series(Allocator(), kReplicates, kVariables);
   Timing best{1e30, 0};
   for (int run = 0; run < kRuns; ++run) {
     Random rng;
@@ -39,7 +39,7 @@ Timing time_series(const AssociationInput& input, const RangedMatrix<double>& ob
     Permutation work = identity_permutation(kSamples);
     auto draw = [&](Permutation& perm) { complete_permutation(kSamples, perm, rng); };
     auto start = std::chrono::steady_clock::now();
-    run_association_series(console, input, kReplicates, n_workers, work, draw, observed, series);
+    run_association_series(console, Allocator(), input, kReplicates, n_workers, work, draw, observed, series);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     best.seconds = std::min(best.seconds, elapsed.count());
   }
@@ -55,8 +55,8 @@ int main() {
 #ifndef NDEBUG
   std::printf("warning: built with assertions on; times are not representative\n");
 #endif
-  RangedVector<int> var_kind = ivector(0, kVariables);
-  RangedMatrix<double> values = matrix(0, kVariables, 0, kSamples);
+  RangedVector<int> var_kind = Allocator().int_vector(0, kVariables);
+  RangedMatrix<double> values = Allocator().double_matrix(0, kVariables, 0, kSamples);
   Random rng;
   rng.random_state = -2024;
   for (int j = 1; j <= kVariables; ++j) {
@@ -71,9 +71,9 @@ int main() {
         values(j, i) = 1 + static_cast<int>(u * var_kind[j]);
     }
   }
-  const AssociationInput input = prepare_association_input(kVariables, var_kind, kSamples, values);
-  RangedMatrix<double> observed = matrix(1, kVariables, 1, kVariables);
-  AssociationScratch scratch(input);
+  const AssociationInput input = prepare_association_input(Allocator(), kVariables, var_kind, kSamples, values);
+  RangedMatrix<double> observed = Allocator().double_matrix(1, kVariables, 1, kVariables);
+  AssociationScratch scratch(Allocator(), input);
   association_coefficients(input, identity_permutation(kSamples), scratch, observed, nullptr);
 
   const int every = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "plain_moran.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
-#include "plain_moran.h"
 #include "spatial/spatial_data.h"
 
 using namespace kalveno;
@@ -68,9 +68,9 @@ int main() {
     complete_permutation(kSamples, placements.back(), rng);
   }
 
-  MoranResults results = make_moran_results(kVariables, kClasses);
-  MoranSetup tabulated(data, data.classes, filter, interval);
-  MoranSetup computed(data, data.classes, filter, interval, 0);
+  MoranResults results = make_moran_results(Allocator(), kVariables, kClasses);
+  MoranSetup tabulated(Allocator(), data, data.classes, filter, interval);
+  MoranSetup computed(Allocator(), data, data.classes, filter, interval, 0);
   MoranScratch scratch(tabulated);
   double sum_table = 0, sum_computed = 0, sum_plain = 0;
   const double t_table = best_call_time(placements, [&](const Permutation& perm) {

@@ -1,7 +1,7 @@
 // The plain pair-by-pair evaluation of Moran's I, compiled on its own at -O2:
 // what a straightforward program would run, for the benchmarks to compare with.
 #pragma once
-#include "flow/data_file.h"
+#include "data/data_set.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
 

@@ -152,7 +152,7 @@ double plain_seconds_per_placement(const DataSet& data, int n) {
   Random rng;
   rng.random_state = -12345;
   Permutation perm = identity_permutation(data.n_samples);
-  MoranResults results = make_moran_results(data.n_variables, data.classes.n_classes);
+  MoranResults results = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
   const auto start = std::chrono::steady_clock::now();
   for (int r = 0; r < n; ++r) {
     complete_permutation(data.n_samples, perm, rng);

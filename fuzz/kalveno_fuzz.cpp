@@ -14,10 +14,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "flow/console.h"
-#include "flow/menu.h"
-#include "flow/startup.h"
-#include "numeric/allocation.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "base/console.h"
 
 namespace {
 
@@ -26,14 +25,21 @@ void enter_scratch_folder() {
   if (mkdtemp(folder.data()) == nullptr || chdir(folder.c_str()) != 0) std::abort();
 }
 
+// A fixed seed, two workers, 8 MB for the largest block and at most nine
+// replicates per series.
+kalveno::RunSettings fuzz_settings() {
+  kalveno::RunSettings settings;
+  settings.seed = "1";
+  settings.threads = "2";
+  settings.memory_budget = 8u << 20;
+  settings.randomization_ceiling = 9;
+  return settings;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   enter_scratch_folder();
-  setenv("KALVENO_SEED", "1", 1);
-  setenv("KALVENO_THREADS", "2", 1);
-  kalveno::set_memory_budget(8u << 20);
-  kalveno::set_randomization_ceiling(9);
   return 0;
 }
 
@@ -54,9 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   std::istringstream in(answers);
   std::ostringstream out;
   kalveno::Console console(in, out);
+  const kalveno::RunSettings settings = fuzz_settings();
   if (names_asked)
-    kalveno::run_kalveno(console, {});
+    kalveno::run_kalveno(console, {}, settings);
   else
-    kalveno::run_kalveno(console, {"in.txt", "out.txt"});
+    kalveno::run_kalveno(console, {"in.txt", "out.txt"}, settings);
   return 0;
 }

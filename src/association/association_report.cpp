@@ -2,8 +2,7 @@
 
 #include <vector>
 
-#include "flow/data_file.h"
-#include "flow/results_file.h"
+#include "data/data_set.h"
 
 namespace kalveno {
 
@@ -43,27 +42,14 @@ void write_square(OutputFile& out, const DataSet& data, const std::vector<int>& 
 }
 
 // A cell coded by its one-sided level ("greater" alternative).
-void write_one_sided(OutputFile& out, const RangedMatrix<resample_stat_type>& stats, int n_rep, int j, int k) {
-  const resample_stat_type& s = stats(j, k);
+void write_one_sided(OutputFile& out, const RangedMatrix<ResampleSummary>& stats, int n_rep, int j, int k) {
   const double value = stats(k, j).obs;
-  switch (significance_level(s.p_greater, n_rep)) {
-    case 3:
-      out.print("\t%f ***", value);
-      break;
-    case 2:
-      out.print("\t%f **", value);
-      break;
-    case 1:
-      out.print("\t%f *", value);
-      break;
-    default:
-      out.print("\t%f", value);
-  }
+  out.print("\t%f%s", value, significance_code(stats(j, k).p_greater, n_rep));
 }
 
 // A cell coded by its two-sided level and the sign of obs - mean.
-void write_two_sided(OutputFile& out, const RangedMatrix<resample_stat_type>& stats, int n_rep, int j, int k) {
-  const resample_stat_type& s = stats(j, k);
+void write_two_sided(OutputFile& out, const RangedMatrix<ResampleSummary>& stats, int n_rep, int j, int k) {
+  const ResampleSummary& s = stats(j, k);
   const double value = stats(k, j).obs;
   const char* sign = s.obs > s.mean ? "+" : s.obs < s.mean ? "-" : "";
   const int level = significance_level(s.p_two_sided, n_rep);
@@ -74,9 +60,9 @@ void write_two_sided(OutputFile& out, const RangedMatrix<resample_stat_type>& st
   out.print("\t%f %s%s", value, sign, level == 3 ? "***" : level == 2 ? "**" : "*");
 }
 
-void write_detail_line(OutputFile& out, const DataSet& data, const RangedMatrix<resample_stat_type>& stats, int j,
+void write_detail_line(OutputFile& out, const DataSet& data, const RangedMatrix<ResampleSummary>& stats, int j,
                        int k) {
-  const resample_stat_type& s = stats(j, k);
+  const ResampleSummary& s = stats(j, k);
   out.print("\n%s\t%s\t%i\t%i\t%f\t\t%i\t%i\t%f\t%f\t%f\t%f\t%f\t%f\t%f", name(data, j), name(data, k), j, k,
             static_cast<double>(s.obs), s.n_rep, s.n_different, static_cast<double>(s.mean),
             static_cast<double>(s.sd), static_cast<double>(s.ci95_inf), static_cast<double>(s.ci95_sup),
@@ -85,10 +71,9 @@ void write_detail_line(OutputFile& out, const DataSet& data, const RangedMatrix<
 
 }  // namespace
 
-void write_association_observed(Console& console, const std::string& results_path, const DataSet& data,
-                                const RangedMatrix<double>& association, const StateMeans& state_means) {
+void write_association_observed(OutputFile& out, const DataSet& data, const RangedMatrix<double>& association,
+                                const StateMeans& state_means) {
   const std::vector<int> quantitative = quantitative_variables(data), qualitative = qualitative_variables(data);
-  OutputFile out = open_results_for_append(console, results_path);
   auto observed = [&](int j, int k) { out.print("\t%f", association(k, j)); };
 
   if (quantitative.size() > 1) {
@@ -121,18 +106,16 @@ void write_association_observed(Console& console, const std::string& results_pat
       }
     }
   }
-  close_results(console, out, results_path);
 }
 
-void write_association_tests(Console& console, const std::string& results_path, const char* randomization_name,
-                             int n_rep, const DataSet& data, const RangedMatrix<resample_stat_type>& stats,
-                             bool detailed_report) {
+void write_association_tests(OutputFile& out, Randomization randomization, int n_rep, const DataSet& data,
+                             const RangedMatrix<ResampleSummary>& stats, bool detailed_report) {
   const std::vector<int> quantitative = quantitative_variables(data), qualitative = qualitative_variables(data);
-  OutputFile out = open_results_for_append(console, results_path);
+  const char* name_of_test = randomization_name(randomization);
   auto two_sided = [&](int j, int k) { write_two_sided(out, stats, n_rep, j, k); };
   auto one_sided = [&](int j, int k) { write_one_sided(out, stats, n_rep, j, k); };
 
-  out.print("\n\nTests of association between variables using %s randomization (%i replicates)", randomization_name,
+  out.print("\n\nTests of association between variables using %s randomization (%i replicates)", name_of_test,
             n_rep);
   if (quantitative.size() > 1) {
     out.print("\n\nMatrix with significant Pearson's correlation coefficients between quantitative variables\n"
@@ -162,7 +145,7 @@ void write_association_tests(Console& console, const std::string& results_path, 
     // The detail headers carry the byte 0xB0 (a degree sign in the
     // spreadsheets' usual code page) before "var1" and "var2".
     out.print("\n\n\nDETAILS of %s randomization tests of association between variables (%i replicates)",
-              randomization_name, n_rep);
+              name_of_test, n_rep);
     out.print("\n\nTests of correlation coefficients between quantitative variables\nName var1\tName "
               "var2\tN\xb0var1\tN\xb0var2\tobsR\t\t# rep\t# different Rrand\tmean Rrand\tSD Rrand\t95%%CI "
               "inf\t95%%CI sup\tP<\tP>\tP<>");
@@ -179,7 +162,6 @@ void write_association_tests(Console& console, const std::string& results_path, 
     for (int j : quantitative)
       for (int k : qualitative) write_detail_line(out, data, stats, j, k);
   }
-  close_results(console, out, results_path);
 }
 
 }  // namespace kalveno

@@ -5,8 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "data/data_set.h"
 
 namespace kalveno {
 
@@ -84,12 +83,13 @@ inline double masked(double value, std::uint64_t mask) {
 
 }  // namespace
 
-AssociationInput prepare_association_input(int n_variables, const RangedVector<int>& var_kind, int n_samples,
+AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
+                                           const RangedVector<int>& var_kind, int n_samples,
                                            const RangedMatrix<double>& values) {
   AssociationInput in;
   in.n_variables = n_variables;
   in.n_samples = n_samples;
-  in.var_kind = ivector(1, n_variables);
+  in.var_kind = allocator.int_vector(1, n_variables);
   for (int j = 1; j <= n_variables; ++j) {
     in.var_kind[j] = var_kind[j];
     if (var_kind[j] == 0)
@@ -97,8 +97,8 @@ AssociationInput prepare_association_input(int n_variables, const RangedVector<i
     else
       ++in.n_qualitative;
   }
-  in.quantitative = ivector(1, in.n_quantitative);
-  in.qualitative = ivector(1, in.n_qualitative);
+  in.quantitative = allocator.int_vector(1, in.n_quantitative);
+  in.qualitative = allocator.int_vector(1, in.n_qualitative);
   int q = 0, c = 0;
   for (int j = 1; j <= n_variables; ++j) {
     if (var_kind[j] == 0)
@@ -107,20 +107,20 @@ AssociationInput prepare_association_input(int n_variables, const RangedVector<i
       in.qualitative[++c] = j;
   }
 
-  in.by_variable = matrix(1, in.n_quantitative, 1, n_samples);
+  in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
   const int block = AssociationInput::kBlock;
   in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
-  in.by_sample = matrix(1, n_samples, 1, in.padded_quantitative);
-  in.present_mask = make_matrix<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
-                                               "\nallocation failure 2 in matrix()");
+  in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
+  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
+                                                       "\nallocation failure 2 in matrix()");
   int n_missing = 0;
   for (q = 1; q <= in.n_quantitative; ++q)
     for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
-  in.missing_samples = ivector(0, n_missing);
-  in.missing_start = ivector(1, in.n_quantitative + 1);
+  in.missing_samples = allocator.int_vector(0, n_missing);
+  in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
   n_missing = 0;
-  in.mean = dvector(1, in.n_quantitative);
-  in.sd = dvector(1, in.n_quantitative);
+  in.mean = allocator.double_vector(1, in.n_quantitative);
+  in.sd = allocator.double_vector(1, in.n_quantitative);
   for (q = 1; q <= in.n_quantitative; ++q) {
     const int j = in.quantitative[q];
     in.missing_start[q] = n_missing;
@@ -144,7 +144,7 @@ AssociationInput prepare_association_input(int n_variables, const RangedVector<i
   }
   in.missing_start[in.n_quantitative + 1] = n_missing;
 
-  in.state = imatrix(1, in.n_qualitative, 1, n_samples);
+  in.state = allocator.int_matrix(1, in.n_qualitative, 1, n_samples);
   for (c = 1; c <= in.n_qualitative; ++c) {
     const int j = in.qualitative[c];
     for (int i = 1; i <= n_samples; ++i) {
@@ -155,26 +155,26 @@ AssociationInput prepare_association_input(int n_variables, const RangedVector<i
   return in;
 }
 
-AssociationScratch::AssociationScratch(const AssociationInput& in) {
+AssociationScratch::AssociationScratch(const Allocator& allocator, const AssociationInput& in) {
   int max_states = 1;
   for (int c = 1; c <= in.n_qualitative; ++c) max_states = std::max(max_states, in.var_kind[in.qualitative[c]]);
   const int padded = in.padded_quantitative;
-  permuted_value = dvector(1, in.n_samples);
-  permuted_state = ivector(1, in.n_samples);
-  product_sum = dvector(1, in.padded_quantitative);
-  table = imatrix(0, max_states, 0, max_states);
-  state_count = matrix(0, max_states, 1, padded);
-  state_sum = matrix(0, max_states, 1, padded);
-  state_squares = matrix(0, max_states, 1, padded);
-  grand_sum = dvector(1, padded);
-  sites_by_state = ivector(0, std::max(0, in.n_samples - 1));
-  group_end = ivector(0, max_states);
+  permuted_value = allocator.double_vector(1, in.n_samples);
+  permuted_state = allocator.int_vector(1, in.n_samples);
+  product_sum = allocator.double_vector(1, in.padded_quantitative);
+  table = allocator.int_matrix(0, max_states, 0, max_states);
+  state_count = allocator.double_matrix(0, max_states, 1, padded);
+  state_sum = allocator.double_matrix(0, max_states, 1, padded);
+  state_squares = allocator.double_matrix(0, max_states, 1, padded);
+  grand_sum = allocator.double_vector(1, padded);
+  sites_by_state = allocator.int_vector(0, std::max(0, in.n_samples - 1));
+  group_end = allocator.int_vector(0, max_states);
 }
 
-StateMeans make_state_means(int n_variables, const RangedVector<int>& var_kind) {
-  StateMeans means = make_vector<RangedMatrix<double>>(1, n_variables, "\nallocation failure 1 in matrix()");
+StateMeans make_state_means(const Allocator& allocator, int n_variables, const RangedVector<int>& var_kind) {
+  StateMeans means = allocator.vector_of<RangedMatrix<double>>(1, n_variables, "\nallocation failure 1 in matrix()");
   for (int j = 1; j <= n_variables; ++j)
-    if (var_kind[j] >= 2) means[j] = matrix(1, n_variables, 0, var_kind[j]);
+    if (var_kind[j] >= 2) means[j] = allocator.double_matrix(1, n_variables, 0, var_kind[j]);
   return means;
 }
 

@@ -12,7 +12,8 @@
 #pragma once
 #include <cstdint>
 
-#include "numeric/ranged_array.h"
+#include "base/allocation.h"
+#include "base/ranged_array.h"
 #include "randomization/permutation.h"
 
 namespace kalveno {
@@ -47,13 +48,14 @@ struct AssociationInput {
 };
 
 // values(j, i) is variable j of sample i (rows 1..V, columns 1..N are read).
-AssociationInput prepare_association_input(int n_variables, const RangedVector<int>& var_kind, int n_samples,
+AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
+                                           const RangedVector<int>& var_kind, int n_samples,
                                            const RangedMatrix<double>& values);
 
 // Working arrays of one evaluation, kept between calls so that a replicate
 // allocates nothing. One per worker thread; nothing in it outlives a call.
 struct AssociationScratch {
-  explicit AssociationScratch(const AssociationInput& input);
+  AssociationScratch(const Allocator& allocator, const AssociationInput& input);
 
   RangedVector<double> permuted_value;   // [1..N]: the permuted quantitative variable at each site
   RangedVector<int> permuted_state;      // [1..N]: the permuted qualitative variable's state, 0 if none
@@ -73,7 +75,7 @@ struct AssociationScratch {
 // quantitative variable k over the usable pairs where the permuted state of
 // j is a (MISSING_VALUE for a state that has none). Other entries are empty.
 using StateMeans = RangedVector<RangedMatrix<double>>;
-StateMeans make_state_means(int n_variables, const RangedVector<int>& var_kind);
+StateMeans make_state_means(const Allocator& allocator, int n_variables, const RangedVector<int>& var_kind);
 
 // Fills association(j, k) for every ordered pair j, k = 1..V (association
 // covers at least [1..V][1..V]):

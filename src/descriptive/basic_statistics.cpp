@@ -3,10 +3,6 @@
 #include <cmath>
 #include <vector>
 
-#include "flow/data_file.h"
-#include "flow/results_file.h"
-#include "numeric/allocation.h"
-
 namespace kalveno {
 
 namespace {
@@ -42,9 +38,8 @@ Quantitative describe_quantitative(const DataSet& data, int j) {
 
 }  // namespace
 
-void write_basic_statistics(Console& console, const std::string& results_file_name, const DataSet& data) {
+void write_basic_statistics(OutputFile& results, const Allocator& allocator, const DataSet& data) {
   const int v_count = data.n_variables, n_samples = data.n_samples;
-  OutputFile results = open_results_for_append(console, results_file_name);
 
   results.print("\n\nBASIC STATISTICS for QUANTITATIVE variables\n\tMean\tStandard Deviation\tMin value\tMax "
                 "value\t%% missing data");
@@ -59,7 +54,7 @@ void write_basic_statistics(Console& console, const std::string& results_file_na
   for (int j = 1; j <= v_count; ++j) {
     if (!data.is_qualitative(j)) continue;
     const int k = data.var_kind[j];
-    RangedVector<double> frequency = dvector(0, k);
+    RangedVector<double> frequency = allocator.double_vector(0, k);
     int n = 0, missing = 0;
     for (int i = 1; i <= n_samples; ++i) {
       double x = data.values(j, i);
@@ -77,7 +72,6 @@ void write_basic_statistics(Console& console, const std::string& results_file_na
     results.print("\n\t\t\tFreq:");
     for (int a = 1; a <= k; ++a) results.print("\t%.4g", frequency[a]);
   }
-  close_results(console, results, results_file_name);
 }
 
 }  // namespace kalveno

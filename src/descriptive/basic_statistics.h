@@ -2,13 +2,12 @@
 // standard deviation, extremes and share of missing data of each
 // quantitative variable; states and their frequencies for each qualitative one.
 #pragma once
-#include <string>
+#include "base/allocation.h"
+#include "base/files.h"
+#include "data/data_set.h"
 
 namespace kalveno {
 
-class Console;
-struct DataSet;
-
-void write_basic_statistics(Console& console, const std::string& results_file_name, const DataSet& data);
+void write_basic_statistics(OutputFile& results, const Allocator& allocator, const DataSet& data);
 
 }  // namespace kalveno

@@ -1,26 +1,32 @@
-// Menu choice 3: for each quantitative variable, the mean over the samples
-// within a given distance of each sample, written as new variables to
-// newvar.txt in a layout that follows the data file's own first lines.
+// Local means: for each quantitative variable, the mean over the samples
+// within a given distance of each sample, and newvar.txt, where they are
+// written as new variables in a layout that follows the data file's own
+// first lines.
 #pragma once
 #include <string>
 
+#include "base/allocation.h"
+#include "base/files.h"
+#include "data/data_set.h"
+
 namespace kalveno {
 
-class Console;
-struct DataSet;
-struct Session;
+struct LocalMeans {
+  // [1..V]: "name(d<=threshold)" for every variable, though only the
+  // quantitative ones have means.
+  RangedVector<std::string> names;
+  // [1..V][1..N]: the mean of quantitative variable k around sample i,
+  // MISSING_VALUE where no value counts.
+  RangedMatrix<double> means;
+};
 
-// The dialogue: one threshold, then the computation and newvar.txt.
-void run_local_means(Session& session);
+// The local means within |threshold| of each sample. A negative threshold
+// leaves the focal sample out; samples at its very position always count.
+LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold);
 
-// Fills rows V+1..2V of data.values (quantitative variables only) with the
-// local means within |threshold| of each sample, MISSING_VALUE where no value
-// counts, and names them in var_names[V+1..2V]. A negative threshold leaves
-// the focal sample out; samples at its very position always count.
-void local_means(DataSet& data, float distance_threshold);
-
-// Writes newvar.txt, replacing what it held.
-void write_new_variables(Console& console, const DataSet& data, const std::string& data_file_name,
-                         float distance_threshold);
+// The whole content of newvar.txt: a title line, the counts line, the column
+// headers and one line per sample with its local means.
+void write_new_variables(OutputFile& out, const DataSet& data, const LocalMeans& local,
+                         const std::string& data_file_name, float distance_threshold);
 
 }  // namespace kalveno

@@ -1,10 +1,6 @@
 #include "numeric/random.h"
 
-#include <cstdlib>
 #include <utility>
-
-#include "flow/console.h"
-#include "flow/text.h"
 
 namespace kalveno {
 
@@ -36,14 +32,7 @@ std::int32_t seed_from_time(const std::tm& local_time) {
   return seed;
 }
 
-std::int32_t clock_seed(Console& console) {
-  if (const char* fixed = std::getenv("KALVENO_SEED")) {
-    char* end = nullptr;
-    long long value = std::strtoll(fixed, &end, 10);
-    if (end != fixed && *end == '\0' && value >= 1 && value <= 2147483646) return static_cast<std::int32_t>(value);
-    console.print("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to 2147483646; the clock seeds this run.",
-                  fixed);
-  }
+std::int32_t clock_seed() {
   std::time_t now = std::time(nullptr);
   std::tm local_time{};
   localtime_r(&now, &local_time);

@@ -7,13 +7,10 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
-#include <string>
 
-#include "numeric/ranged_array.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
-
-class Console;
 
 struct Random {
   // State of the main generator; a value <= 0 makes the next draw rebuild
@@ -27,10 +24,8 @@ struct Random {
 // Seed from the local time of day: seconds x minutes x hours, each factor
 // skipped when 0; 1..80063.
 std::int32_t seed_from_time(const std::tm& local_time);
-// The seed of this run: KALVENO_SEED when it holds an integer from 1 to
-// 2147483646 (other values are ignored with a warning on the console),
-// otherwise the seed of the current local time.
-std::int32_t clock_seed(Console& console);
+// The seed of the current local time.
+std::int32_t clock_seed();
 
 // Uniform deviate in (0, 1), never above 0.9999998807907104.
 double uniform_deviate(Random& rng);

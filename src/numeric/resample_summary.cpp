@@ -24,7 +24,7 @@ void shell_sort(int n, RangedVector<float>& a) {
   } while (h > 1);
 }
 
-void compute_resample_stat(RangedVector<float>& values, int first, int last, resample_stat_type& record,
+void compute_resample_stat(RangedVector<float>& values, int first, int last, ResampleSummary& record,
                            float observed) {
   assert(first == 1);
   const int n = last - first + 1;
@@ -93,6 +93,15 @@ int significance_level(float p, int n_rep) {
   if (widened <= 0.01 && n_rep >= 499) return 2;
   if (widened <= 0.05 && n_rep >= 99) return 1;
   return 0;
+}
+
+const char* significance_code(float p, int n_rep) {
+  switch (significance_level(p, n_rep)) {
+    case 3: return " ***";
+    case 2: return " **";
+    case 1: return " *";
+    default: return "";
+  }
 }
 
 }  // namespace kalveno

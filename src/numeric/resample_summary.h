@@ -4,12 +4,12 @@
 #pragma once
 #include <cstdint>
 
-#include "numeric/allocation.h"
-#include "numeric/ranged_array.h"
+#include "base/allocation.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
 
-struct resample_stat_type {
+struct ResampleSummary {
   float obs;          // the observed value
   float mean;         // mean of the replicates
   float sd;           // their standard deviation, divisor n - 1
@@ -24,14 +24,15 @@ struct resample_stat_type {
   std::int32_t n_different;  // distinct values among them
 };
 
-inline RangedMatrix<resample_stat_type> resample_stat_type_matrix(int nrl, int nrh, int ncl, int nch) {
-  return make_matrix<resample_stat_type>(nrl, nrh, ncl, nch,
-                                         "\nallocation failure 2 in resample_stat_type_matrix()");
+inline RangedMatrix<ResampleSummary> summary_matrix(const Allocator& allocator, int row_lo, int row_hi, int col_lo,
+                                                    int col_hi) {
+  return allocator.matrix_of<ResampleSummary>(row_lo, row_hi, col_lo, col_hi,
+                                              "\nallocation failure 2 in resample_stat_type_matrix()");
 }
 
 // Summarises values[first..last] (callers pass first = 1, last = n >= 1)
 // against observed into record; leaves values[1..n] sorted ascending.
-void compute_resample_stat(RangedVector<float>& values, int first, int last, resample_stat_type& record,
+void compute_resample_stat(RangedVector<float>& values, int first, int last, ResampleSummary& record,
                            float observed);
 
 // Shell sort of a[1..n] into ascending order, in place.
@@ -43,5 +44,7 @@ void shell_sort(int n, RangedVector<float>& a);
 // the double constants, so 50/1000 (just above 0.05 in single precision)
 // earns nothing while 10/1000 (just below 0.01) counts as <= 0.01.
 int significance_level(float p, int n_rep);
+// The mark after a value for its level: " ***", " **", " *" or nothing.
+const char* significance_code(float p, int n_rep);
 
 }  // namespace kalveno

@@ -2,11 +2,10 @@
 
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <system_error>
 
+#include "base/files.h"
 #include "plot/correlogram.h"
 #include "plot/plot_files.h"
 #include "plot/spatial_results.h"
@@ -102,22 +101,6 @@ bool parse_options(const std::vector<std::string>& args, PlotOptions& options, s
   return true;
 }
 
-bool read_whole_file(const std::string& path, std::string& content) {
-  std::error_code error;
-  if (fs::is_directory(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  content = buffer.str();
-  return !in.bad();
-}
-
-bool same_file(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  return fs::exists(a, error) && fs::equivalent(a, b, error);
-}
-
 // Writes the correlograms of run into folder, one line each on out.
 int draw_run(const SpatialRun& run, const SpatialTest* test, const PlotOptions& options, std::ostream& out,
              std::ostream& err) {
@@ -133,7 +116,7 @@ int draw_run(const SpatialRun& run, const SpatialTest* test, const PlotOptions& 
   for (int v = 0; v < count; ++v) {
     const Correlogram figure = make_correlogram(run, v, test);
     const fs::path path = folder / correlogram_file_name(v + 1, count, figure.variable);
-    if (same_file(path, options.files[0])) {
+    if (same_file(path.string(), options.files[0])) {
       err << "kalveno-plot: " << path.string() << " is the results file itself; it is left as it is\n";
       status = kPlotUnwritable;
       continue;
@@ -170,7 +153,8 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
 
   const std::string& results = options.files[0];
   std::string text;
-  if (!read_whole_file(results, text)) {
+  // Any file but a folder, so that a results file can also come through a pipe.
+  if (!read_text_file(results, text, Readable::kAnyButFolder)) {
     err << "kalveno-plot: cannot read the results file \"" << results << "\"\n";
     return kPlotRefused;
   }

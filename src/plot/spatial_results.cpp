@@ -4,43 +4,23 @@
 #include <cmath>
 #include <limits>
 
+#include "base/results_headings.h"
+#include "base/text.h"
+
 namespace kalveno::plot {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-const std::string_view kObservedHeading = "SPATIAL AUTOCORRELATION ANALYSIS";
-const std::string_view kPairsLabel = "Sample pairs considered: ";
-const std::string_view kCompleteHeading = "Tests of spatial autocorrelation using COMPLETE randomization (";
-const std::string_view kToroidalHeading =
-    "Tests of maintenance of spatial autocorrelation using TOROIDAL randomization (";
-const std::string_view kDetailsHeading = "Details of spatial autocorrelation tests for ";
-const std::string_view kTableHeading = "Variable\tMoran's I:";
+const std::string_view kObservedHeading = headings::kSpatialAnalysis;
+const std::string_view kPairsLabel = headings::kPairsConsidered;
+const std::string_view kCompleteHeading = headings::kCompleteTest;
+const std::string_view kToroidalHeading = headings::kToroidalTest;
+const std::string_view kDetailsHeading = headings::kTestDetails;
+const std::string_view kTableHeading = headings::kMoranTable;
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t end = text.find(separator, start);
-    if (end == std::string_view::npos) {
-      parts.push_back(text.substr(start));
-      return parts;
-    }
-    parts.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-}
-
-// The file's lines, without their line ends (a file edited elsewhere may
-// carry a carriage return before each).
-std::vector<std::string_view> split_lines(std::string_view text) {
-  std::vector<std::string_view> lines = split(text, '\n');
-  for (std::string_view& line : lines) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  }
-  return lines;
-}
+std::vector<std::string_view> split(std::string_view text, char separator) { return split_fields(text, separator); }
 
 // A number as printf wrote it ("%f", "%.4g", "%i"), "nan", "-nan" and "inf"
 // included, followed by rest (the significance code, if any). NaN when the
@@ -99,6 +79,7 @@ bool is_variable_row(const std::vector<std::string_view>& fields, std::string_vi
 
 class SectionReader {
  public:
+  // A file edited elsewhere may carry a carriage return before each line feed.
   explicit SectionReader(std::string_view text) : lines_(split_lines(text)) {}
 
   std::vector<SpatialRun> read() {
@@ -110,24 +91,24 @@ class SectionReader {
       if (line.starts_with("KALVENO ") && line.find(" - Written by ") != std::string_view::npos) {
         open_run = false;  // a new program run: what follows belongs to it
         data_file.clear();
-      } else if (line.starts_with("Data file: ")) {
-        data_file = line.substr(11);
+      } else if (line.starts_with(headings::kDataFile)) {
+        data_file = line.substr(std::string_view(headings::kDataFile).size());
       } else if (line == kObservedHeading) {
         runs.emplace_back();
         runs.back().data_file = data_file;
         read_observed(runs.back());
         open_run = true;
       } else if (open_run && line.starts_with(kCompleteHeading)) {
-        read_coded_table(runs.back().complete, "COMPLETE", line, runs.back());
+        read_coded_table(runs.back().complete, headings::kComplete, line, runs.back());
       } else if (open_run && line.starts_with(kToroidalHeading)) {
-        read_coded_table(runs.back().toroidal, "WITHIN GROUP TOROIDAL", line, runs.back());
+        read_coded_table(runs.back().toroidal, headings::kToroidal, line, runs.back());
       } else if (open_run && line.starts_with(kDetailsHeading)) {
         std::string_view name = line.substr(kDetailsHeading.size());
         name = name.substr(0, name.find(" randomization ("));
-        if (name == "COMPLETE")
-          read_details(runs.back().complete, "COMPLETE", line, runs.back());
+        if (name == headings::kComplete)
+          read_details(runs.back().complete, headings::kComplete, line, runs.back());
         else
-          read_details(runs.back().toroidal, "WITHIN GROUP TOROIDAL", line, runs.back());
+          read_details(runs.back().toroidal, headings::kToroidal, line, runs.back());
       }
     }
     return runs;
@@ -146,13 +127,13 @@ class SectionReader {
     while (!at_end() && lines_[next_] != kTableHeading) {
       std::vector<std::string_view> row = fields();
       if (row.size() < 2 || !row[0].empty()) return;  // not a class row: the section is cut short
-      if (row[1] == "Max dist of class:") {
+      if (row[1] == headings::kClassBounds) {
         // The bounds run up to the empty column before the two slope titles.
         for (std::size_t f = 2; f < row.size() && !row[f].empty(); ++f) run.class_max.push_back(read_number(row[f]));
-      } else if (row[1] == "Number of pairs in class:") {
+      } else if (row[1] == headings::kClassPairs) {
         for (double count : class_values(row, 2, run.n_classes()))
           run.pair_count.push_back(std::isnan(count) ? -1 : static_cast<long long>(count));
-      } else if (row[1] == "Mean dist of class:") {
+      } else if (row[1] == headings::kClassMeanDistance) {
         run.mean_distance = class_values(row, 2, run.n_classes());
       } else {
         return;
@@ -177,7 +158,8 @@ class SectionReader {
     test.present = true;
     test.randomization = randomization;
     test.n_rep = read_replicate_count(heading);
-    while (!at_end() && (lines_[next_].starts_with("Coding: ") || is_class_row(fields(), "Mean dist of class:")))
+    while (!at_end() &&
+           (lines_[next_].starts_with(headings::kCoding) || is_class_row(fields(), headings::kClassMeanDistance)))
       ++next_;
     if (at_end() || lines_[next_] != kTableHeading) return;  // the section is cut short
     ++next_;
@@ -207,15 +189,15 @@ class SectionReader {
     if (!at_end() && fields().size() >= 2 && fields()[0] == "Variable" && fields()[1] == "class") ++next_;
     while (!at_end()) {
       std::vector<std::string_view> row = fields();
-      if (is_variable_row(row, "obs val")) {
+      if (is_variable_row(row, headings::kObservedRow)) {
         test.detail_names.emplace_back(row[0]);
         test.ci95_inf.emplace_back(run.n_classes(), kNaN);
         test.ci95_sup.emplace_back(run.n_classes(), kNaN);
-      } else if (!test.detail_names.empty() && is_class_row(row, "95% sup")) {
+      } else if (!test.detail_names.empty() && is_class_row(row, headings::kUpperBoundRow)) {
         test.ci95_sup.back() = class_values(row, 2, run.n_classes());
-      } else if (!test.detail_names.empty() && is_class_row(row, "95% inf")) {
+      } else if (!test.detail_names.empty() && is_class_row(row, headings::kLowerBoundRow)) {
         test.ci95_inf.back() = class_values(row, 2, run.n_classes());
-      } else if (!is_class_row(row, "mean rand val")) {
+      } else if (!is_class_row(row, headings::kMeanRow)) {
         return;
       }
       ++next_;

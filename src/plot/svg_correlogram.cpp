@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 
+#include "base/text.h"
 #include "plot/xml_text.h"
 
 namespace kalveno::plot {
@@ -19,16 +18,6 @@ constexpr char kInk[] = "#222222";
 constexpr char kTraceColour[] = "#1f5f9f";
 constexpr char kBandColour[] = "#9fc5e8";
 constexpr char kGridColour[] = "#e4e4e4";
-
-std::string printf_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string printf_text(const char* format, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, format);
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return std::string(buffer, n < 0 ? 0 : std::min<std::size_t>(n, sizeof buffer - 1));
-}
 
 // An axis over [lo, hi] with ticks every step; step 0 means no ticks (a range
 // too wide or too narrow for round numbers).
@@ -68,7 +57,7 @@ double place(const Axis& axis, double value, double a, double b) {
 // A tick value printed short: 0.30000000000000004 is 0.3, -0 is 0.
 std::string tick_label(double value, double step) {
   if (std::fabs(value) < step * 1e-9) value = 0;
-  return printf_text("%.6g", value);
+  return format("%.6g", value);
 }
 
 class SvgPage {
@@ -77,7 +66,7 @@ class SvgPage {
 
   std::string draw() {
     choose_axes();
-    text_ += printf_text(
+    text_ += format(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" viewBox=\"0 0 %g %g\" "
         "font-family=\"Helvetica, Arial, sans-serif\" font-size=\"13\">\n",
@@ -124,20 +113,20 @@ class SvgPage {
   }
 
   void draw_headings() {
-    text_ += printf_text("<text x=\"%g\" y=\"30\" text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\">",
-                         kWidth / 2);
+    text_ += format("<text x=\"%g\" y=\"30\" text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\">",
+                    kWidth / 2);
     text_ += xml_text(figure_.variable) + ": Moran's I correlogram</text>\n";
     std::string test = figure_.randomization.empty()
                            ? std::string("Observed values, without randomization test")
-                           : printf_text("Significance by %s randomization (%i replicates)",
-                                         figure_.randomization.c_str(), figure_.n_rep);
-    text_ += printf_text("<text x=\"%g\" y=\"54\" text-anchor=\"middle\">", kWidth / 2) + xml_text(test) +
+                           : format("Significance by %s randomization (%i replicates)",
+                                    figure_.randomization.c_str(), figure_.n_rep);
+    text_ += format("<text x=\"%g\" y=\"54\" text-anchor=\"middle\">", kWidth / 2) + xml_text(test) +
              "</text>\n";
     std::string context;
     if (!figure_.data_file.empty()) context = "Data file: " + figure_.data_file;
     if (!figure_.pairs.empty()) context += (context.empty() ? "" : "; ") + std::string("pairs: ") + figure_.pairs;
     if (!context.empty())
-      text_ += printf_text("<text x=\"%g\" y=\"74\" text-anchor=\"middle\" fill=\"#555555\">", kWidth / 2) +
+      text_ += format("<text x=\"%g\" y=\"74\" text-anchor=\"middle\" fill=\"#555555\">", kWidth / 2) +
                xml_text(context) + "</text>\n";
   }
 
@@ -146,31 +135,31 @@ class SvgPage {
     if (x_.step > 0) {
       for (double k = std::ceil(x_.lo / x_.step); k * x_.step <= x_.hi + x_.step * 1e-9 && k < 1e3; ++k) {
         double x = x_of(k * x_.step);
-        text_ += printf_text("<line x1=\"%.2f\" y1=\"%g\" x2=\"%.2f\" y2=\"%g\" stroke=\"%s\"/>\n", x, kTop, x,
-                             kBottom, kGridColour);
-        text_ += printf_text("<text x=\"%.2f\" y=\"%g\" text-anchor=\"middle\">%s</text>\n", x, kBottom + 18,
-                             tick_label(k * x_.step, x_.step).c_str());
+        text_ += format("<line x1=\"%.2f\" y1=\"%g\" x2=\"%.2f\" y2=\"%g\" stroke=\"%s\"/>\n", x, kTop, x,
+                        kBottom, kGridColour);
+        text_ += format("<text x=\"%.2f\" y=\"%g\" text-anchor=\"middle\">%s</text>\n", x, kBottom + 18,
+                        tick_label(k * x_.step, x_.step).c_str());
       }
     }
     if (y_.step > 0) {
       for (double k = std::ceil(y_.lo / y_.step); k * y_.step <= y_.hi + y_.step * 1e-9 && k < 1e3; ++k) {
         double y = y_of(k * y_.step);
-        text_ += printf_text("<line x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\"/>\n", kLeft, y, kRight,
-                             y, kGridColour);
-        text_ += printf_text("<text x=\"%g\" y=\"%.2f\" text-anchor=\"end\">%s</text>\n", kLeft - 8, y + 4,
-                             tick_label(k * y_.step, y_.step).c_str());
+        text_ += format("<line x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\"/>\n", kLeft, y, kRight,
+                        y, kGridColour);
+        text_ += format("<text x=\"%g\" y=\"%.2f\" text-anchor=\"end\">%s</text>\n", kLeft - 8, y + 4,
+                        tick_label(k * y_.step, y_.step).c_str());
       }
     }
-    text_ += printf_text("<rect class=\"frame\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"none\" "
-                         "stroke=\"%s\"/>\n",
-                         kLeft, kTop, kRight - kLeft, kBottom - kTop, kInk);
+    text_ += format("<rect class=\"frame\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"none\" "
+                    "stroke=\"%s\"/>\n",
+                    kLeft, kTop, kRight - kLeft, kBottom - kTop, kInk);
     std::string x_label = "Mean distance of class";
     if (!units_.empty()) x_label += " (" + units_ + ")";
-    text_ += printf_text("<text x=\"%g\" y=\"%g\" text-anchor=\"middle\">", (kLeft + kRight) / 2, kBottom + 46) +
+    text_ += format("<text x=\"%g\" y=\"%g\" text-anchor=\"middle\">", (kLeft + kRight) / 2, kBottom + 46) +
              xml_text(x_label) + "</text>\n";
-    text_ += printf_text("<text x=\"24\" y=\"%g\" text-anchor=\"middle\" transform=\"rotate(-90 24 %g)\">"
-                         "Moran's I</text>\n",
-                         (kTop + kBottom) / 2, (kTop + kBottom) / 2);
+    text_ += format("<text x=\"24\" y=\"%g\" text-anchor=\"middle\" transform=\"rotate(-90 24 %g)\">"
+                    "Moran's I</text>\n",
+                    (kTop + kBottom) / 2, (kTop + kBottom) / 2);
     text_ += "</g>\n";
   }
 
@@ -180,24 +169,24 @@ class SvgPage {
       std::string path;
       if (band.size() == 1) {
         const BandPoint& b = band[0];
-        path = printf_text("M%.2f %.2fL%.2f %.2f", x_of(b.distance), y_of(b.high), x_of(b.distance), y_of(b.low));
+        path = format("M%.2f %.2fL%.2f %.2f", x_of(b.distance), y_of(b.high), x_of(b.distance), y_of(b.low));
         text_ += "<path class=\"band\" d=\"" + path +
-                 printf_text("\" stroke=\"%s\" stroke-width=\"8\" stroke-opacity=\"0.6\"/>\n", kBandColour);
+                 format("\" stroke=\"%s\" stroke-width=\"8\" stroke-opacity=\"0.6\"/>\n", kBandColour);
         continue;
       }
       for (std::size_t i = 0; i < band.size(); ++i)
-        path += printf_text("%c%.2f %.2f", i == 0 ? 'M' : 'L', x_of(band[i].distance), y_of(band[i].high));
+        path += format("%c%.2f %.2f", i == 0 ? 'M' : 'L', x_of(band[i].distance), y_of(band[i].high));
       for (std::size_t i = band.size(); i-- > 0;)
-        path += printf_text("L%.2f %.2f", x_of(band[i].distance), y_of(band[i].low));
+        path += format("L%.2f %.2f", x_of(band[i].distance), y_of(band[i].low));
       text_ += "<path class=\"band\" d=\"" + path + "Z\" fill=\"" + kBandColour + "\" fill-opacity=\"0.6\"/>\n";
     }
   }
 
   void draw_zero_line() {
     double y = y_of(0);
-    text_ += printf_text("<line class=\"zero\" x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\" "
-                         "stroke-dasharray=\"6 4\"/>\n",
-                         kLeft, y, kRight, y, kInk);
+    text_ += format("<line class=\"zero\" x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\" "
+                    "stroke-dasharray=\"6 4\"/>\n",
+                    kLeft, y, kRight, y, kInk);
   }
 
   // Points of consecutive classes are joined; a missing class breaks the line.
@@ -210,8 +199,8 @@ class SvgPage {
         text_ += "<polyline class=\"trace\" fill=\"none\" stroke=\"" + std::string(kTraceColour) +
                  "\" stroke-width=\"1.5\" points=\"";
         for (std::size_t k = start; k < i; ++k)
-          text_ += printf_text("%s%.2f,%.2f", k == start ? "" : " ", x_of(points[k].distance),
-                               y_of(points[k].moran));
+          text_ += format("%s%.2f,%.2f", k == start ? "" : " ", x_of(points[k].distance),
+                          y_of(points[k].moran));
         text_ += "\"/>\n";
       }
       start = i;
@@ -226,20 +215,20 @@ class SvgPage {
       const double x = x_of(p.distance), y = y_of(p.moran);
       const char* kind = !tested || p.stars < 0 ? "untested" : p.stars > 0 ? "significant" : "not-significant";
       const char* fill = p.stars > 0 ? kTraceColour : tested && p.stars == 0 ? "white" : "#888888";
-      text_ += printf_text("<circle class=\"point %s\" cx=\"%.2f\" cy=\"%.2f\" r=\"4.5\" fill=\"%s\" "
-                           "stroke=\"%s\" stroke-width=\"1.5\">",
-                           kind, x, y, fill, kTraceColour);
+      text_ += format("<circle class=\"point %s\" cx=\"%.2f\" cy=\"%.2f\" r=\"4.5\" fill=\"%s\" "
+                      "stroke=\"%s\" stroke-width=\"1.5\">",
+                      kind, x, y, fill, kTraceColour);
       const std::string code = p.stars > 0 ? std::string(p.stars, '*') : "";
-      text_ += printf_text("<title>class %i: mean distance %g, Moran's I %g%s%s</title></circle>\n",
-                           p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str());
+      text_ += format("<title>class %i: mean distance %g, Moran's I %g%s%s</title></circle>\n",
+                      p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str());
       if (!code.empty())  // on the side away from zero, clear of the line and the band
-        text_ += printf_text("<text class=\"code\" x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n", x,
-                             p.moran < 0 ? y + 17 : y - 9, code.c_str());
+        text_ += format("<text class=\"code\" x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n", x,
+                        p.moran < 0 ? y + 17 : y - 9, code.c_str());
     }
     if (figure_.points.empty())
-      text_ += printf_text("<text class=\"note\" x=\"%g\" y=\"%g\" text-anchor=\"middle\" fill=\"#555555\">"
-                           "No distance class with a Moran's I value to draw</text>\n",
-                           (kLeft + kRight) / 2, (kTop + kBottom) / 2);
+      text_ += format("<text class=\"note\" x=\"%g\" y=\"%g\" text-anchor=\"middle\" fill=\"#555555\">"
+                      "No distance class with a Moran's I value to draw</text>\n",
+                      (kLeft + kRight) / 2, (kTop + kBottom) / 2);
   }
 
   // One row under the axis label; each entry is a mark and its text, the
@@ -248,21 +237,21 @@ class SvgPage {
     double x = 40;
     const double y = kHeight - 14;
     auto entry = [&](const std::string& mark, const std::string& text) {
-      text_ += mark + printf_text("<text x=\"%g\" y=\"%g\">", x + 10, y) + xml_text(text) + "</text>\n";
+      text_ += mark + format("<text x=\"%g\" y=\"%g\">", x + 10, y) + xml_text(text) + "</text>\n";
       x += 10 + 6.5 * text.size() + 30;
     };
     text_ += "<g class=\"legend\" font-size=\"12\">\n";
     if (!figure_.randomization.empty()) {
-      entry(printf_text("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"%s\" stroke=\"%s\"/>", x, y - 4,
-                        kTraceColour, kTraceColour),
+      entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"%s\" stroke=\"%s\"/>", x, y - 4,
+                   kTraceColour, kTraceColour),
             "significant: * P<=0.05 ** P<=0.01 *** P<=0.001");
-      entry(printf_text("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"white\" stroke=\"%s\"/>", x, y - 4,
-                        kTraceColour),
+      entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"white\" stroke=\"%s\"/>", x, y - 4,
+                   kTraceColour),
             "not significant");
     }
     if (!figure_.bands.empty())
-      entry(printf_text("<rect x=\"%g\" y=\"%g\" width=\"12\" height=\"10\" fill=\"%s\" fill-opacity=\"0.6\"/>",
-                        x - 6, y - 9, kBandColour),
+      entry(format("<rect x=\"%g\" y=\"%g\" width=\"12\" height=\"10\" fill=\"%s\" fill-opacity=\"0.6\"/>",
+                   x - 6, y - 9, kBandColour),
             "95% of randomized values");
     text_ += "</g>\n";
   }

@@ -1,11 +1,15 @@
 #include "randomization/permutation.h"
 
-#include "numeric/allocation.h"
+#include "base/results_headings.h"
 
 namespace kalveno {
 
+const char* randomization_name(Randomization randomization) {
+  return randomization == Randomization::kComplete ? headings::kComplete : headings::kToroidal;
+}
+
 Permutation identity_permutation(int n_samples) {
-  Permutation perm = ivector(0, n_samples);
+  Permutation perm = Allocator().int_vector(0, n_samples);
   for (int s = 0; s <= n_samples; ++s) perm[s] = s;
   return perm;
 }

@@ -3,15 +3,22 @@
 // the replicate; the identity stands for the data as observed. An entry 0
 // names no sample: a site whose target grid cell is empty.
 #pragma once
+#include "base/allocation.h"
+#include "base/ranged_array.h"
 #include "numeric/random.h"
-#include "numeric/ranged_array.h"
 #include "randomization/sample_grid.h"
 
 namespace kalveno {
 
 using Permutation = RangedVector<int>;  // [0..N]; entry 0 is a scratch slot
 
-// The identity over samples 1..n.
+// The two ways of reassigning samples in a randomization test.
+enum class Randomization { kComplete, kToroidal };
+// Its name in the results file: "COMPLETE" or "WITHIN GROUP TOROIDAL".
+const char* randomization_name(Randomization randomization);
+
+// The identity over samples 1..n. It needs no memory budget: the data
+// already hold arrays of n + 1 doubles.
 Permutation identity_permutation(int n_samples);
 
 // Any sample may land anywhere: the identity shuffled, N - 1 draws.

@@ -6,6 +6,7 @@
 #pragma once
 #include <functional>
 
+#include "base/allocation.h"
 #include "numeric/resample_summary.h"
 #include "randomization/permutation.h"
 
@@ -13,34 +14,46 @@ namespace kalveno {
 
 class Console;
 
-// KALVENO_THREADS when it holds a whole number from 1 to 1024 (another value
-// is ignored with a warning on the console), else the hardware threads.
-int replicate_workers(Console& console);
+// Writes the permutation of the next replicate into perm, which keeps what
+// the previous draw left. Called on the calling thread, for r = 1..n_rep.
+using DrawPermutation = std::function<void(Permutation& perm)>;
+
+// Computes replicate r from its permutation, using the scratch storage of
+// worker (0..n_workers-1) only. Called on worker threads, in any order.
+using EvaluateReplicate = std::function<void(int worker, int r, const Permutation& perm)>;
 
 struct ReplicateSteps {
-  // Writes the permutation of the next replicate into perm, which keeps what
-  // the previous draw left. Called on the calling thread, for r = 1..n_rep.
-  std::function<void(Permutation& perm)> draw;
-  // Computes replicate r from its permutation, using the scratch storage of
-  // worker (0..n_workers-1) only. Called on worker threads, in any order.
-  std::function<void(int worker, int r, const Permutation& perm)> evaluate;
+  DrawPermutation draw;
+  EvaluateReplicate evaluate;
   // Called on the calling thread for r = 1..n_rep in order, once replicate r
   // has been evaluated (progress marks).
   std::function<void(int r)> done;
 };
 
-void run_replicates(int n_rep, int n_workers, Permutation& work, const ReplicateSteps& steps);
+void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
+                    const ReplicateSteps& steps);
 
 // Summarises every statistic (a, b) of observed's ranges against its
 // replicate values replicates(1..n_rep, a, b) into stats(a, b), the observed
 // value rounded to single precision. Each summary depends on its own values
 // only, so they are shared out among n_workers threads.
-void summarise_replicates(const RangedCube<float>& replicates, int n_rep, const RangedMatrix<double>& observed,
-                          RangedMatrix<resample_stat_type>& stats, int n_workers);
+void summarise_replicates(const Allocator& allocator, const RangedCube<float>& replicates, int n_rep,
+                          const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers);
+
+// One randomization series, as both tested analyses run it: n_rep
+// replicates drawn into work by draw and evaluated by evaluate (which stores
+// the statistics of replicate r in slice r of replicates), a progress mark
+// on console after each, then every statistic summarised against observed
+// into stats. The same whatever n_workers.
+void run_series(Console& console, const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
+                const DrawPermutation& draw, const EvaluateReplicate& evaluate,
+                const RangedCube<float>& replicates, const RangedMatrix<double>& observed,
+                RangedMatrix<ResampleSummary>& stats);
 
 // Runs body(worker, item) for item = 0..n_items-1 on up to n_workers threads,
 // the calling one included; worker (0..n_workers-1) names the storage that
-// call may use.
+// call may use. When a call throws, no further item starts and the first
+// exception is thrown again on the calling thread once every worker is done.
 void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body);
 
 // The progress rule of every replicate loop: after replicate r of n_rep,

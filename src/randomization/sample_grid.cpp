@@ -1,44 +1,38 @@
 #include "randomization/sample_grid.h"
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/text.h"
 
 namespace kalveno {
 
-SampleGrid build_sample_grids(Console& console, int n_samples, int n_grids, const RangedMatrix<int>& sample_grid,
-                              int max_grid_x, int max_grid_y) {
+SampleGrid build_sample_grids(const Allocator& allocator, int n_samples, int n_grids,
+                              const RangedMatrix<int>& sample_grid, int max_grid_x, int max_grid_y,
+                              const std::function<void(const std::string& warning)>& warn) {
   SampleGrid grid;
-  grid.grid_cell = f3tensor<int>(0, n_grids, 0, max_grid_x, 0, max_grid_y);  // zero-filled: every cell empty
-  grid.grid_nx = ivector(0, n_grids);
-  grid.grid_ny = ivector(0, n_grids);
+  grid.grid_cell = allocator.int_cube(0, n_grids, 0, max_grid_x, 0, max_grid_y);  // zero-filled: every cell empty
+  grid.grid_nx = allocator.int_vector(0, n_grids);
+  grid.grid_ny = allocator.int_vector(0, n_grids);
   for (int s = 1; s <= n_samples; ++s) {
     int g = sample_grid(0, s);
     if (sample_grid(1, s) > grid.grid_nx[g]) grid.grid_nx[g] = sample_grid(1, s);
     if (sample_grid(2, s) > grid.grid_ny[g]) grid.grid_ny[g] = sample_grid(2, s);
   }
 
-  bool warned = false;
   for (int s = 1; s <= n_samples; ++s) {
     int g = sample_grid(0, s), x = sample_grid(1, s), y = sample_grid(2, s);
     int& cell = grid.grid_cell(g, x, y);
     if (cell == 0) {
       cell = s;
     } else {
-      console.print("\nWarning: redefinition of group %i,X=%i,Y=%i of sample %i by sample %i", g, x, y, cell, s);
-      warned = true;
+      warn(format("\nWarning: redefinition of group %i,X=%i,Y=%i of sample %i by sample %i", g, x, y, cell, s));
     }
   }
   for (int g = 1; g <= n_grids; ++g) {
     for (int x = 1; x <= grid.grid_nx[g]; ++x) {
       for (int y = 1; y <= grid.grid_ny[g]; ++y) {
-        if (grid.grid_cell(g, x, y) == 0) {
-          console.print("\nWarning: lack sample for group %i, X=%i, Y=%i", g, x, y);
-          warned = true;
-        }
+        if (grid.grid_cell(g, x, y) == 0) warn(format("\nWarning: lack sample for group %i, X=%i, Y=%i", g, x, y));
       }
     }
   }
-  if (warned) console.wait_key();
   return grid;
 }
 

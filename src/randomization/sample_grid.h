@@ -2,11 +2,13 @@
 // each of its cells, as toroidal randomization needs them. Grid positions run
 // from 1; the torus of grid g is 1..grid_nx[g] x 1..grid_ny[g].
 #pragma once
-#include "numeric/ranged_array.h"
+#include <functional>
+#include <string>
+
+#include "base/allocation.h"
+#include "base/ranged_array.h"
 
 namespace kalveno {
-
-class Console;
 
 struct SampleGrid {
   RangedVector<int> grid_nx;   // [0..G]: columns of grid g (its largest grid X)
@@ -15,10 +17,11 @@ struct SampleGrid {
 };
 
 // Makes the grid description of G grids for the N samples of sample_grid
-// (row 0 grid 1..G, rows 1 and 2 grid X and Y >= 0). Warns on the console
-// about a cell claimed twice (the first sample keeps it) and about each empty
-// cell, then waits for one key if it warned.
-SampleGrid build_sample_grids(Console& console, int n_samples, int n_grids, const RangedMatrix<int>& sample_grid,
-                              int max_grid_x, int max_grid_y);
+// (row 0 grid 1..G, rows 1 and 2 grid X and Y >= 0). Hands warn a warning
+// about each cell claimed twice (the first sample keeps it) and about each
+// empty cell, as it finds them.
+SampleGrid build_sample_grids(const Allocator& allocator, int n_samples, int n_grids,
+                              const RangedMatrix<int>& sample_grid, int max_grid_x, int max_grid_y,
+                              const std::function<void(const std::string& warning)>& warn);
 
 }  // namespace kalveno

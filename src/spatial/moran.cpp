@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "numeric/allocation.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {
@@ -34,28 +33,33 @@ bool within_deviation_range(double deviation) {
 
 }  // namespace
 
-LaneRows::LaneRows(int first_row, int last_row, int n_lanes)
+LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes)
     : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, 8)) {
   constexpr int kLine = 64 / sizeof(double);
   if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
-    allocation_failure("\nallocation failure in the Moran's I lanes");
-  storage_ = dvector(0, n_rows_ * stride_ + kLine - 1);
+    throw AllocationFailure{"\nallocation failure in dvector()"};
+  storage_ = allocator.double_vector(0, n_rows_ * stride_ + kLine - 1);
   const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(storage_.data());
   base_ = storage_.data() + (64 - address % 64) % 64 / sizeof(double);
 }
 
 void LaneRows::fill(double value) { std::fill(base_, base_ + static_cast<std::ptrdiff_t>(n_rows_) * stride_, value); }
 
-MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
-                       const RegressionInterval& interval, std::size_t geometry_table_limit, VectorPath path,
-                       int n_workers)
-    : n_(data.n_samples),
+MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+                       const PairFilter& filter, const RegressionInterval& interval)
+    : MoranSetup(allocator, data, classes, filter, interval, PairGeometry::default_table_limit(allocator.budget())) {}
+
+MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+                       const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
+                       VectorPath path, int n_workers)
+    : allocator_(allocator),
+      n_(data.n_samples),
       n_variables_(data.n_variables),
       n_classes_(classes.n_classes),
       regression_restricted_(interval.restricted()),
       filter_(filter),
       path_(vector_path_supported(path) ? path : best_vector_path()),
-      geometry_(data, classes, interval, geometry_table_limit, n_workers) {
+      geometry_(allocator, data, classes, interval, geometry_table_limit, n_workers) {
   const int n = n_;
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
@@ -64,16 +68,16 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
   if (n_lanes_ == 0) n_lanes_ = kLaneQuantum;  // no variable: padding keeps the rows non-empty
   const int last_lane = n_lanes_ - 1;
 
-  lane_variable_ = ivector(0, last_lane);
-  variance_ = dvector(0, last_lane);
-  reciprocal_ = dvector(0, last_lane);
-  reciprocal_exact_ = make_vector<unsigned char>(0, last_lane, "\nallocation failure in the Moran's I setup");
-  unlike_ = dvector(0, last_lane);
-  deviation_ = LaneRows(0, n, n_lanes_);
-  state_ = LaneRows(0, n, n_lanes_);
-  present_ = LaneRows(0, n, n_lanes_);
+  lane_variable_ = allocator_.int_vector(0, last_lane);
+  variance_ = allocator_.double_vector(0, last_lane);
+  reciprocal_ = allocator_.double_vector(0, last_lane);
+  reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
+  unlike_ = allocator_.double_vector(0, last_lane);
+  deviation_ = LaneRows(allocator_, 0, n, n_lanes_);
+  state_ = LaneRows(allocator_, 0, n, n_lanes_);
+  present_ = LaneRows(allocator_, 0, n, n_lanes_);
   variance_.fill(1);
-  complete_ = make_vector<unsigned char>(0, last_lane, "\nallocation failure in the Moran's I setup");
+  complete_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
   complete_.fill(1);
   auto has_every_value = [&](int v) {
     for (int s = 1; s <= n; ++s)
@@ -117,7 +121,7 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
     reciprocal_exact_[k] = exact ? 1 : 0;
     if (data.is_qualitative(v)) {
       const int n_states = data.var_kind[v];
-      RangedVector<int> in_state = ivector(1, n_states);
+      RangedVector<int> in_state = allocator_.int_vector(1, n_states);
       for (int s = 1; s <= n; ++s)
         if (present_(s, k) != 0) ++in_state[static_cast<int>(data.values(v, s))];
       double p = 0;
@@ -134,37 +138,38 @@ MoranSetup::MoranSetup(const DataSet& data, const DistanceClasses& classes, cons
   }
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
-  selector_ = dvector(0, n);
-  if (filter_.mode >= 1 && filter_.mode <= 4)
+  selector_ = allocator_.double_vector(0, n);
+  if (filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll)
     for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
   sum_all_pairs();
 }
 
 MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last_class = setup.n_classes() + 1;
-  class_sum_ = LaneRows(0, last_class, setup.n_lanes());
-  class_used_ = LaneRows(0, last_class, setup.n_lanes());
-  regression_ = LaneRows(0, kRegressionSums - 1, setup.n_lanes());
-  distance_sum_ = dvector(0, last_class);
-  shared_ = dvector(0, kRegressionSums - 1);
+  const Allocator& allocator = setup.allocator();
+  class_sum_ = LaneRows(allocator, 0, last_class, setup.n_lanes());
+  class_used_ = LaneRows(allocator, 0, last_class, setup.n_lanes());
+  regression_ = LaneRows(allocator, 0, kRegressionSums - 1, setup.n_lanes());
+  distance_sum_ = allocator.double_vector(0, last_class);
+  shared_ = allocator.double_vector(0, kRegressionSums - 1);
   const int last = MoranEvaluation::kStretch - 1;
-  row_sample_ = ivector(0, last);
-  row_code_ = ivector(0, last);
-  row_geometry_ = dvector(0, 4 * MoranEvaluation::kStretch - 1);
+  row_sample_ = allocator.int_vector(0, last);
+  row_code_ = allocator.int_vector(0, last);
+  row_geometry_ = allocator.double_vector(0, 4 * MoranEvaluation::kStretch - 1);
 }
 
-MoranResults make_moran_results(int n_variables, int n_classes) {
+MoranResults make_moran_results(const Allocator& allocator, int n_variables, int n_classes) {
   MoranResults results;
-  results.moran_matrix = matrix(1, n_variables, -2, n_classes + 1);
-  results.class_pair_count = ivector(0, n_classes + 1);
-  results.class_mean_distance = dvector(0, n_classes + 1);
+  results.moran_matrix = allocator.double_matrix(1, n_variables, -2, n_classes + 1);
+  results.class_pair_count = allocator.int_vector(0, n_classes + 1);
+  results.class_mean_distance = allocator.double_vector(0, n_classes + 1);
   return results;
 }
 
 void MoranSetup::sum_all_pairs() {
-  all_pairs_ = matrix(0, 1, 0, n_lanes_ - 1);
+  all_pairs_ = allocator_.double_matrix(0, 1, 0, n_lanes_ - 1);
   MoranScratch scratch(*this);
-  MoranResults results = make_moran_results(n_variables_, n_classes_);
+  MoranResults results = make_moran_results(allocator_, n_variables_, n_classes_);
   MoranEvaluation(*this, identity_permutation(n_), scratch, results, true).run();
   for (int k = 0; k < n_lanes_; ++k) {
     all_pairs_(0, k) = scratch.class_sum_(0, k);
@@ -196,10 +201,11 @@ void moran_statistics(const MoranSetup& setup, const Permutation& permutation, M
   MoranEvaluation(setup, permutation, scratch, results, !every_sample_placed).run();
 }
 
-void moran_statistics(const DataSet& data, const Permutation& permutation, const DistanceClasses& classes,
-                      const PairFilter& filter, const RegressionInterval& interval, MoranResults& results) {
+void moran_statistics(const Allocator& allocator, const DataSet& data, const Permutation& permutation,
+                      const DistanceClasses& classes, const PairFilter& filter, const RegressionInterval& interval,
+                      MoranResults& results) {
   // One placement needs no table: each pair is worked out as it comes.
-  MoranSetup setup(data, classes, filter, interval, 0);
+  MoranSetup setup(allocator, data, classes, filter, interval, 0);
   MoranScratch scratch(setup);
   moran_statistics(setup, permutation, scratch, results);
 }

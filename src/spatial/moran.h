@@ -23,23 +23,31 @@
 #pragma once
 #include <cstddef>
 
-#include "flow/data_file.h"
-#include "numeric/ranged_array.h"
+#include "base/allocation.h"
+#include "base/ranged_array.h"
+#include "data/data_set.h"
 #include "randomization/permutation.h"
 #include "spatial/lane_kernels.h"
 #include "spatial/pair_geometry.h"
 
 namespace kalveno {
 
-// The sample pairs taken, by the states of one qualitative variable.
+// Which sample pairs are taken, by the states of a qualitative variable. A
+// missing state compares like a state of its own.
+enum class PairSelection {
+  kAllPairs,        // every pair
+  kSameState,       // both samples in the same state
+  kDistinctStates,  // in two different states
+  kOneState,        // both in first_state
+  kTwoStates,       // one in first_state, the other in second_state
+  kUnnamedAll,      // every pair, after an answer that chose none of the above: the report names no pair set
+};
+
 struct PairFilter {
-  // 1 same state, 2 distinct states, 3 both in first_class, 4 one in
-  // first_class and the other in second_class; any other value takes every
-  // pair. A missing state compares like a state of its own.
-  int mode = 0;
-  int variable = 0;
-  int first_class = 0;
-  int second_class = 0;
+  PairSelection selection = PairSelection::kAllPairs;
+  int variable = 0;     // the qualitative variable whose states select
+  int first_state = 0;  // state numbers 1..k of that variable
+  int second_state = 0;
 };
 
 class MoranScratch;
@@ -51,7 +59,7 @@ struct MoranResults;
 class LaneRows {
  public:
   LaneRows() = default;
-  LaneRows(int first_row, int last_row, int n_lanes);
+  LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes);
   LaneRows(LaneRows&&) = default;  // the block stays where it is
   LaneRows& operator=(LaneRows&&) = default;
 
@@ -76,9 +84,12 @@ class LaneRows {
 // every path gives the same bits. n_workers threads work out the pair table.
 class MoranSetup {
  public:
-  MoranSetup(const DataSet& data, const DistanceClasses& classes, const PairFilter& filter,
-             const RegressionInterval& interval,
-             std::size_t geometry_table_limit = PairGeometry::default_table_limit(),
+  // With the pair geometry tabulated when it fits the allocator's default
+  // table limit.
+  MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+             const PairFilter& filter, const RegressionInterval& interval);
+  MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+             const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
              VectorPath path = best_vector_path(), int n_workers = 1);
 
   int n_samples() const { return n_; }
@@ -87,11 +98,13 @@ class MoranSetup {
   int n_lanes() const { return n_lanes_; }
   VectorPath path() const { return path_; }
   const PairGeometry& geometry() const { return geometry_; }
+  const Allocator& allocator() const { return allocator_; }
 
  private:
   friend class MoranEvaluation;
   friend void moran_statistics(const MoranSetup&, const Permutation&, MoranScratch&, MoranResults&);
 
+  Allocator allocator_;
   int n_, n_variables_, n_classes_;
   bool regression_restricted_;
   PairFilter filter_;
@@ -156,7 +169,7 @@ struct MoranResults {
   RangedVector<int> class_pair_count;        // [0..C+1]
   RangedVector<double> class_mean_distance;  // [0..C+1]
 };
-MoranResults make_moran_results(int n_variables, int n_classes);
+MoranResults make_moran_results(const Allocator& allocator, int n_variables, int n_classes);
 
 // One placement, with the shared setup and the calling thread's scratch; no
 // allocation.
@@ -164,7 +177,8 @@ void moran_statistics(const MoranSetup& setup, const Permutation& permutation, M
                       MoranResults& results);
 
 // One placement on its own: sets up, evaluates and releases.
-void moran_statistics(const DataSet& data, const Permutation& permutation, const DistanceClasses& classes,
-                      const PairFilter& filter, const RegressionInterval& interval, MoranResults& results);
+void moran_statistics(const Allocator& allocator, const DataSet& data, const Permutation& permutation,
+                      const DistanceClasses& classes, const PairFilter& filter, const RegressionInterval& interval,
+                      MoranResults& results);
 
 }  // namespace kalveno

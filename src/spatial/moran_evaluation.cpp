@@ -34,7 +34,8 @@ void MoranEvaluation::run() {
       w_.class_used_(0, k) = s_.all_pairs_(1, k);
     }
   }
-  const bool filtered = s_.filter_.mode >= 1 && s_.filter_.mode <= 4;
+  const bool filtered =
+      s_.filter_.selection != PairSelection::kAllPairs && s_.filter_.selection != PairSelection::kUnnamedAll;
   if (s_.geometry_.tabulated())
     filtered ? run_rows<true, true>() : run_rows<true, false>();
   else
@@ -116,14 +117,16 @@ void MoranEvaluation::run_rows() {
 
 bool MoranEvaluation::selected(int i, int j) const {
   const double ti = s_.selector_[i], tj = s_.selector_[j];
-  const double first = s_.filter_.first_class, second = s_.filter_.second_class;
-  switch (s_.filter_.mode) {
-    case 1: return ti == tj;
-    case 2: return ti != tj;
-    case 3: return ti == first && tj == first;
-    case 4: return (ti == first && tj == second) || (ti == second && tj == first);
-    default: return true;
+  const double first = s_.filter_.first_state, second = s_.filter_.second_state;
+  switch (s_.filter_.selection) {
+    case PairSelection::kSameState: return ti == tj;
+    case PairSelection::kDistinctStates: return ti != tj;
+    case PairSelection::kOneState: return ti == first && tj == first;
+    case PairSelection::kTwoStates: return (ti == first && tj == second) || (ti == second && tj == first);
+    case PairSelection::kAllPairs:
+    case PairSelection::kUnnamedAll: return true;
   }
+  return true;
 }
 
 // The next selected pairs (i, j), from j on, whose samples both have a

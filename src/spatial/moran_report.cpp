@@ -1,42 +1,33 @@
 #include "spatial/moran_report.h"
 
-#include "flow/results_file.h"
+#include "base/results_headings.h"
 
 namespace kalveno {
-
-const char* significance_code(float p, int n_rep) {
-  switch (significance_level(p, n_rep)) {
-    case 3: return " ***";
-    case 2: return " **";
-    case 1: return " *";
-    default: return "";
-  }
-}
 
 namespace {
 
 void write_pair_set(OutputFile& out, const DataSet& data, const PairFilter& filter) {
   const int v = filter.variable;
-  switch (filter.mode) {
-    case 0:
+  switch (filter.selection) {
+    case PairSelection::kAllPairs:
       out.print("all sample pairs");
       break;
-    case 1:
+    case PairSelection::kSameState:
       out.print("samples with the same state at variable [%s]", data.var_names[v].c_str());
       break;
-    case 2:
+    case PairSelection::kDistinctStates:
       out.print("samples with distinct states at variable [%s]", data.var_names[v].c_str());
       break;
-    case 3:
-      out.print("samples with state [%s] at variable [%s]", data.state_names[v][filter.first_class].c_str(),
+    case PairSelection::kOneState:
+      out.print("samples with state [%s] at variable [%s]", data.state_names[v][filter.first_state].c_str(),
                 data.var_names[v].c_str());
       break;
-    case 4:
+    case PairSelection::kTwoStates:
       out.print("samples with distinct states [%s] and [%s] at variable [%s]",
-                data.state_names[v][filter.first_class].c_str(), data.state_names[v][filter.second_class].c_str(),
+                data.state_names[v][filter.first_state].c_str(), data.state_names[v][filter.second_state].c_str(),
                 data.var_names[v].c_str());
       break;
-    default:  // no mode read, or one that selects nothing: every pair, unnamed
+    case PairSelection::kUnnamedAll:
       break;
   }
 }
@@ -44,7 +35,7 @@ void write_pair_set(OutputFile& out, const DataSet& data, const PairFilter& filt
 // One line of the details table: a member of every class's summary, then of
 // the two slopes'.
 template <class Member>
-void write_detail_line(OutputFile& out, const RangedMatrix<resample_stat_type>& stats, int k, int n_classes,
+void write_detail_line(OutputFile& out, const RangedMatrix<ResampleSummary>& stats, int k, int n_classes,
                        Member member) {
   for (int c = 1; c <= n_classes; ++c) out.print("\t%f", static_cast<double>(stats(k, c).*member));
   out.print("\t\t%.4g\t%.4g", static_cast<double>(stats(k, -2).*member), static_cast<double>(stats(k, -1).*member));
@@ -52,12 +43,10 @@ void write_detail_line(OutputFile& out, const RangedMatrix<resample_stat_type>& 
 
 }  // namespace
 
-void write_moran_observed(Console& console, const std::string& results_path, const DataSet& data,
-                          const DistanceClasses& classes, const MoranResults& observed, const PairFilter& filter,
-                          const RegressionInterval& interval) {
+void write_moran_observed(OutputFile& out, const DataSet& data, const DistanceClasses& classes,
+                          const MoranResults& observed, const PairFilter& filter, const RegressionInterval& interval) {
   const int n_classes = classes.n_classes;
-  OutputFile out = open_results_for_append(console, results_path);
-  out.print("\n\nSPATIAL AUTOCORRELATION ANALYSIS\nSample pairs considered: ");
+  out.print("\n\n%s\n%s", headings::kSpatialAnalysis, headings::kPairsConsidered);
   write_pair_set(out, data, filter);
   // The note sits above the slope columns of the table below.
   if (interval.restricted()) {
@@ -65,69 +54,64 @@ void write_moran_observed(Console& console, const std::string& results_path, con
     out.print("\t\t\tRegression within distance interval %f-%f:", static_cast<double>(interval.min_distance),
               static_cast<double>(interval.max_distance));
   }
-  out.print("\n\tMax dist of class:");
+  out.print("\n\t%s", headings::kClassBounds);
   for (int c = 1; c <= n_classes; ++c) out.print("\t%f", classes.class_max[c]);
   out.print("\t\tSlope with dist\tSlope with ln(dist)");
-  out.print("\n\tNumber of pairs in class:");
+  out.print("\n\t%s", headings::kClassPairs);
   for (int c = 1; c <= n_classes; ++c) out.print("\t%i", observed.class_pair_count[c]);
-  out.print("\n\tMean dist of class:");
+  out.print("\n\t%s", headings::kClassMeanDistance);
   for (int c = 1; c <= n_classes; ++c) out.print("\t%f", observed.class_mean_distance[c]);
-  out.print("\nVariable\tMoran's I:");
+  out.print("\n%s", headings::kMoranTable);
   for (int k = 1; k <= data.n_variables; ++k) {
     out.print("\n%s\t", data.var_names[k].c_str());
     for (int c = 1; c <= n_classes; ++c) out.print("\t%f", observed.moran_matrix(k, c));
     out.print("\t\t%.4g\t%.4g", observed.moran_matrix(k, -2), observed.moran_matrix(k, -1));
   }
-  close_results(console, out, results_path);
 }
 
-void write_moran_tests(Console& console, const std::string& results_path, const std::string& randomization_name,
-                       int n_rep, const DataSet& data, int n_classes, const RangedVector<double>& class_mean_distance,
-                       const RangedMatrix<resample_stat_type>& moran_stats, bool detailed_report) {
-  OutputFile out = open_results_for_append(console, results_path);
-  if (randomization_name == "COMPLETE")
-    out.print("\n\nTests of spatial autocorrelation using COMPLETE randomization (%i replicates); Ho: no spatial "
-              "autocorrelation",
-              n_rep);
+void write_moran_tests(OutputFile& out, Randomization randomization, int n_rep, const DataSet& data, int n_classes,
+                       const RangedVector<double>& class_mean_distance,
+                       const RangedMatrix<ResampleSummary>& moran_stats, bool detailed_report) {
+  if (randomization == Randomization::kComplete)
+    out.print("\n\n%s%i replicates); Ho: no spatial autocorrelation", headings::kCompleteTest, n_rep);
   else
-    out.print("\n\nTests of maintenance of spatial autocorrelation using TOROIDAL randomization (%i replicates); Ho: "
-              "original spatial autocorrelation preserved under toroidal randomization",
-              n_rep);
-  out.print("\nCoding: *** for P<=0.001 and >=4999 replicates; ** for P<=0.01 and >=499 replicates; * for P<=0.05 "
-            "and >=99 replicates (bilateral tests for Moran's I, unilateral tests for regression slopes)");
-  out.print("\n\tMean dist of class:");
+    out.print("\n\n%s%i replicates); Ho: original spatial autocorrelation preserved under toroidal randomization",
+              headings::kToroidalTest, n_rep);
+  out.print("\n%s*** for P<=0.001 and >=4999 replicates; ** for P<=0.01 and >=499 replicates; * for P<=0.05 "
+            "and >=99 replicates (bilateral tests for Moran's I, unilateral tests for regression slopes)",
+            headings::kCoding);
+  out.print("\n\t%s", headings::kClassMeanDistance);
   for (int c = 1; c <= n_classes; ++c) out.print("\t%f", class_mean_distance[c]);
-  out.print("\nVariable\tMoran's I:");
+  out.print("\n%s", headings::kMoranTable);
   for (int k = 1; k <= data.n_variables; ++k) {
     out.print("\n%s\t", data.var_names[k].c_str());
     for (int c = 1; c <= n_classes; ++c) {
-      const resample_stat_type& s = moran_stats(k, c);
+      const ResampleSummary& s = moran_stats(k, c);
       out.print("\t%f%s", static_cast<double>(s.obs), significance_code(s.p_two_sided, n_rep));
     }
-    const resample_stat_type& slope_d = moran_stats(k, -2);
-    const resample_stat_type& slope_log = moran_stats(k, -1);
+    const ResampleSummary& slope_d = moran_stats(k, -2);
+    const ResampleSummary& slope_log = moran_stats(k, -1);
     out.print("\t\t%.4g%s", static_cast<double>(slope_d.obs), significance_code(slope_d.p_less, n_rep));
     out.print("\t%.4g%s", static_cast<double>(slope_log.obs), significance_code(slope_log.p_less, n_rep));
   }
 
   if (detailed_report) {
-    out.print("\n\n\nDetails of spatial autocorrelation tests for %s randomization (%i replicates)",
-              randomization_name.c_str(), n_rep);
+    out.print("\n\n\n%s%s randomization (%i replicates)", headings::kTestDetails, randomization_name(randomization),
+              n_rep);
     out.print("\nVariable\tclass");
     for (int c = 1; c <= n_classes; ++c) out.print("\t%i", c);
     out.print("\t\tSlope with dist\tSlope with ln(dist)");
     for (int k = 1; k <= data.n_variables; ++k) {
-      out.print("\n%s\tobs val", data.var_names[k].c_str());
-      write_detail_line(out, moran_stats, k, n_classes, &resample_stat_type::obs);
-      out.print("\n\tmean rand val");
-      write_detail_line(out, moran_stats, k, n_classes, &resample_stat_type::mean);
-      out.print("\n\t95%% sup");
-      write_detail_line(out, moran_stats, k, n_classes, &resample_stat_type::ci95_sup);
-      out.print("\n\t95%% inf");
-      write_detail_line(out, moran_stats, k, n_classes, &resample_stat_type::ci95_inf);
+      out.print("\n%s\t%s", data.var_names[k].c_str(), headings::kObservedRow);
+      write_detail_line(out, moran_stats, k, n_classes, &ResampleSummary::obs);
+      out.print("\n\t%s", headings::kMeanRow);
+      write_detail_line(out, moran_stats, k, n_classes, &ResampleSummary::mean);
+      out.print("\n\t%s", headings::kUpperBoundRow);
+      write_detail_line(out, moran_stats, k, n_classes, &ResampleSummary::ci95_sup);
+      out.print("\n\t%s", headings::kLowerBoundRow);
+      write_detail_line(out, moran_stats, k, n_classes, &ResampleSummary::ci95_inf);
     }
   }
-  close_results(console, out, results_path);
 }
 
 }  // namespace kalveno

@@ -3,20 +3,19 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numeric/allocation.h"
 #include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
-std::size_t PairGeometry::default_table_limit() { return memory_budget() / 2; }
+std::size_t PairGeometry::default_table_limit(std::size_t memory_budget) { return memory_budget / 2; }
 
 std::size_t PairGeometry::table_bytes(int n_samples) {
   const std::size_t side = static_cast<std::size_t>(n_samples) + 1;
   return side * side * kBytesPerPair;
 }
 
-PairGeometry::PairGeometry(const DataSet& data, const DistanceClasses& classes, const RegressionInterval& interval,
-                           std::size_t table_limit, int n_workers)
+PairGeometry::PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+                           const RegressionInterval& interval, std::size_t table_limit, int n_workers)
     : x_(data.x), y_(data.y), class_max_(classes.class_max), n_classes_(classes.n_classes), interval_(interval) {
   bounds_rise_ = true;
   for (int c = 2; c <= n_classes_; ++c) bounds_rise_ = bounds_rise_ && class_max_[c - 1] <= class_max_[c];
@@ -24,14 +23,13 @@ PairGeometry::PairGeometry(const DataSet& data, const DistanceClasses& classes, 
   const std::size_t side = static_cast<std::size_t>(n) + 1;
   tabulated_ = side * side <= table_limit / kBytesPerPair && n_classes_ + 1 <= PairCode::kMaxTableClass;
   if (!tabulated_) return;
-  place_ = make_matrix<PairPlace>(0, n, 0, n, "\nallocation failure in the pair table");
-  code_ = make_matrix<std::uint16_t>(0, n, 0, n, "\nallocation failure in the pair table");
+  place_ = allocator.matrix_of<PairPlace>(0, n, 0, n, "\nallocation failure in the pair table");
+  code_ = allocator.matrix_of<std::uint16_t>(0, n, 0, n, "\nallocation failure in the pair table");
   fill_table(n, n_workers);
 }
 
-// x[a] - x[b] is exactly -(x[b] - x[a]) in IEEE arithmetic, so a pair has the
-// same distance in either order: the upper triangle is worked out and the
-// lower one copied from it, a band of square tiles at a time to keep both in
+// A pair has the same distance in either order (sample_distance): the upper
+// triangle is worked out and the lower one copied from it, a band of square tiles at a time to keep both in
 // cache. Rows and bands are shared out among the workers.
 void PairGeometry::fill_table(int n, int n_workers) {
   parallel_for(n, n_workers, [&](int, int item) {
@@ -75,8 +73,7 @@ int PairGeometry::distance_class(double d) const {
 }
 
 void PairGeometry::work_out(int a, int b, double& d, double& log_d, int& code) const {
-  const double dx = x_[a] - x_[b], dy = y_[a] - y_[b];
-  d = std::sqrt(dx * dx + dy * dy);
+  d = sample_distance(x_, y_, a, b);
   log_d = std::log(d);
   code = distance_class(d);
   if (!interval_.restricted() ||

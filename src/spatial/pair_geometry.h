@@ -8,8 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "flow/data_file.h"
-#include "numeric/ranged_array.h"
+#include "base/allocation.h"
+#include "base/ranged_array.h"
+#include "data/data_set.h"
 #include "spatial/lane_kernels.h"
 
 namespace kalveno {
@@ -46,14 +47,14 @@ class PairGeometry {
   // The table holds every ordered pair, (N + 1)^2 entries of this many bytes,
   // so that each position's row is one contiguous block.
   static constexpr std::size_t kBytesPerPair = sizeof(PairPlace) + sizeof(std::uint16_t);
-  // The default limit: half the memory budget (the memory available when the
-  // run started). 10 000 samples need 1.8 GB.
-  static std::size_t default_table_limit();
+  // The default limit: half the memory budget (the program's is the memory
+  // available when the run started). 10 000 samples need 1.8 GB.
+  static std::size_t default_table_limit(std::size_t memory_budget);
   static std::size_t table_bytes(int n_samples);
 
   // The table is worked out by n_workers threads.
-  PairGeometry(const DataSet& data, const DistanceClasses& classes, const RegressionInterval& interval,
-               std::size_t table_limit, int n_workers = 1);
+  PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
+               const RegressionInterval& interval, std::size_t table_limit, int n_workers = 1);
 
   bool tabulated() const { return tabulated_; }
 

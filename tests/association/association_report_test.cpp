@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "flow/console.h"
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
+#include "base/files.h"
+#include "data/data_set.h"
 #include "support/run_program.h"
 
 namespace kalveno {
@@ -26,9 +26,9 @@ DataSet make_data(const std::vector<std::string>& names, const std::vector<int>&
   DataSet data;
   const int v = static_cast<int>(names.size());
   data.n_variables = v;
-  data.var_names = name_table(0, 2 * v);
-  data.var_kind = ivector(0, v);
-  data.state_names = make_vector<std::vector<std::string>>(0, v, "state names");
+  data.var_names = Allocator().text_vector(0, v);
+  data.var_kind = Allocator().int_vector(0, v);
+  data.state_names = Allocator().vector_of<std::vector<std::string>>(0, v, "state names");
   for (int j = 1; j <= v; ++j) {
     data.var_names[j] = names[static_cast<std::size_t>(j - 1)];
     data.var_kind[j] = kinds[static_cast<std::size_t>(j - 1)];
@@ -39,8 +39,8 @@ DataSet make_data(const std::vector<std::string>& names, const std::vector<int>&
 }
 
 // A record whose observed value is obs, with the given mean and P values.
-resample_stat_type record(float obs, float mean, float p_two_sided, float p_greater) {
-  resample_stat_type s{};
+ResampleSummary record(float obs, float mean, float p_two_sided, float p_greater) {
+  ResampleSummary s{};
   s.obs = obs;
   s.mean = mean;
   s.p_two_sided = p_two_sided;
@@ -53,33 +53,38 @@ resample_stat_type record(float obs, float mean, float p_two_sided, float p_grea
 
 class ReportTest : public ::testing::Test {
  protected:
-  std::istringstream in_;
-  std::ostringstream screen_;
-  Console console_{in_, screen_};
   TempFolder folder_;
   std::string path_ = folder_.file("out.txt");
+  std::optional<OutputFile> file_;
 
-  std::string written() { return folder_.read("out.txt"); }
+  // The results file, opened for appending when first written to.
+  OutputFile& out() {
+    if (!file_) file_.emplace(path_, OutputFile::kAppend);
+    return *file_;
+  }
+  std::string written() {
+    file_.reset();
+    return folder_.read("out.txt");
+  }
 };
 
 TEST_F(ReportTest, OnlyQuantitativeVariablesGiveThePearsonMatrixAlone) {
   DataSet data = make_data({"a", "b"}, {0, 0});
-  RangedMatrix<double> m = matrix(1, 2, 1, 2);
+  RangedMatrix<double> m = Allocator().double_matrix(1, 2, 1, 2);
   m(1, 2) = 0.5, m(2, 1) = 0.25;  // the cell at row a, column b shows (b, a)
-  write_association_observed(console_, path_, data, m, make_state_means(2, data.var_kind));
+  write_association_observed(out(), data, m, make_state_means(Allocator(), 2, data.var_kind));
   EXPECT_EQ(written(),
             "\n\nMatrix of Pearson's correlation coefficients between quantitative variables\n"
             "\ta\tb\na\t\t0.250000\nb\t0.500000\t");
-  EXPECT_EQ(screen_.str(), "");
 }
 
 TEST_F(ReportTest, OneQuantitativeVariableHasNoPearsonMatrixAndSingleStatesNoMeans) {
   DataSet data = make_data({"y", "c", "one"}, {0, 2, 1});
-  RangedMatrix<double> m = matrix(1, 3, 1, 3);
+  RangedMatrix<double> m = Allocator().double_matrix(1, 3, 1, 3);
   m(2, 3) = 1.5, m(3, 2) = 2.5, m(2, 1) = m(1, 2) = 0.75, m(3, 1) = m(1, 3) = MISSING_VALUE;
-  StateMeans means = make_state_means(3, data.var_kind);
+  StateMeans means = make_state_means(Allocator(), 3, data.var_kind);
   means[2](1, 1) = 4, means[2](1, 2) = 6;
-  write_association_observed(console_, path_, data, m, means);
+  write_association_observed(out(), data, m, means);
   EXPECT_EQ(written(),
             "\n\nMatrix of Khi-square coefficients between qualitative variables (from contingency tables)\n"
             "\tc\tone\nc\t\t2.500000\none\t1.500000\t"
@@ -91,11 +96,11 @@ TEST_F(ReportTest, OneQuantitativeVariableHasNoPearsonMatrixAndSingleStatesNoMea
 
 TEST_F(ReportTest, TestsOfOneQuantitativeVariableListItsDiagonalInTheDetails) {
   DataSet data = make_data({"y", "c", "one"}, {0, 2, 1});
-  RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, 3, 0, 3);
+  RangedMatrix<ResampleSummary> stats = summary_matrix(Allocator(), 0, 3, 0, 3);
   for (int j = 1; j <= 3; ++j)
     for (int k = 1; k <= 3; ++k) stats(j, k) = record(static_cast<float>(j * 10 + k), 0, 1, 1);
   stats(1, 3) = stats(3, 1) = record(MISSING_VALUE, MISSING_VALUE, 1, 1);
-  write_association_tests(console_, path_, "COMPLETE", 99, data, stats, true);
+  write_association_tests(out(), Randomization::kComplete, 99, data, stats, true);
   const std::string rest = "\t\t99\t7\t0.000000\t0.000000\t0.000000\t0.000000\t1.000000\t1.000000\t1.000000";
   const std::string details_header =
       "Name var1\tName var2\tN\xb0var1\tN\xb0var2\tobsR\t\t# rep\t# different Rrand\tmean Rrand\tSD Rrand\t95%CI "
@@ -130,10 +135,10 @@ TEST_F(ReportTest, TestsOfOneQuantitativeVariableListItsDiagonalInTheDetails) {
 
 TEST_F(ReportTest, OnlyQuantitativeTestsHaveNoQualitativeMatricesButEveryDetailHeader) {
   DataSet data = make_data({"a", "b"}, {0, 0});
-  RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, 2, 0, 2);
+  RangedMatrix<ResampleSummary> stats = summary_matrix(Allocator(), 0, 2, 0, 2);
   for (int j = 1; j <= 2; ++j)
     for (int k = 1; k <= 2; ++k) stats(j, k) = record(0.5f, 0.5f, 1, 1);
-  write_association_tests(console_, path_, "WITHIN GROUP TOROIDAL", 99, data, stats, true);
+  write_association_tests(out(), Randomization::kToroidal, 99, data, stats, true);
   const std::string out = written();
   EXPECT_EQ(out.find("Chi-square coefficients between"), std::string::npos);
   EXPECT_EQ(out.find("intra-class correlation coefficients of quantitative variables classified by qualitative "
@@ -147,8 +152,8 @@ TEST_F(ReportTest, OnlyQuantitativeTestsHaveNoQualitativeMatricesButEveryDetailH
 }
 
 // Records of test (j, k) with obs = j and, unless coded, mean = obs and P = 1.
-RangedMatrix<resample_stat_type> plain_records(int v) {
-  RangedMatrix<resample_stat_type> stats = resample_stat_type_matrix(0, v, 0, v);
+RangedMatrix<ResampleSummary> plain_records(int v) {
+  RangedMatrix<ResampleSummary> stats = summary_matrix(Allocator(), 0, v, 0, v);
   for (int j = 1; j <= v; ++j)
     for (int k = 1; k <= v; ++k) stats(j, k) = record(static_cast<float>(j), static_cast<float>(j), 1, 1);
   return stats;
@@ -156,7 +161,7 @@ RangedMatrix<resample_stat_type> plain_records(int v) {
 
 TEST_F(ReportTest, PearsonCellsCarryTheSignAndTheTwoSidedLevel) {
   DataSet data = make_data({"a", "b", "c", "d"}, {0, 0, 0, 0});
-  RangedMatrix<resample_stat_type> stats = plain_records(4);
+  RangedMatrix<ResampleSummary> stats = plain_records(4);
   // The code of the cell at row j, column k comes from record (j, k); the
   // value printed is the observed value of record (k, j).
   auto code = [&](int j, int k, float mean, float p) { stats(j, k).mean = mean, stats(j, k).p_two_sided = p; };
@@ -168,7 +173,7 @@ TEST_F(ReportTest, PearsonCellsCarryTheSignAndTheTwoSidedLevel) {
   code(3, 4, 5, 5.0f / 5000);    // P stored just above 0.001: two stars at most
   auto tests = [&](int n_rep) {
     std::remove(path_.c_str());
-    write_association_tests(console_, path_, "COMPLETE", n_rep, data, stats, false);
+    write_association_tests(out(), Randomization::kComplete, n_rep, data, stats, false);
     return written();
   };
   auto has = [](const std::string& out, const std::string& line) { return out.find(line) != std::string::npos; };
@@ -186,7 +191,7 @@ TEST_F(ReportTest, PearsonCellsCarryTheSignAndTheTwoSidedLevel) {
 
 TEST_F(ReportTest, ChiSquareAndIntraClassCellsCarryTheOneSidedLevel) {
   DataSet data = make_data({"y", "p", "q"}, {0, 2, 3});
-  RangedMatrix<resample_stat_type> stats = plain_records(3);
+  RangedMatrix<ResampleSummary> stats = plain_records(3);
   auto code = [&](int j, int k, float mean, float p_two_sided, float p_greater) {
     stats(j, k).mean = mean, stats(j, k).p_two_sided = p_two_sided, stats(j, k).p_greater = p_greater;
   };
@@ -194,7 +199,7 @@ TEST_F(ReportTest, ChiSquareAndIntraClassCellsCarryTheOneSidedLevel) {
   code(3, 2, 0, 0, 0.02f);
   code(1, 2, 0, 0, 0.008f);
   code(1, 3, 0, 0.0001f, 0.5f);  // the two-sided P does not count here
-  write_association_tests(console_, path_, "COMPLETE", 4999, data, stats, false);
+  write_association_tests(out(), Randomization::kComplete, 4999, data, stats, false);
   const std::string out = written();
   EXPECT_NE(out.find("\n\tp\tq\np\t\t3.000000 ***\nq\t2.000000 *\t"), std::string::npos);
   EXPECT_TRUE(out.ends_with("\n\tp\tq\ny\t2.000000 **\t3.000000"));

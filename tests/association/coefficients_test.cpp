@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
+#include "data/data_file.h"
 #include "numeric/random.h"
 
 namespace kalveno {
@@ -24,8 +24,8 @@ struct Data {
   RangedMatrix<double> values;
   Data(const std::vector<int>& kinds, const std::vector<std::vector<double>>& rows)
       : v(static_cast<int>(kinds.size())), n(static_cast<int>(rows[0].size())) {
-    kind = ivector(1, v);
-    values = matrix(0, v, 0, n);
+    kind = Allocator().int_vector(1, v);
+    values = Allocator().double_matrix(0, v, 0, n);
     for (int j = 1; j <= v; ++j) {
       kind[j] = kinds[static_cast<std::size_t>(j - 1)];
       const std::vector<double>& row = rows[static_cast<std::size_t>(j - 1)];
@@ -40,9 +40,9 @@ struct Result {
 };
 
 Result evaluate(const Data& d, const Permutation& perm) {
-  AssociationInput input = prepare_association_input(d.v, d.kind, d.n, d.values);
-  AssociationScratch scratch(input);
-  Result result{matrix(1, d.v, 1, d.v), make_state_means(d.v, d.kind)};
+  AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values);
+  AssociationScratch scratch(Allocator(), input);
+  Result result{Allocator().double_matrix(1, d.v, 1, d.v), make_state_means(Allocator(), d.v, d.kind)};
   association_coefficients(input, perm, scratch, result.association, &result.means);
   return result;
 }
@@ -55,9 +55,9 @@ const double M = MISSING_VALUE;
 // arrays for every pair.
 Result plain_association(const Data& d, const Permutation& perm) {
   const int v = d.v, n_samples = d.n;
-  Result out{matrix(1, v, 1, v), make_state_means(v, d.kind)};
+  Result out{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
   auto permuted = [&](int j, int i) { return perm[i] == 0 ? M : d.values(j, perm[i]); };
-  RangedVector<double> mean = dvector(1, v), sd = dvector(1, v);
+  RangedVector<double> mean = Allocator().double_vector(1, v), sd = Allocator().double_vector(1, v);
   for (int j = 1; j <= v; ++j) {
     if (d.kind[j] != 0) continue;
     int n = 0;
@@ -87,7 +87,7 @@ Result plain_association(const Data& d, const Permutation& perm) {
   for (int j = 1; j <= v; ++j) {
     for (int k = 1; k <= v; ++k) {
       if (d.kind[j] == 0 || d.kind[k] == 0) continue;
-      RangedMatrix<int> t = imatrix(0, d.kind[j], 0, d.kind[k]);
+      RangedMatrix<int> t = Allocator().int_matrix(0, d.kind[j], 0, d.kind[k]);
       for (int i = 1; i <= n_samples; ++i) {
         if (permuted(j, i) == M || d.values(k, i) == M) continue;
         const int a = static_cast<int>(permuted(j, i)), b = static_cast<int>(d.values(k, i));
@@ -114,8 +114,8 @@ Result plain_association(const Data& d, const Permutation& perm) {
         continue;
       }
       const int s = d.kind[j];
-      RangedVector<int> count = ivector(0, s);
-      RangedVector<double> sum = dvector(0, s), squares = dvector(0, s);
+      RangedVector<int> count = Allocator().int_vector(0, s);
+      RangedVector<double> sum = Allocator().double_vector(0, s), squares = Allocator().double_vector(0, s);
       int n = 0;
       double total = 0;
       for (int i = 1; i <= n_samples; ++i) {
@@ -169,14 +169,14 @@ TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
     }
   }
   Data d(kinds, rows);
-  AssociationInput input = prepare_association_input(d.v, d.kind, d.n, d.values);
-  AssociationScratch scratch(input);  // reused across permutations, as a worker does
+  AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values);
+  AssociationScratch scratch(Allocator(), input);  // reused across permutations, as a worker does
   Permutation perm = identity_permutation(n);
   for (int round = 0; round < 12; ++round) {
     if (round > 0) complete_permutation(n, perm, rng);
     if (round >= 6)
       for (int i = round; i <= n; i += 7) perm[i] = 0;  // sites whose target grid cell is empty
-    Result fast{matrix(1, v, 1, v), make_state_means(v, d.kind)};
+    Result fast{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
     association_coefficients(input, perm, scratch, fast.association, &fast.means);
     Result plain = plain_association(d, perm);
     for (int j = 1; j <= v; ++j) {

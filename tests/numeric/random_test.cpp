@@ -2,10 +2,6 @@
 // be reproduced.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-
-#include "flow/console.h"
 #include "numeric/random.h"
 #include "randomization/permutation.h"
 
@@ -83,25 +79,6 @@ TEST(ClockSeed, MultipliesTheNonZeroFieldsOfTheTime) {
   EXPECT_EQ(at(13, 25, 12), 3900);
   EXPECT_EQ(at(0, 0, 0), 1);
   EXPECT_EQ(at(10, 0, 0), 10);
-}
-
-TEST(ClockSeed, TakesAValidSeedFromTheEnvironmentAndWarnsAboutOthers) {
-  std::istringstream in;
-  std::ostringstream out;
-  Console console(in, out);
-  setenv("KALVENO_SEED", "2147483646", 1);
-  EXPECT_EQ(clock_seed(console), 2147483646);
-  EXPECT_EQ(out.str(), "");
-  for (const char* bad : {"0", "2147483647", "12x", "", "-5"}) {
-    setenv("KALVENO_SEED", bad, 1);
-    std::int32_t seed = clock_seed(console);
-    EXPECT_GE(seed, 1);
-    EXPECT_LE(seed, 80063);
-  }
-  unsetenv("KALVENO_SEED");
-  EXPECT_NE(out.str().find("\nWarning: KALVENO_SEED=\"12x\" is not an integer from 1 to 2147483646; the clock "
-                           "seeds this run."),
-            std::string::npos);
 }
 
 }  // namespace

@@ -1,18 +1,19 @@
-// The summary of an observed value against its replicates.
+// The summary of an observed value against its replicates, and the
+// significance code of its P value.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 #include "numeric/resample_summary.h"
 
 namespace kalveno {
 namespace {
 
-resample_stat_type summarise(std::vector<float> replicates, float observed) {
-  RangedVector<float> values = vector(0, static_cast<int>(replicates.size()));
+ResampleSummary summarise(std::vector<float> replicates, float observed) {
+  RangedVector<float> values = Allocator().float_vector(0, static_cast<int>(replicates.size()));
   for (std::size_t i = 0; i < replicates.size(); ++i) values[static_cast<int>(i) + 1] = replicates[i];
-  resample_stat_type record{};
+  ResampleSummary record{};
   compute_resample_stat(values, 1, static_cast<int>(replicates.size()), record, observed);
   return record;
 }
@@ -24,11 +25,11 @@ std::vector<float> one_to(int n) {
 }
 
 TEST(ResampleSummary, GivesOneSidedAndTwoSidedPValues) {
-  resample_stat_type middle = summarise(one_to(9), 5);
+  ResampleSummary middle = summarise(one_to(9), 5);
   EXPECT_FLOAT_EQ(middle.p_less, 0.6f);
   EXPECT_FLOAT_EQ(middle.p_greater, 0.6f);
   EXPECT_EQ(middle.p_two_sided, 1.0f);
-  resample_stat_type low = summarise(one_to(9), 2.5f);
+  ResampleSummary low = summarise(one_to(9), 2.5f);
   EXPECT_EQ(low.p_less, static_cast<float>(3.0 / 10));
   EXPECT_EQ(low.p_greater, static_cast<float>(8.0 / 10));
   EXPECT_FLOAT_EQ(low.p_two_sided, 0.5f);
@@ -39,15 +40,15 @@ TEST(ResampleSummary, GivesOneSidedAndTwoSidedPValues) {
 }
 
 TEST(ResampleSummary, HandlesAnObservedValueBeyondEveryReplicate) {
-  resample_stat_type below = summarise(one_to(9), 0);
+  ResampleSummary below = summarise(one_to(9), 0);
   EXPECT_EQ(below.p_less, 0);
   EXPECT_EQ(below.p_greater, 1);
   EXPECT_EQ(below.p_two_sided, 0);
-  resample_stat_type above = summarise(one_to(9), 10);
+  ResampleSummary above = summarise(one_to(9), 10);
   EXPECT_EQ(above.p_less, 1);
   EXPECT_EQ(above.p_greater, 0);
   EXPECT_EQ(above.p_two_sided, 0);
-  resample_stat_type ties = summarise({2, 2, 2}, 2);
+  ResampleSummary ties = summarise({2, 2, 2}, 2);
   EXPECT_EQ(ties.p_less, 1);
   EXPECT_EQ(ties.p_greater, 1);
   EXPECT_EQ(ties.p_two_sided, 1);
@@ -59,7 +60,7 @@ TEST(ResampleSummary, TakesBoundsFromTheirRanksOnlyWithEnoughReplicates) {
   const int expected[][5] = {{39, 0, 0, 0, 0},    {40, 2, 40, 0, 0},      {99, 3, 98, 0, 0},
                              {199, 5, 196, 0, 0}, {200, 6, 197, 1, 200}, {999, 25, 976, 5, 996}};
   for (const auto& [n, inf95, sup95, inf99, sup99] : expected) {
-    resample_stat_type record = summarise(one_to(n), 0);
+    ResampleSummary record = summarise(one_to(n), 0);
     EXPECT_EQ(record.ci95_inf, inf95) << n;
     EXPECT_EQ(record.ci95_sup, sup95) << n;
     EXPECT_EQ(record.ci99_inf, inf99) << n;
@@ -68,7 +69,7 @@ TEST(ResampleSummary, TakesBoundsFromTheirRanksOnlyWithEnoughReplicates) {
 }
 
 TEST(ResampleSummary, SummarisesASingleReplicate) {
-  resample_stat_type one = summarise({3}, 1);
+  ResampleSummary one = summarise({3}, 1);
   EXPECT_TRUE(std::isnan(one.sd));
   EXPECT_EQ(one.n_different, 1);
   EXPECT_EQ(one.ci95_inf, 0);
@@ -77,10 +78,10 @@ TEST(ResampleSummary, SummarisesASingleReplicate) {
 }
 
 TEST(ResampleSummary, LeavesTheReplicatesSortedWithoutTheObservedValue) {
-  RangedVector<float> values = vector(0, 6);
+  RangedVector<float> values = Allocator().float_vector(0, 6);
   const float given[] = {0, 5, -1, 3, 3, 9, 0.5f};
   for (int i = 0; i <= 6; ++i) values[i] = given[i];
-  resample_stat_type record{};
+  ResampleSummary record{};
   compute_resample_stat(values, 1, 6, record, 4);
   const float sorted[] = {-1, 0.5f, 3, 3, 5, 9};
   for (int i = 1; i <= 6; ++i) EXPECT_EQ(values[i], sorted[i - 1]);
@@ -90,22 +91,31 @@ TEST(ResampleSummary, LeavesTheReplicatesSortedWithoutTheObservedValue) {
 
 TEST(ShellSort, SortsEveryLengthAndLeavesShortVectorsAlone) {
   for (int n = 0; n <= 130; ++n) {
-    RangedVector<float> values = vector(0, n);
+    RangedVector<float> values = Allocator().float_vector(0, n);
     for (int i = 1; i <= n; ++i) values[i] = static_cast<float>((i * 37) % 11) - 5;
     shell_sort(n, values);
     for (int i = 2; i <= n; ++i) ASSERT_LE(values[i - 1], values[i]) << n;
   }
 }
 
-TEST(SignificanceLevel, ComparesSinglePrecisionPValuesWithDoubleThresholds) {
-  // 10/1000 is stored just below 0.01; 50/1000 and 5/5000 just above their thresholds.
-  EXPECT_EQ(significance_level(10.0f / 1000, 999), 2);
-  EXPECT_EQ(significance_level(50.0f / 1000, 999), 0);
-  EXPECT_EQ(significance_level(5.0f / 5000, 4999), 2);
-  EXPECT_EQ(significance_level(0, 4999), 3);
-  EXPECT_EQ(significance_level(0, 4998), 2);
-  EXPECT_EQ(significance_level(0, 498), 1);
-  EXPECT_EQ(significance_level(0, 98), 0);
+// P values as the summary stores them: a quotient formed in double, kept in
+// single precision.
+float stored_p(double count, double n_rep_plus_1) { return static_cast<float>(count / n_rep_plus_1); }
+
+TEST(SignificanceCode, SingleFloatPValuesMeetTheDoubleThresholds) {
+  EXPECT_STREQ(significance_code(stored_p(10, 1000), 999), " **");  // 0.0099999998 <= 0.01
+  EXPECT_STREQ(significance_code(stored_p(50, 1000), 999), "");     // 0.0500000007 > 0.05
+  EXPECT_STREQ(significance_code(stored_p(49, 1000), 999), " *");
+  EXPECT_STREQ(significance_code(stored_p(5, 5000), 4999), " **");  // 0.0010000000475 > 0.001
+  EXPECT_STREQ(significance_code(stored_p(4, 5000), 4999), " ***");
+}
+
+TEST(SignificanceCode, TooFewReplicatesEarnNoCode) {
+  EXPECT_STREQ(significance_code(0, 98), "");
+  EXPECT_STREQ(significance_code(0, 99), " *");
+  EXPECT_STREQ(significance_code(0, 499), " **");
+  EXPECT_STREQ(significance_code(0, 4998), " **");
+  EXPECT_STREQ(significance_code(0, 4999), " ***");
 }
 
 }  // namespace

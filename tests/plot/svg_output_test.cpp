@@ -62,6 +62,13 @@ TEST(CorrelogramSvg, DrawsEveryPointBandAndCodeOnce) {
   EXPECT_NE(svg.find("COMPLETE randomization (999 replicates)"), std::string::npos);
 }
 
+TEST(CorrelogramSvg, KeepsLongTextsWhole) {
+  Correlogram figure = sample_figure();
+  figure.randomization = std::string(600, 'R');
+  EXPECT_NE(correlogram_svg(figure, "m").find(figure.randomization + " randomization (999 replicates)"),
+            std::string::npos);
+}
+
 // Flat or extreme values must still give an axis and coordinates that are
 // numbers, never an endless tick loop.
 TEST(CorrelogramSvg, DegenerateRangesStillGiveNumbersEverywhere) {

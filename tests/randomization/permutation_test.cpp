@@ -2,10 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
+#include <string>
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"
 
@@ -57,7 +56,7 @@ TEST(CompletePermutation, HandlesOneAndTwoSamples) {
 // One grid nx x ny holding sample (X - 1) * ny + Y in cell (X, Y).
 SampleGrid full_grid(int nx, int ny) {
   int n = nx * ny;
-  RangedMatrix<int> positions = imatrix(0, 2, 0, n);
+  RangedMatrix<int> positions = Allocator().int_matrix(0, 2, 0, n);
   for (int x = 1; x <= nx; ++x)
     for (int y = 1; y <= ny; ++y) {
       int s = (x - 1) * ny + y;
@@ -65,10 +64,7 @@ SampleGrid full_grid(int nx, int ny) {
       positions(1, s) = x;
       positions(2, s) = y;
     }
-  std::istringstream in;
-  std::ostringstream out;
-  Console console(in, out);
-  return build_sample_grids(console, n, 1, positions, nx, ny);
+  return build_sample_grids(Allocator(), n, 1, positions, nx, ny, [](const std::string&) {});
 }
 
 TEST(ToroidalPermutation, ShiftsAndMirrorsTheTorus) {
@@ -105,17 +101,14 @@ TEST(ToroidalPermutation, DrawsForEveryGridEvenAnEmptyOne) {
 
 TEST(ToroidalPermutation, GivesZeroForAnEmptyTargetCellAndKeepsUnplacedSamples) {
   // Samples 1..3 on a 3 x 1 grid; the middle cell is empty; sample 4 sits at X = 0.
-  RangedMatrix<int> positions = imatrix(0, 2, 0, 4);
+  RangedMatrix<int> positions = Allocator().int_matrix(0, 2, 0, 4);
   const int cells[5][2] = {{0, 0}, {1, 1}, {3, 1}, {3, 1}, {0, 1}};
   for (int s = 1; s <= 4; ++s) {
     positions(0, s) = 1;
     positions(1, s) = cells[s][0];
     positions(2, s) = cells[s][1];
   }
-  std::istringstream in;
-  std::ostringstream out;
-  Console console(in, out);
-  SampleGrid grid = build_sample_grids(console, 4, 1, positions, 3, 1);
+  SampleGrid grid = build_sample_grids(Allocator(), 4, 1, positions, 3, 1, [](const std::string&) {});
   Random rng;
   rng.random_state = -1;  // sx = trunc(0.416 x 3) = 1; mirrored along X
   Permutation perm = identity_permutation(4);

@@ -3,10 +3,9 @@
 
 #include <algorithm>
 #include <array>
-#include <sstream>
+#include <string>
 
-#include "flow/console.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
 #include "randomization/sample_grid.h"
 
 namespace kalveno {
@@ -20,18 +19,16 @@ struct Built {
 // Samples given as {grid, X, Y}.
 Built build(int n_grids, const std::vector<std::array<int, 3>>& samples) {
   const int n = static_cast<int>(samples.size());
-  RangedMatrix<int> positions = imatrix(0, 2, 0, n);
+  RangedMatrix<int> positions = Allocator().int_matrix(0, 2, 0, n);
   int max_x = 0, max_y = 0;
   for (int s = 1; s <= n; ++s) {
     for (int row = 0; row < 3; ++row) positions(row, s) = samples[static_cast<std::size_t>(s - 1)][static_cast<std::size_t>(row)];
     max_x = std::max(max_x, positions(1, s));
     max_y = std::max(max_y, positions(2, s));
   }
-  std::istringstream in;
-  std::ostringstream out;
-  Console console(in, out);
-  Built built{build_sample_grids(console, n, n_grids, positions, max_x, max_y), ""};
-  built.printed = out.str();
+  Built built;
+  built.grid = build_sample_grids(Allocator(), n, n_grids, positions, max_x, max_y,
+                                  [&](const std::string& warning) { built.printed += warning; });
   return built;
 }
 

@@ -5,8 +5,8 @@
 #pragma once
 #include <cmath>
 
-#include "flow/data_file.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
+#include "data/data_file.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
 
@@ -19,7 +19,7 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
   RangedMatrix<double>& moran = out.moran_matrix;
 
   // Moments, and the sum of squared state frequencies of qualitative variables.
-  RangedVector<double> mean = dvector(1, n_var), variance = dvector(1, n_var), p_sum = dvector(1, n_var);
+  RangedVector<double> mean = Allocator().double_vector(1, n_var), variance = Allocator().double_vector(1, n_var), p_sum = Allocator().double_vector(1, n_var);
   for (int k = 1; k <= n_var; ++k) {
     int count = 0;
     double sum = 0, squares = 0;
@@ -36,7 +36,7 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
   for (int k = 1; k <= n_var; ++k) {
     const int n_states = data.var_kind[k];
     if (n_states <= 0) continue;
-    RangedVector<int> in_state = ivector(1, n_states);
+    RangedVector<int> in_state = Allocator().int_vector(1, n_states);
     int total = 0;
     for (int s = 1; s <= n; ++s) {
       double v = data.values(k, s);
@@ -51,12 +51,12 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
   }
 
   // Reset.
-  RangedVector<double> distance_sum = dvector(0, n_classes + 1);
-  RangedMatrix<int> used = imatrix(0, n_classes + 1, 1, n_var);
-  RangedVector<int> reg_n = ivector(1, n_var);
-  RangedVector<double> s_i = dvector(1, n_var), s_id = dvector(1, n_var), s_il = dvector(1, n_var),
-                       s_d = dvector(1, n_var), s_d2 = dvector(1, n_var), s_l = dvector(1, n_var),
-                       s_l2 = dvector(1, n_var);
+  RangedVector<double> distance_sum = Allocator().double_vector(0, n_classes + 1);
+  RangedMatrix<int> used = Allocator().int_matrix(0, n_classes + 1, 1, n_var);
+  RangedVector<int> reg_n = Allocator().int_vector(1, n_var);
+  RangedVector<double> s_i = Allocator().double_vector(1, n_var), s_id = Allocator().double_vector(1, n_var), s_il = Allocator().double_vector(1, n_var),
+                       s_d = Allocator().double_vector(1, n_var), s_d2 = Allocator().double_vector(1, n_var), s_l = Allocator().double_vector(1, n_var),
+                       s_l2 = Allocator().double_vector(1, n_var);
   out.class_pair_count.fill(0);
   for (int k = 1; k <= n_var; ++k)
     for (int c = 0; c <= n_classes + 1; ++c) moran(k, c) = 0;
@@ -64,15 +64,15 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
   // Pairs.
   for (int i = 1; i < n; ++i) {
     for (int j = i + 1; j <= n; ++j) {
-      if (filter.mode >= 1 && filter.mode <= 4) {
+      if (filter.selection != PairSelection::kAllPairs && filter.selection != PairSelection::kUnnamedAll) {
         double ti = data.values(filter.variable, i), tj = data.values(filter.variable, j);
+        const double first = filter.first_state, second = filter.second_state;
         bool take = false;
-        if (filter.mode == 1) take = ti == tj;
-        if (filter.mode == 2) take = ti != tj;
-        if (filter.mode == 3) take = ti == filter.first_class && tj == filter.first_class;
-        if (filter.mode == 4)
-          take = (ti == filter.first_class && tj == filter.second_class) ||
-                 (ti == filter.second_class && tj == filter.first_class);
+        if (filter.selection == PairSelection::kSameState) take = ti == tj;
+        if (filter.selection == PairSelection::kDistinctStates) take = ti != tj;
+        if (filter.selection == PairSelection::kOneState) take = ti == first && tj == first;
+        if (filter.selection == PairSelection::kTwoStates)
+          take = (ti == first && tj == second) || (ti == second && tj == first);
         if (!take) continue;
       }
       if (p[i] == 0 || p[j] == 0) continue;  // a sample without a position sits out

@@ -33,8 +33,8 @@ DataSet line_data(const std::vector<double>& at, const std::vector<double>& valu
 
 MoranResults evaluate(const DataSet& data, const Permutation& perm, const PairFilter& filter = {},
                       const RegressionInterval& interval = {}) {
-  MoranResults results = make_moran_results(data.n_variables, data.classes.n_classes);
-  moran_statistics(data, perm, data.classes, filter, interval, results);
+  MoranResults results = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
+  moran_statistics(Allocator(), data, perm, data.classes, filter, interval, results);
   return results;
 }
 
@@ -89,7 +89,9 @@ TEST(MoranStatistics, FilterModesPickPairsByTheStatesOfTheirSamples) {
     data.values(1, s) = s * s;
     data.values(2, s) = states[s - 1];
   }
-  PairFilter same{1, 2, 0, 0}, distinct{2, 2, 0, 0}, both_in_2{3, 2, 2, 0}, one_each{4, 2, 1, 2}, other{7, 2, 1, 1};
+  using enum PairSelection;
+  PairFilter same{kSameState, 2, 0, 0}, distinct{kDistinctStates, 2, 0, 0}, both_in_2{kOneState, 2, 2, 0},
+      one_each{kTwoStates, 2, 1, 2}, other{kUnnamedAll, 2, 1, 1};
   EXPECT_EQ(evaluate(data, identity_permutation(5), same).class_pair_count[0], 4);      // 1-4, 2-3, 2-5, 3-5
   EXPECT_EQ(evaluate(data, identity_permutation(5), distinct).class_pair_count[0], 6);  // 2 x 3
   EXPECT_EQ(evaluate(data, identity_permutation(5), both_in_2).class_pair_count[0], 3);
@@ -109,9 +111,11 @@ TEST(MoranStatistics, AMissingSelectionStateCountsAsAStateOfItsOwn) {
     data.values(1, s) = s;
     data.values(2, s) = states[s - 1];
   }
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{1, 2, 0, 0}).class_pair_count[0], 2);  // 1-4, 2-3
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{2, 2, 0, 0}).class_pair_count[0], 4);
-  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{3, 2, 1, 0}).class_pair_count[0], 1);
+  using enum PairSelection;
+  // 1-4, 2-3
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kSameState, 2, 0, 0}).class_pair_count[0], 2);
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kDistinctStates, 2, 0, 0}).class_pair_count[0], 4);
+  EXPECT_EQ(evaluate(data, identity_permutation(4), PairFilter{kOneState, 2, 1, 0}).class_pair_count[0], 1);
 }
 
 TEST(MoranStatistics, RegressionIntervalIncludesBothBounds) {
@@ -160,7 +164,7 @@ TEST(MoranStatistics, APermutationMovesPositionsNotValuesNorTheSelection) {
   Permutation swapped = identity_permutation(3);
   swapped[2] = 3;
   swapped[3] = 2;
-  const PairFilter same{1, 2, 0, 0};
+  const PairFilter same{PairSelection::kSameState, 2, 0, 0};
   MoranResults observed = evaluate(data, identity_permutation(3), same);
   MoranResults moved = evaluate(data, swapped, same);
   EXPECT_EQ(observed.class_pair_count[0], 1);
@@ -250,8 +254,10 @@ std::vector<VectorPath> supported_paths() {
 // that leave samples out. The variable counts make lane groups of every
 // shape: one to four blocks, groups that start half way along a cache line.
 TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
-  const PairFilter filters[] = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 2, 0},
-                                {4, 0, 1, 3}, {-1, 0, 0, 0}, {7, 0, 1, 1}};
+  using enum PairSelection;
+  const PairFilter filters[] = {{kAllPairs, 0, 0, 0},  {kSameState, 0, 0, 0},  {kDistinctStates, 0, 0, 0},
+                                {kOneState, 0, 2, 0},  {kTwoStates, 0, 1, 3},  {kUnnamedAll, 0, 0, 0},
+                                {kUnnamedAll, 0, 1, 1}};
   const RegressionInterval intervals[] = {{0, 0}, {0, 30}, {10, 60}, {0, 0.5f}};
   const int quantitative[] = {0, 3, 5, 9, 13, 17}, qualitative[] = {1, 6, 2, 9, 3, 5};
   const std::vector<VectorPath> paths = supported_paths();
@@ -281,20 +287,21 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
       for (const RegressionInterval& interval : intervals) {
         std::vector<MoranResults> expected;
         for (const Permutation& perm : perms) {
-          expected.push_back(make_moran_results(data.n_variables, shape.n_classes));
+          expected.push_back(make_moran_results(Allocator(), data.n_variables, shape.n_classes));
           plain_moran_statistics(data, perm, data.classes, filter, interval, expected.back());
         }
         for (VectorPath path : paths) {
           for (std::size_t table_limit : {PairGeometry::table_bytes(data.n_samples), std::size_t{0}}) {
-            MoranSetup setup(data, data.classes, filter, interval, table_limit, path);
+            MoranSetup setup(Allocator(), data, data.classes, filter, interval, table_limit, path);
             ASSERT_EQ(setup.geometry().tabulated(), table_limit != 0);
             ASSERT_EQ(setup.path(), path);
             MoranScratch scratch(setup);
             for (std::size_t p = 0; p < perms.size(); ++p) {
-              MoranResults fast = make_moran_results(data.n_variables, shape.n_classes);
+              MoranResults fast = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
               moran_statistics(setup, perms[p], scratch, fast);
               ASSERT_TRUE(same_results(expected[p], fast, shape.n_classes))
-                  << "seed " << seed << " mode " << filter.mode << " interval " << interval.min_distance << " "
+                  << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval "
+                  << interval.min_distance << " "
                   << vector_path_name(path) << (table_limit != 0 ? " with" : " without") << " table";
               ++compared;
             }
@@ -359,16 +366,16 @@ TEST(MoranStatistics, LargeTableAgreesWithWorkingPairsOut) {
   shape.extent = 1000;
   DataSet data = random_data_set(shape, 17);
   ASSERT_GT(std::size_t{5201} * 5201 * 20, std::size_t{512} << 20);
-  MoranSetup tabulated(data, data.classes, PairFilter{}, RegressionInterval{}, PairGeometry::table_bytes(data.n_samples),
-                       best_vector_path(), 2);
-  MoranSetup computed(data, data.classes, PairFilter{}, RegressionInterval{}, 0);
+  MoranSetup tabulated(Allocator(), data, data.classes, PairFilter{}, RegressionInterval{},
+                       PairGeometry::table_bytes(data.n_samples), best_vector_path(), 2);
+  MoranSetup computed(Allocator(), data, data.classes, PairFilter{}, RegressionInterval{}, 0);
   ASSERT_TRUE(tabulated.geometry().tabulated());
   MoranScratch scratch(tabulated);
   std::mt19937 gen(3);
   const std::vector<Permutation> perms = placements(data.n_samples, gen);
   const Permutation& leaving_some_out = perms[3];
-  MoranResults looked_up = make_moran_results(data.n_variables, shape.n_classes);
-  MoranResults worked_out = make_moran_results(data.n_variables, shape.n_classes);
+  MoranResults looked_up = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+  MoranResults worked_out = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
   moran_statistics(tabulated, leaving_some_out, scratch, looked_up);
   moran_statistics(computed, leaving_some_out, scratch, worked_out);
   EXPECT_TRUE(same_results(looked_up, worked_out, shape.n_classes));
@@ -377,12 +384,12 @@ TEST(MoranStatistics, LargeTableAgreesWithWorkingPairsOut) {
 TEST(MoranStatistics, ReusedScratchGivesTheSameResults) {
   RandomDataShape shape;
   DataSet data = random_data_set(shape, 99);
-  MoranSetup setup(data, data.classes, PairFilter{}, RegressionInterval{0, 40});
+  MoranSetup setup(Allocator(), data, data.classes, PairFilter{}, RegressionInterval{0, 40});
   MoranScratch scratch(setup);
   std::mt19937 gen(5);
   std::vector<Permutation> perms = placements(data.n_samples, gen);
-  MoranResults first = make_moran_results(data.n_variables, shape.n_classes);
-  MoranResults again = make_moran_results(data.n_variables, shape.n_classes);
+  MoranResults first = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+  MoranResults again = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
   moran_statistics(setup, perms[1], scratch, first);
   moran_statistics(setup, perms[3], scratch, again);
   moran_statistics(setup, perms[1], scratch, again);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "flow/data_file.h"
-#include "flow/text.h"
-#include "numeric/allocation.h"
+#include "base/allocation.h"
+#include "base/text.h"
+#include "data/data_file.h"
 
 namespace kalveno::testing {
 
@@ -20,16 +20,16 @@ inline DataSet empty_data_set(int n_samples, int n_variables, const std::vector<
   data.n_variables = n_variables;
   data.missing_code = "NA";
   data.classes.n_classes = static_cast<int>(class_max.size());
-  data.classes.class_max = dvector(1, data.classes.n_classes);
+  data.classes.class_max = Allocator().double_vector(1, data.classes.n_classes);
   for (int c = 1; c <= data.classes.n_classes; ++c) data.classes.class_max[c] = class_max[c - 1];
-  data.var_names = name_table(0, 2 * n_variables);
-  data.var_kind = ivector(0, n_variables);
-  data.state_names = make_vector<std::vector<std::string>>(0, n_variables, "state names");
+  data.var_names = Allocator().text_vector(0, n_variables);
+  data.var_kind = Allocator().int_vector(0, n_variables);
+  data.state_names = Allocator().vector_of<std::vector<std::string>>(0, n_variables, "state names");
   for (int v = 1; v <= n_variables; ++v) {
     data.var_names[v] = format("v%d", v);
     data.state_names[v].assign(1, std::string());
   }
-  allocate_sample_arrays(data);
+  allocate_sample_arrays(Allocator(), data);
   return data;
 }
 

@@ -2,27 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "flow/console.h"
-#include "flow/program_end.h"
-#include "support/run_program.h"
-
 namespace kalveno::testing {
 
 DataSet load_data_set(const std::string& content) {
-  TempFolder folder;
-  folder.write("data.txt", content);
-  std::istringstream in;
-  std::ostringstream out;
-  Console console(in, out);
   DataSet data;
   try {
-    read_data_header(console, folder.file("data.txt"), data);
-    allocate_sample_arrays(data);
-    load_data_file(console, folder.file("data.txt"), data);
-  } catch (const ProgramEnd& end) {
-    ADD_FAILURE() << "data file refused (status " << end.status << "): " << out.str();
+    const DataFile file(content);
+    file.read_header(Allocator(), data);
+    allocate_sample_arrays(Allocator(), data);
+    file.read_samples(data);
+  } catch (const DataFileRefused& refused) {
+    ADD_FAILURE() << "data file refused: " << refused.warning;
   }
   return data;
 }

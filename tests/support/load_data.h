@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "flow/data_file.h"
+#include "data/data_file.h"
 
 namespace kalveno::testing {
 

@@ -1,0 +1,15 @@
+// The kalveno program: a thin entry over run_kalveno.
+#include <iostream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "base/console.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  kalveno::Console console(std::cin, std::cout, isatty(STDIN_FILENO) ? STDIN_FILENO : -1);
+  return kalveno::run_kalveno(console, args, kalveno::RunSettings::of_this_process());
+}

@@ -1,0 +1,61 @@
+#include "app/menu.h"
+
+#include "app/association_dialogue.h"
+#include "app/local_means_dialogue.h"
+#include "app/session.h"
+#include "app/spatial_dialogue.h"
+#include "base/console.h"
+#include "base/text.h"
+
+namespace kalveno {
+
+void run_analysis_menu(Session& session) {
+  Console& console = session.console;
+  console.print("\n\n\nSelect the analysis to perform:\n  1-Spatial autocorrelation\n  2-Correlation between "
+                "variables");
+  if (session.data.n_grids < 1) console.print("\n    (Warning: no toroidal tests available without grid defined)");
+  console.print("\n  3-Computing local means for quantitative variable\n");
+  ScannedInt choice = scan_int(console.read_line());
+  if (!choice.found || !choice.in_range) return;
+  switch (choice.value) {
+    case 1:
+      run_spatial_autocorrelation(session);
+      break;
+    case 2:
+      run_association(session);
+      break;
+    case 3:
+      run_local_means(session);
+      break;
+    default:
+      break;
+  }
+}
+
+RandomizationCount read_randomization_count(const std::string& answer, int ceiling) {
+  RandomizationCount count;
+  if (is_blank(answer)) {
+    count.n_rep = 0;
+    return count;
+  }
+  ScannedInt number = scan_int(answer);
+  if (!number.found) return count;
+  if (number.value < -100000 || number.value > 100000) {
+    count.n_rep = 0;
+  } else if (number.value <= -2) {
+    count.n_rep = static_cast<int>(-number.value);
+    count.both_kinds = true;
+  } else {
+    count.n_rep = static_cast<int>(number.value);
+  }
+  if (ceiling > 0 && count.n_rep > ceiling) count.n_rep = ceiling;
+  return count;
+}
+
+bool ask_detailed_report(Console& console) {
+  console.print("\n\nEnter 1 if you want a detailed report of randomization tests\n  otherwise press RETURN "
+                "(significant values indicated by * only)\n");
+  return !is_blank(console.read_line());
+}
+
+}  // namespace kalveno

@@ -1,0 +1,31 @@
+// The analysis menu, and the two rules that the tested analyses share: how an
+// answer becomes a number of randomizations, and whether test reports are to
+// be detailed. One analysis per run; the program ends after it.
+#pragma once
+#include <string>
+
+namespace kalveno {
+
+class Console;
+struct Session;
+
+// Shows the menu, reads the choice ("%i") and runs the chosen analysis; any
+// other answer runs nothing.
+void run_analysis_menu(Session& session);
+
+struct RandomizationCount {
+  int n_rep = -1;           // -1: run nothing; 0: observed statistics only
+  bool both_kinds = false;  // a negative answer asks for both kinds of randomization
+};
+
+// An empty answer or a number beyond +-100000 gives 0; -100000..-2 gives its
+// absolute value with both kinds; -1..100000 is taken as it is; an answer
+// that does not start with a number leaves -1. A ceiling above 0 caps the
+// count (the settings' randomization_ceiling).
+RandomizationCount read_randomization_count(const std::string& answer, int ceiling = 0);
+
+// Asks whether test reports are to be detailed: any answer with a
+// non-blank character says yes.
+bool ask_detailed_report(Console& console);
+
+}  // namespace kalveno

@@ -1,0 +1,39 @@
+// The files the program writes: the results file, only ever appended to, and
+// newvar.txt, replaced whole. Each writer is handed the file open, writes its
+// part and lets it be closed here, so that the results file is never held
+// open between sections and nothing written earlier can be lost.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "base/files.h"
+
+namespace kalveno {
+
+class Console;
+
+// A file to write and what to say about it: the warning before each retry
+// while it cannot be opened, the line that stops the run when no key press
+// can say when to retry, and the warning when what was written could not be
+// stored whole.
+struct OutputTarget {
+  std::string path;
+  OutputFile::Mode mode;
+  std::string cannot_open;
+  std::string stopped;
+  std::string not_stored;
+};
+
+// Opens target (warning and waiting for a key while it cannot be opened;
+// without a terminal: stops, status 4), hands it to write and closes it.
+// When it could not be stored whole (a full disk), says so rather than let
+// the run pass for a success, and ends with status 5.
+void write_output(Console& console, const OutputTarget& target, const std::function<void(OutputFile&)>& write);
+
+// Appends a section to the results file at path.
+void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+
+// Replaces newvar.txt with what write writes.
+void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write);
+
+}  // namespace kalveno

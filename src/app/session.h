@@ -1,0 +1,33 @@
+// Everything one run of the program holds, from start-up to its end: the
+// console, the settings, the allocator, the generator, the file names, the
+// data and what is built from it.
+#pragma once
+#include <string>
+
+#include "app/settings.h"
+#include "base/allocation.h"
+#include "data/data_set.h"
+#include "numeric/random.h"
+#include "randomization/permutation.h"
+#include "randomization/sample_grid.h"
+
+namespace kalveno {
+
+class Console;
+
+struct Session {
+  Session(Console& c, const RunSettings& s) : console(c), settings(s), allocator(s.memory_budget) {}
+
+  Console& console;
+  const RunSettings& settings;
+  Allocator allocator;
+  Random rng;
+  std::string data_file_name;     // as settled by the dialogue (a bare name after a one-argument start)
+  std::string results_file_name;
+  DataSet data;
+  SampleGrid grid;                       // only when the data declare grids
+  Permutation identity_permutation;      // the data as observed
+  Permutation work_permutation;          // each replicate's; starts as the identity
+};
+
+}  // namespace kalveno

@@ -1,0 +1,74 @@
+#include "app/settings.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+
+#include "base/allocation.h"
+#include "base/console.h"
+#include "numeric/random.h"
+
+namespace kalveno {
+
+namespace {
+
+std::optional<std::string> environment_variable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace
+
+RunSettings RunSettings::of_this_process() {
+  RunSettings settings;
+  settings.seed = environment_variable("KALVENO_SEED");
+  settings.threads = environment_variable("KALVENO_THREADS");
+  settings.vectors = environment_variable("KALVENO_VECTORS");
+  settings.memory_budget = available_memory();
+  return settings;
+}
+
+std::int32_t run_seed(Console& console, const RunSettings& settings) {
+  if (settings.seed) {
+    const char* fixed = settings.seed->c_str();
+    char* end = nullptr;
+    long long value = std::strtoll(fixed, &end, 10);
+    if (end != fixed && *end == '\0' && value >= 1 && value <= 2147483646) return static_cast<std::int32_t>(value);
+    console.print("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to 2147483646; the clock seeds this run.",
+                  fixed);
+  }
+  return clock_seed();
+}
+
+int replicate_workers(Console& console, const RunSettings& settings) {
+  if (settings.threads) {
+    const char* wanted = settings.threads->c_str();
+    char* end = nullptr;
+    long value = std::strtol(wanted, &end, 10);
+    if (end != wanted && *end == '\0' && value >= 1 && value <= 1024) return static_cast<int>(value);
+    console.print("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to 1024; every core is used.",
+                  wanted);
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+VectorPath spatial_vector_path(Console& console, const RunSettings& settings) {
+  const VectorPath best = best_vector_path();
+  if (!settings.vectors) return best;
+  const char* wanted = settings.vectors->c_str();
+  VectorPath path = best;
+  if (!parse_vector_path(wanted, path)) {
+    console.print("\nWarning: KALVENO_VECTORS=\"%s\" is not avx512, avx2 or sse2; %s is used.", wanted,
+                  vector_path_name(best));
+    return best;
+  }
+  if (!vector_path_supported(path)) {
+    console.print("\nWarning: this processor lacks the %s instructions that KALVENO_VECTORS asks for; %s is used.",
+                  wanted, vector_path_name(best));
+    return best;
+  }
+  return path;
+}
+
+}  // namespace kalveno

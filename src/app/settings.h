@@ -1,0 +1,47 @@
+// What a run takes from outside its dialogue: the environment variables and
+// the memory the machine can give. The program reads them once, when it
+// starts; tests and the fuzzing driver make settings of their own.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "spatial/lane_kernels.h"
+
+namespace kalveno {
+
+class Console;
+
+struct RunSettings {
+  std::optional<std::string> seed;     // KALVENO_SEED, when set
+  std::optional<std::string> threads;  // KALVENO_THREADS, when set
+  std::optional<std::string> vectors;  // KALVENO_VECTORS, when set
+  // The largest block an allocator will request, in bytes.
+  std::size_t memory_budget = SIZE_MAX;
+  // Caps every randomization count the dialogue reads; 0 caps nothing. The
+  // fuzzing driver runs every dialogue with small counts.
+  int randomization_ceiling = 0;
+
+  // KALVENO_SEED, KALVENO_THREADS and KALVENO_VECTORS of this process, and
+  // the memory the machine has available now.
+  static RunSettings of_this_process();
+};
+
+// The seed of this run: KALVENO_SEED when it holds an integer from 1 to
+// 2147483646 (another value is ignored with a warning on the console),
+// otherwise the seed of the current local time.
+std::int32_t run_seed(Console& console, const RunSettings& settings);
+
+// The threads that run the replicates: KALVENO_THREADS when it holds a whole
+// number from 1 to 1024 (another value is ignored with a warning on the
+// console), else every hardware thread.
+int replicate_workers(Console& console, const RunSettings& settings);
+
+// The vector instructions of the spatial autocorrelation's pair loop:
+// KALVENO_VECTORS when it names avx512, avx2 or sse2 and this processor has
+// them (otherwise a warning on the console), else the best it has. Every
+// choice gives the same results.
+VectorPath spatial_vector_path(Console& console, const RunSettings& settings);
+
+}  // namespace kalveno

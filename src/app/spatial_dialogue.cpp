@@ -1,0 +1,168 @@
+#include "app/spatial_dialogue.h"
+
+#include <string>
+#include <vector>
+
+#include "app/results_file.h"
+#include "app/session.h"
+#include "base/console.h"
+#include "base/program_end.h"
+#include "base/text.h"
+#include "spatial/moran_report.h"
+#include "spatial/moran_series.h"
+
+namespace kalveno {
+
+namespace {
+
+// The qualitative variable named exactly word, or 0.
+int find_qualitative_variable(const DataSet& data, std::string_view word) {
+  for (int v = 1; v <= data.n_variables; ++v)
+    if (data.is_qualitative(v) && data.var_names[v] == word) return v;
+  return 0;
+}
+
+// Asks for a state of variable v by its whole name until one is given.
+int ask_state(Console& console, const DataSet& data, int v, const char* prompt) {
+  const std::vector<std::string>& states = data.state_names[v];
+  while (true) {
+    console.print("%s", prompt);
+    const std::string answer = console.read_line();
+    if (console.input_ended())
+      stop_without_answer(console, "Stopped: input ended before a class name was given.");
+    for (int s = 1; s <= data.var_kind[v]; ++s)
+      if (states[static_cast<std::size_t>(s)] == answer) return s;
+    console.print("\n\"%s\" is not recognized as a class name; it must be one of the following name:\n",
+                  answer.c_str());
+    for (int s = 1; s <= data.var_kind[v]; ++s) console.print("  %s", states[static_cast<std::size_t>(s)].c_str());
+  }
+}
+
+// The menu of pair selections. An answer without a number chooses none of
+// them; one beyond them, too, though from 3 up the first state is asked.
+PairSelection pair_selection(int answer) {
+  switch (answer) {
+    case 0: return PairSelection::kAllPairs;
+    case 1: return PairSelection::kSameState;
+    case 2: return PairSelection::kDistinctStates;
+    case 3: return PairSelection::kOneState;
+    case 4: return PairSelection::kTwoStates;
+    default: return PairSelection::kUnnamedAll;
+  }
+}
+
+PairFilter ask_pair_filter(Console& console, const DataSet& data) {
+  PairFilter filter;
+  console.print("\n\nTo select specific sample pairs according to a qualitative variable, \nenter the name of the "
+                "variable, otherwise press RETURN\n");
+  while (true) {
+    const std::string answer = console.read_line();
+    const std::string_view word = first_word(answer);
+    if (word.empty()) {
+      filter.selection = PairSelection::kAllPairs;
+      return filter;
+    }
+    filter.variable = find_qualitative_variable(data, word);
+    if (filter.variable != 0) break;
+    console.print("\nVariable not recognized. List of qualitative variables: ");
+    for (int v = 1; v <= data.n_variables; ++v)
+      if (data.is_qualitative(v)) console.print("  %s", data.var_names[v].c_str());
+    console.print("\n");
+  }
+
+  console.print("\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same given class\n  "
+                "4-two given distinct classes\n");
+  const ScannedInt mode = scan_int(console.read_line());
+  // A number beyond the int range keeps its low 32 bits.
+  const int answer = mode.found ? static_cast<int>(mode.value) : -1;
+  filter.selection = pair_selection(answer);
+  if (answer >= 3)
+    filter.first_state = ask_state(console, data, filter.variable,
+                                   answer == 3 ? "\nEnter the name of the selected class : "
+                                               : "\nEnter the name of the first selected class : ");
+  if (answer == 4)
+    filter.second_state = ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
+  return filter;
+}
+
+// Two numbers, neither negative, the first not above the second; an empty
+// answer leaves the regression unrestricted. Anything else is asked again.
+RegressionInterval ask_regression_interval(Console& console) {
+  while (true) {
+    console.print("\n\nTo restrict the regression of Iij on distance to a distance interval\nenter the min and max "
+                  "distances separated by a space, otherwise press RETURN\n");
+    const std::string answer = console.read_line();
+    if (is_blank(answer)) return RegressionInterval{};
+    const ScannedFloat low = scan_float(answer);
+    if (!low.found || !low.in_range) continue;
+    const ScannedFloat high = scan_float(std::string_view(answer).substr(low.end));
+    if (!high.found || !high.in_range) continue;
+    if (low.value >= 0 && high.value >= 0 && low.value <= high.value) return RegressionInterval{low.value, high.value};
+  }
+}
+
+}  // namespace
+
+SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int randomization_ceiling) {
+  SpatialChoices choices;
+  console.print("\n\n\n\nSPATIAL AUTOCORRELATION ANALYSES");
+  choices.filter = ask_pair_filter(console, data);
+  choices.interval = ask_regression_interval(console);
+  console.print("\n\nEnter # randomizations for testing spatial autocorrelation (e.g. 999)");
+  if (data.n_grids != 0)
+    console.print("\n  use negative # (e.g. -999) to assess the impact of toroidal randomizations");
+  console.print("\n  or press RETURN to compute Moran's I statistics without test\n");
+  choices.count = read_randomization_count(console.read_line(), randomization_ceiling);
+  choices.detailed_report = choices.count.n_rep > 0 && ask_detailed_report(console);
+  return choices;
+}
+
+void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const DistanceClasses& classes = data.classes;
+  const Allocator& allocator = session.allocator;
+  const int n_rep = choices.count.n_rep;
+  const bool toroidal_too = choices.count.both_kinds && data.n_grids != 0;
+  if (n_rep < 0) return;
+
+  console.print("\nComputing Moran's I statistics");
+  const int n_workers = n_rep > 0 ? replicate_workers(console, session.settings) : 1;
+  const VectorPath path = spatial_vector_path(console, session.settings);
+  // The pair table pays only when the randomizations look pairs up again.
+  const std::size_t table_limit = n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
+  const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval, table_limit, path, n_workers);
+  MoranResults observed = make_moran_results(allocator, data.n_variables, classes.n_classes);
+  {
+    MoranScratch scratch(setup);
+    moran_statistics(setup, session.identity_permutation, scratch, observed);
+  }
+  append_results(console, session.results_file_name, [&](OutputFile& out) {
+    write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
+  });
+  if (n_rep == 0) return;
+
+  MoranSeries series = make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes);
+  auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
+    run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    append_results(console, session.results_file_name, [&](OutputFile& out) {
+      write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
+                        series.stats, choices.detailed_report);
+    });
+  };
+
+  console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);
+  run_test(Randomization::kComplete,
+           [&](Permutation& perm) { complete_permutation(data.n_samples, perm, session.rng); });
+  if (!toroidal_too) return;
+  console.print("\nTest spatial autocorrelation by %i toroidal randomizations\n", n_rep);
+  run_test(Randomization::kToroidal,
+           [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });
+}
+
+void run_spatial_autocorrelation(Session& session) {
+  const int ceiling = session.settings.randomization_ceiling;
+  run_spatial_autocorrelation(session, ask_spatial_choices(session.console, session.data, ceiling));
+}
+
+}  // namespace kalveno

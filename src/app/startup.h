@@ -1,0 +1,24 @@
+// One run of the program, from the banner to the end of the chosen analysis,
+// and the top of the program where every early end becomes an exit status.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+
+namespace kalveno {
+
+class Console;
+struct DataSet;
+
+// Runs the program with the command-line arguments after its name and
+// returns the exit status. An allocation failure anywhere below ends here:
+// its message is printed and appended to error.txt (status 1; status 3, after
+// a key press, when error.txt cannot be written).
+int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings);
+
+// Smallest and largest distance between two samples; both 0 with fewer than
+// two samples.
+void distance_range(const DataSet& data, double& smallest, double& largest);
+
+}  // namespace kalveno

@@ -1,0 +1,34 @@
+// The headings and row labels of the results file that kalveno-plot reads
+// back. The report writers print them and the reader looks for them, both
+// from here, so that the two cannot drift apart.
+#pragma once
+
+namespace kalveno::headings {
+
+// The header block of each program run.
+inline constexpr char kDataFile[] = "Data file: ";
+
+// The observed section of a spatial autocorrelation analysis.
+inline constexpr char kSpatialAnalysis[] = "SPATIAL AUTOCORRELATION ANALYSIS";
+inline constexpr char kPairsConsidered[] = "Sample pairs considered: ";
+inline constexpr char kClassBounds[] = "Max dist of class:";
+inline constexpr char kClassPairs[] = "Number of pairs in class:";
+inline constexpr char kClassMeanDistance[] = "Mean dist of class:";
+inline constexpr char kMoranTable[] = "Variable\tMoran's I:";
+
+// Its test sections, each heading followed by the replicate count.
+inline constexpr char kCompleteTest[] = "Tests of spatial autocorrelation using COMPLETE randomization (";
+inline constexpr char kToroidalTest[] =
+    "Tests of maintenance of spatial autocorrelation using TOROIDAL randomization (";
+inline constexpr char kCoding[] = "Coding: ";
+inline constexpr char kTestDetails[] = "Details of spatial autocorrelation tests for ";
+inline constexpr char kObservedRow[] = "obs val";
+inline constexpr char kMeanRow[] = "mean rand val";
+inline constexpr char kUpperBoundRow[] = "95% sup";
+inline constexpr char kLowerBoundRow[] = "95% inf";
+
+// The names of the two randomizations, in test headings and details.
+inline constexpr char kComplete[] = "COMPLETE";
+inline constexpr char kToroidal[] = "WITHIN GROUP TOROIDAL";
+
+}  // namespace kalveno::headings

@@ -1,0 +1,266 @@
+#include "data/data_file.h"
+
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "base/text.h"
+
+namespace kalveno {
+
+namespace {
+
+constexpr int kHeaderLines = 4;
+
+// The tab-separated cells of a line; the tab is the only separator.
+std::vector<std::string_view> split_cells(std::string_view line) { return split_fields(line, '\t'); }
+
+[[noreturn]] void refuse(const std::string& warning) { throw DataFileRefused{warning}; }
+
+// Leading columns of line 4 and of each sample line: name, x, y, then grid
+// X and Y with one grid, grid name, X and Y with several.
+int leading_columns(int n_grids) { return n_grids <= 0 ? 3 : (n_grids == 1 ? 5 : 6); }
+
+bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+void read_counts(std::string_view line, DataSet& data) {
+  int* counts[3] = {&data.n_samples, &data.n_grids, &data.n_variables};
+  for (int* count : counts) {
+    ScannedInt n = scan_decimal(line);
+    if (!n.found) refuse("\n\nWARNING: 4 elements expected on second line of the data file - not found");
+    if (!n.in_range || n.value < 0)
+      refuse("\n\nWARNING: the numbers of samples, grids and variables on second line of the "
+             "data file must be whole numbers from 0 to 2147483647");
+    *count = static_cast<int>(n.value);
+    line.remove_prefix(n.end);
+  }
+  std::string_view missing = first_word(line);
+  if (missing.empty()) refuse("\n\nWARNING: 4 elements expected on second line of the data file - not found");
+  data.missing_code = std::string(missing);
+  // A grid holds at least one sample: more grids than samples is a typing error.
+  if (data.n_grids > data.n_samples)
+    refuse(format("\n\nWARNING: %i grids declared on second line of the data file for only %i "
+                  "samples", data.n_grids, data.n_samples));
+}
+
+void read_classes(const Allocator& allocator, std::string_view line, DataSet& data) {
+  ScannedInt n = scan_decimal(line);
+  if (!n.found || !n.in_range || n.value < 0)
+    refuse("\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected "
+           "at the start of third line of the data file - not found");
+  std::vector<std::string_view> cells = split_cells(line);
+  if (n.value > static_cast<long long>(cells.size()) - 1)
+    refuse(format("\n\nWARNING: %lli upper bounds of distance classes expected on third line of "
+                  "the data file, %zu found", n.value, cells.size() - 1));
+  DistanceClasses& classes = data.classes;
+  classes.n_classes = static_cast<int>(n.value);
+  classes.class_max = allocator.double_vector(1, classes.n_classes);
+  for (int k = 1; k <= classes.n_classes; ++k) {
+    ScannedFloat bound = scan_float(cells[static_cast<std::size_t>(k)]);
+    if (!bound.found || !bound.in_range)
+      refuse(format("\n\nWARNING: cannot read the upper bound of distance class %i on third line "
+                    "of the data file", k));
+    classes.class_max[k] = bound.value;
+  }
+}
+
+void read_variable_names(const Allocator& allocator, std::string_view line, DataSet& data) {
+  const int v_count = data.n_variables;
+  std::vector<std::string_view> cells = split_cells(line);
+  const std::size_t first = static_cast<std::size_t>(leading_columns(data.n_grids));
+  std::size_t found = cells.size() > first ? cells.size() - first : 0;
+  if (found < static_cast<std::size_t>(v_count))
+    refuse(format("\n\nWARNING: %i variable names expected on fourth line of the data file, %zu "
+                  "found", v_count, found));
+  data.var_names = allocator.text_vector(0, v_count);
+  data.var_kind = allocator.int_vector(0, v_count);
+  data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
+  for (int j = 1; j <= v_count; ++j) {
+    std::string_view cell = cells[first + static_cast<std::size_t>(j - 1)];
+    int kind = 0;
+    if (!cell.empty() && cell.front() == '$') kind = 1;
+    if (!cell.empty() && cell.front() == '#') kind = -1;
+    if (kind != 0) cell.remove_prefix(1);
+    std::string_view name = first_word(cell);
+    if (name.empty())
+      refuse(format("\n\nWARNING: no name for variable %i on fourth line of the data file", j));
+    data.var_names[j] = std::string(name);
+    data.var_kind[j] = kind;
+  }
+}
+
+// The sample lines of a data file, cut into cells, with the rules that refuse
+// a line that cannot be read.
+class SampleLineReader {
+ public:
+  SampleLineReader(const DataSet& data, int sample, std::string_view line)
+      : data_(data), sample_(sample), cells_(split_cells(line)) {}
+
+  std::string_view cell(int column, const std::string& what) {
+    if (static_cast<std::size_t>(column) >= cells_.size())
+      refuse(format("\n\nWARNING: sample %i (line %i of the data file) ends before its %s", sample_, line_number(),
+                    what.c_str()));
+    return cells_[static_cast<std::size_t>(column)];
+  }
+
+  std::string_view word(int column, const char* what) {
+    std::string_view found = first_word(cell(column, what));
+    if (found.empty())
+      refuse(format("\n\nWARNING: no %s for sample %i (line %i of the data file)", what, sample_, line_number()));
+    return found;
+  }
+
+  double coordinate(int column, const char* what) {
+    std::string_view text = word(column, what);
+    ScannedFloat number = scan_float(text);
+    if (text == data_.missing_code || !number.found || !number.in_range)
+      refuse(format("\n\nWARNING: cannot read the %s of sample %i (line %i of the data file): a number is expected",
+                    what, sample_, line_number()));
+    return number.value;
+  }
+
+  int grid_position(int column, const char* what) {
+    std::string_view text = word(column, what);
+    ScannedInt number = scan_int(text);
+    if (text == data_.missing_code || !number.found || !number.in_range || number.value < 0)
+      refuse(format("\n\nWARNING: cannot read the %s of sample %i (line %i of the data file): a whole number of 0 "
+                    "or more is expected", what, sample_, line_number()));
+    return static_cast<int>(number.value);
+  }
+
+  std::string_view variable_word(int column, int variable) {
+    std::string_view text = first_word(cell(column, format("cell of variable %i", variable)));
+    if (text.empty())
+      refuse(format("\n\nWARNING: no empty cell allowed in the data file. Check sample %i, variable %i", sample_,
+                    variable));
+    return text;
+  }
+
+  int line_number() const { return sample_ + kHeaderLines; }
+
+ private:
+  const DataSet& data_;
+  int sample_;
+  std::vector<std::string_view> cells_;
+};
+
+// Whether an unmarked variable's word makes it qualitative: it does not start
+// with a number, or a letter follows its leading number (A3, 12kg; not 12%).
+bool reads_as_qualitative(std::string_view word) {
+  ScannedFloat number = scan_float(word);
+  if (!number.found) return true;
+  return number.end < word.size() && is_ascii_letter(word[number.end]);
+}
+
+}  // namespace
+
+DataFile::DataFile(std::string text) : text_(std::move(text)), lines_(split_lines(text_)) {}
+
+void DataFile::read_header(const Allocator& allocator, DataSet& data) const {
+  auto line = [&](std::size_t number) { return number <= lines_.size() ? lines_[number - 1] : std::string_view(); };
+
+  data.title_line = std::string(line(1)) + "\n";
+  read_counts(line(2), data);
+  read_classes(allocator, line(3), data);
+  read_variable_names(allocator, line(4), data);
+
+  std::size_t sample_lines = lines_.size() > kHeaderLines ? lines_.size() - kHeaderLines : 0;
+  if (sample_lines < static_cast<std::size_t>(data.n_samples))
+    refuse(format("\n\nWARNING: %i sample lines expected in the data file (second line), %zu found", data.n_samples,
+                  sample_lines));
+}
+
+void allocate_sample_arrays(const Allocator& allocator, DataSet& data) {
+  const int n = data.n_samples;
+  data.sample_names = allocator.text_vector(0, n);
+  data.sample_grid = allocator.int_matrix(0, 2, 0, n);
+  data.x = allocator.double_vector(0, n);
+  data.y = allocator.double_vector(0, n);
+  data.values = allocator.double_matrix(0, data.n_variables, 0, n);
+}
+
+void DataFile::read_samples(DataSet& data) const {
+  const int n = data.n_samples, v_count = data.n_variables, g_count = data.n_grids;
+  const int first_variable_column = leading_columns(g_count);
+
+  // First pass: every cell's word, and the kind of every unmarked variable.
+  std::vector<std::string_view> words(static_cast<std::size_t>(n) * static_cast<std::size_t>(v_count));
+  auto word_of = [&](int i, int j) -> std::string_view& {
+    return words[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(v_count) + static_cast<std::size_t>(j - 1)];
+  };
+  std::unordered_map<std::string_view, int> grid_numbers;
+  data.max_grid_x = 0;
+  data.max_grid_y = 0;
+  for (int i = 1; i <= n; ++i) {
+    SampleLineReader reader(data, i, lines_[static_cast<std::size_t>(kHeaderLines + i - 1)]);
+    data.sample_names[i] = std::string(reader.word(0, "sample name"));
+    data.x[i] = reader.coordinate(1, "x coordinate");
+    data.y[i] = reader.coordinate(2, "y coordinate");
+    int column = 3;
+    if (g_count >= 2) {
+      std::string_view grid_name = reader.word(column++, "grid name");
+      auto known = grid_numbers.find(grid_name);
+      if (known == grid_numbers.end()) {
+        if (static_cast<int>(grid_numbers.size()) == g_count)
+          refuse(format("\n\nWARNING: too many grid names: sample %i (line %i of the data file) names grid "
+                        "\"%.*s\", beyond the %i grids declared on second line",
+                        i, reader.line_number(), static_cast<int>(grid_name.size()), grid_name.data(), g_count));
+        known = grid_numbers.emplace(grid_name, static_cast<int>(grid_numbers.size()) + 1).first;
+      }
+      data.sample_grid(0, i) = known->second;
+    } else if (g_count == 1) {
+      data.sample_grid(0, i) = 1;
+    }
+    if (g_count >= 1) {
+      int grid_x = reader.grid_position(column++, "grid X position");
+      int grid_y = reader.grid_position(column++, "grid Y position");
+      data.sample_grid(1, i) = grid_x;
+      data.sample_grid(2, i) = grid_y;
+      if (grid_x > data.max_grid_x) data.max_grid_x = grid_x;
+      if (grid_y > data.max_grid_y) data.max_grid_y = grid_y;
+    }
+    for (int j = 1; j <= v_count; ++j) {
+      std::string_view word = reader.variable_word(first_variable_column + j - 1, j);
+      word_of(i, j) = word;
+      if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) data.var_kind[j] = 1;
+    }
+  }
+
+  // Second pass, variable by variable: numbers, or state numbers in order of
+  // first appearance (counted from the first sample that has the variable).
+  for (int j = 1; j <= v_count; ++j) {
+    std::vector<std::string>& states = data.state_names[j];
+    states.assign(1, std::string());  // entry 0 unused
+    std::unordered_map<std::string_view, int> state_numbers;
+    for (int i = 1; i <= n; ++i) {
+      std::string_view word = word_of(i, j);
+      if (word == data.missing_code) {
+        data.values(j, i) = MISSING_VALUE;
+      } else if (data.var_kind[j] <= 0) {
+        ScannedFloat number = scan_float(word);
+        if (!number.found)
+          refuse(format("\n\nWARNING: cannot read the quantitative variable %i for sample %i", j, i));
+        if (!number.in_range)
+          refuse(format("\n\nWARNING: the quantitative variable %i for sample %i is beyond the "
+                        "single-precision range", j, i));
+        data.values(j, i) = number.value;
+      } else {
+        auto known = state_numbers.find(word);
+        if (known == state_numbers.end()) {
+          states.emplace_back(word);
+          known = state_numbers.emplace(word, static_cast<int>(states.size()) - 1).first;
+        }
+        data.values(j, i) = known->second;
+      }
+    }
+    if (data.var_kind[j] > 0) {
+      // A qualitative variable missing everywhere keeps one, unnamed, state.
+      if (states.size() == 1) states.emplace_back();
+      data.var_kind[j] = static_cast<int>(states.size()) - 1;
+    } else {
+      data.var_kind[j] = 0;
+    }
+  }
+}
+
+}  // namespace kalveno

@@ -1,0 +1,231 @@
+// Reading the data file: kinds of variables, states, grids, and every refusal.
+#include <gtest/gtest.h>
+
+#include "data/data_file.h"
+
+namespace kalveno {
+namespace {
+
+struct Load {
+  DataSet data;
+  bool refused = false;
+  std::string printed;  // the warning of a refused file
+};
+
+Load load(const std::string& content) {
+  Load result;
+  try {
+    const DataFile file(content);
+    file.read_header(Allocator(), result.data);
+    allocate_sample_arrays(Allocator(), result.data);
+    file.read_samples(result.data);
+  } catch (const DataFileRefused& refused) {
+    result.refused = true;
+    result.printed = refused.warning;
+  }
+  return result;
+}
+
+// A file without grids whose sample lines are "s<i>\t<i>\t0\t<cells>".
+std::string file_without_grids(const std::string& line2, const std::string& names,
+                               const std::vector<std::string>& cells) {
+  std::string text = "title\n" + line2 + "\n0\nname\tx\ty\t" + names + "\n";
+  for (std::size_t i = 0; i < cells.size(); ++i)
+    text += "s" + std::to_string(i + 1) + "\t" + std::to_string(i) + "\t0\t" + cells[i] + "\n";
+  return text;
+}
+
+void expect_refused(const std::string& content, const std::string& warning) {
+  Load result = load(content);
+  EXPECT_TRUE(result.refused) << warning;
+  EXPECT_EQ(result.printed, warning);
+}
+
+TEST(DataFile, ReadsQuantitativeVariablesWithMissingData) {
+  Load r = load(file_without_grids("3 0 2 NA", "a\tb", {"1\t2.5", "NA\t-3", "4\tNA"}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.title_line, "title\n");
+  EXPECT_EQ(r.data.missing_code, "NA");
+  EXPECT_EQ(r.data.var_kind[1], 0);
+  EXPECT_EQ(r.data.var_kind[2], 0);
+  EXPECT_EQ(r.data.values(1, 1), 1.0);
+  EXPECT_EQ(r.data.values(1, 2), MISSING_VALUE);
+  EXPECT_EQ(r.data.values(2, 2), -3.0);
+  EXPECT_EQ(r.data.values(2, 3), MISSING_VALUE);
+  EXPECT_EQ(r.data.x[3], 2.0);
+  EXPECT_EQ(r.data.sample_names[2], "s2");
+}
+
+TEST(DataFile, StoresNumbersThroughSinglePrecision) {
+  Load r = load(file_without_grids("2 0 1 NA", "a", {"0.1", "1,5"}));
+  EXPECT_EQ(r.data.values(1, 1), static_cast<double>(0.1f));
+  EXPECT_EQ(r.data.values(1, 2), 1.0);
+}
+
+TEST(DataFile, DecidesTheKindOfUnmarkedVariablesFromTheirCells) {
+  // The missing-data word is case-sensitive: na is a word, so b is qualitative.
+  Load r = load(file_without_grids("4 0 5 NA", "a\tb\tc\td\te",
+                                   {"1\tna\t12%\tA3\t1", "2\t1\t1,5\t1\t1e", "1\tNA\t3\t2\t2", "NA\t2\t4\t3\t3"}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.var_kind[1], 0);  // 1, 2, 1: numbers
+  EXPECT_EQ(r.data.var_kind[2], 3);  // na, 1, 2
+  EXPECT_EQ(r.data.var_kind[3], 0);  // 12% and 1,5 start with a number followed by no letter
+  EXPECT_EQ(r.data.var_kind[4], 4);  // A3 does not start with a number
+  EXPECT_EQ(r.data.var_kind[5], 4);  // a letter right after the number: 1e
+  EXPECT_EQ(r.data.values(3, 1), 12.0);
+  // Every word of a qualitative variable is a state name, numbers included.
+  EXPECT_EQ(r.data.state_names[4][2], "1");
+}
+
+TEST(DataFile, NumbersStatesInOrderOfFirstAppearance) {
+  Load r = load(file_without_grids("4 0 2 NA", "a\t$m", {"b\t1", "a\t2", "b\t1", "c\tNA"}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.var_kind[1], 3);
+  EXPECT_EQ(r.data.state_names[1][1], "b");
+  EXPECT_EQ(r.data.state_names[1][2], "a");
+  EXPECT_EQ(r.data.state_names[1][3], "c");
+  EXPECT_EQ(r.data.values(1, 2), 2.0);
+  EXPECT_EQ(r.data.values(1, 4), 3.0);
+  // The mark is not part of the name; marked numbers are states.
+  EXPECT_EQ(r.data.var_names[2], "m");
+  EXPECT_EQ(r.data.var_kind[2], 2);
+  EXPECT_EQ(r.data.values(2, 3), 1.0);
+}
+
+TEST(DataFile, CountsStatesFromTheFirstSampleThatHasTheVariable) {
+  Load r = load(file_without_grids("3 0 2 NA", "$q\t$empty", {"NA\tNA", "x\tNA", "y\tNA"}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.var_kind[1], 2);
+  EXPECT_EQ(r.data.state_names[1][1], "x");
+  EXPECT_EQ(r.data.values(1, 2), 1.0);
+  // Missing everywhere: one state, without a name or samples.
+  EXPECT_EQ(r.data.var_kind[2], 1);
+  EXPECT_EQ(r.data.state_names[2][1], "");
+}
+
+TEST(DataFile, HashMarkKeepsAVariableQuantitative) {
+  Load r = load(file_without_grids("2 0 1 NA", "#w", {"12kg", "3"}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.var_kind[1], 0);
+  EXPECT_EQ(r.data.var_names[1], "w");
+  EXPECT_EQ(r.data.values(1, 1), 12.0);
+}
+
+TEST(DataFile, ReadsDistanceClassesAndIgnoresCellsBeyondThem) {
+  Load r = load("t\n1 0 1 NA\n3\t10\t20\t50\t99\nn\tx\ty\tv\ns\t0\t0\t1\n");
+  ASSERT_FALSE(r.refused) << r.printed;
+  ASSERT_EQ(r.data.classes.n_classes, 3);
+  EXPECT_EQ(r.data.classes.class_max[1], 10);
+  EXPECT_EQ(r.data.classes.class_max[3], 50);
+}
+
+TEST(DataFile, NumbersGridsByFirstAppearanceOfTheirNames) {
+  Load r = load("t\n3 2 1 NA\n0\nn\tx\ty\tgrid\tgx\tgy\tv\n"
+                "a\t0\t0\tB\t1\t0x2\t1\nb\t1\t0\tA\t3\t1\t2\nc\t2\t0\tB\t2\t010\t3\r\n");
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.sample_grid(0, 1), 1);
+  EXPECT_EQ(r.data.sample_grid(0, 2), 2);
+  EXPECT_EQ(r.data.sample_grid(0, 3), 1);
+  EXPECT_EQ(r.data.sample_grid(2, 1), 2);  // 0x2
+  EXPECT_EQ(r.data.sample_grid(2, 3), 8);  // 010 is octal
+  EXPECT_EQ(r.data.max_grid_x, 3);
+  EXPECT_EQ(r.data.max_grid_y, 8);
+  EXPECT_EQ(r.data.values(1, 3), 3.0);  // the carriage return is not part of the line
+}
+
+TEST(DataFile, OneGridHasNoGridNameColumn) {
+  Load r = load("t\n2 1 1 NA\n0\nn\tx\ty\tgx\tgy\tv\na\t0\t0\t1\t1\t5\nb\t0\t1\t1\t2\t6\n");
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.sample_grid(0, 2), 1);
+  EXPECT_EQ(r.data.sample_grid(2, 2), 2);
+  EXPECT_EQ(r.data.values(1, 2), 6.0);
+}
+
+TEST(DataFile, RefusesTheSecondLineWithoutItsFourElementsOrWithNegativeCounts) {
+  const std::string four = "\n\nWARNING: 4 elements expected on second line of the data file - not found";
+  expect_refused("t\n3 0 2\n0\nn\tx\ty\ta\tb\n", four);
+  expect_refused("t\n3 0 x NA\n0\n", four);
+  expect_refused("t\n", four);
+  expect_refused("t\n-1 0 1 NA\n0\nn\tx\ty\tv\n",
+                 "\n\nWARNING: the numbers of samples, grids and variables on second line of the data file must be "
+                 "whole numbers from 0 to 2147483647");
+  expect_refused("t\n1 2 1 NA\n0\nn\tx\ty\tg\tgx\tgy\tv\n",
+                 "\n\nWARNING: 2 grids declared on second line of the data file for only 1 samples");
+}
+
+TEST(DataFile, RefusesIncompleteHeaderLines) {
+  expect_refused("t\n1 0 1 NA\n3\t10\t20\nn\tx\ty\tv\n",
+                 "\n\nWARNING: 3 upper bounds of distance classes expected on third line of the data file, 2 found");
+  expect_refused("t\n1 0 1 NA\n2\t10\t\t30\nn\tx\ty\tv\n",
+                 "\n\nWARNING: cannot read the upper bound of distance class 2 on third line of the data file");
+  expect_refused("t\n1 0 1 NA\nclasses\n",
+                 "\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected at the start of "
+                 "third line of the data file - not found");
+  expect_refused("t\n1 0 3 NA\n0\nn\tx\ty\ta\tb\n",
+                 "\n\nWARNING: 3 variable names expected on fourth line of the data file, 2 found");
+  expect_refused("t\n1 0 2 NA\n0\nn\tx\ty\ta\t$\n", "\n\nWARNING: no name for variable 2 on fourth line of the data file");
+  expect_refused("t\n3 0 1 NA\n0\nn\tx\ty\tv\ns\t0\t0\t1\n",
+                 "\n\nWARNING: 3 sample lines expected in the data file (second line), 1 found");
+}
+
+TEST(DataFile, RefusesEmptyCellsBeforeAnyConversionError) {
+  const std::string empty = "\n\nWARNING: no empty cell allowed in the data file. Check sample 2, variable 2";
+  expect_refused(file_without_grids("2 0 3 NA", "#a\tb\tc", {"x\t1\t1", "1\t\t1"}), empty);
+  expect_refused(file_without_grids("2 0 2 NA", "a\tb", {"1\t1", "1\t"}), empty);
+  expect_refused(file_without_grids("2 0 2 NA", "a\tb", {"1\t1", "1\t  "}), empty);
+  expect_refused(file_without_grids("2 0 2 NA", "a\tb", {"1\t1", "1"}),
+                 "\n\nWARNING: sample 2 (line 6 of the data file) ends before its cell of variable 2");
+}
+
+TEST(DataFile, RefusesCellsThatCannotBeRead) {
+  expect_refused(file_without_grids("2 0 1 NA", "#a", {"1", "abc"}),
+                 "\n\nWARNING: cannot read the quantitative variable 1 for sample 2");
+  expect_refused(file_without_grids("2 0 1 NA", "a", {"1", "1e39"}),
+                 "\n\nWARNING: the quantitative variable 1 for sample 2 is beyond the single-precision range");
+  expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\tNA\t0\t1\n",
+                 "\n\nWARNING: cannot read the x coordinate of sample 1 (line 5 of the data file): a number is "
+                 "expected");
+  expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\t0\tinf\t1\n",
+                 "\n\nWARNING: cannot read the y coordinate of sample 1 (line 5 of the data file): a number is "
+                 "expected");
+  expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\n\t0\t0\t1\n",
+                 "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
+}
+
+TEST(DataFile, RefusesBadGridColumns) {
+  const std::string header = "t\n2 2 1 NA\n0\nn\tx\ty\tg\tgx\tgy\tv\n";
+  expect_refused(header + "a\t0\t0\tA\t-1\t1\t1\nb\t0\t0\tA\t1\t1\t1\n",
+                 "\n\nWARNING: cannot read the grid X position of sample 1 (line 5 of the data file): a whole number "
+                 "of 0 or more is expected");
+  expect_refused(header + "a\t0\t0\tA\t1\tNA\t1\nb\t0\t0\tA\t1\t1\t1\n",
+                 "\n\nWARNING: cannot read the grid Y position of sample 1 (line 5 of the data file): a whole number "
+                 "of 0 or more is expected");
+  expect_refused(header + "a\t0\t0\t \t1\t1\t1\nb\t0\t0\tA\t1\t1\t1\n",
+                 "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)");
+  expect_refused("t\n3 2 1 NA\n0\nn\tx\ty\tg\tgx\tgy\tv\na\t0\t0\tA\t1\t1\t1\nb\t0\t0\tB\t1\t1\t1\n"
+                 "c\t0\t0\tC\t1\t1\t1\n",
+                 "\n\nWARNING: too many grid names: sample 3 (line 7 of the data file) names grid \"C\", beyond the 2 "
+                 "grids declared on second line");
+}
+
+TEST(DataFile, ReadsEachWordFromItsOwnCellOnly) {
+  // The sample name cell holds blanks only: the name is not taken from x.
+  expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\n  \t5\t0\t1\n",
+                 "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
+  // Text after a blank inside a cell is ignored.
+  Load r = load(file_without_grids("1 0 1 NA", "$soil type", {"clay loam"}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.var_names[1], "soil");
+  EXPECT_EQ(r.data.state_names[1][1], "clay");
+}
+
+TEST(DataFile, AcceptsNamesAndLinesOfAnyLength) {
+  std::string long_name(5000, 'v');
+  Load r = load(file_without_grids("1 0 1 NA", long_name, {std::string(3000, 'w')}));
+  ASSERT_FALSE(r.refused) << r.printed;
+  EXPECT_EQ(r.data.var_names[1], long_name);
+  EXPECT_EQ(r.data.state_names[1][1], std::string(3000, 'w'));
+}
+
+}  // namespace
+}  // namespace kalveno
