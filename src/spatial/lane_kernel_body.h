@@ -4,8 +4,9 @@
 // copy compiled for its own processor.
 //
 // Operations a set provides, on W lanes: V a vector of doubles, M a lane mask;
-// load, store, broadcast, broadcast_from (a double in memory), add, mul, div; quotient(x, y, r), the correctly
-// rounded x / y from the rounded reciprocal r of y; row_mask(v), the lanes
+// load, store, broadcast, broadcast_from (a double in memory), add, mul, div;
+// quotient(x, y, r), the correctly rounded x / y from the rounded reciprocal
+// r of y; row_mask(v), the lanes
 // where v is not 0; used(row_mask, p), the lanes of row_mask where p holds a
 // non-zero; masked_add(acc, m, t), acc + t in the lanes of m and acc
 // elsewhere; add_where(m, a, b), a + b in the lanes of m and +0 elsewhere;
@@ -194,22 +195,10 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
     }
     const int n = rp.n;
     alignas(32) double geometry[4];
-    // The next row streams in a cache line of distances per pair, and one of
-    // codes every eight pairs (a code is an eighth of the size).
-    const char* next_places = count ? reinterpret_cast<const char*>(rp.next_places) : nullptr;
-    const char* next_codes = reinterpret_cast<const char*>(rp.next_codes);
-    const char* next_places_end = next_places + 16L * (n + 1);
+    const int fetch_end = n - kFetchAhead;
     int n_pairs = 0;
     for (int j = rp.first_j; j <= n; ++j) {
-      if (next_places != nullptr && next_places < next_places_end) {
-        __builtin_prefetch(next_places, 0, 2);
-        if ((j & 7) == 0) {
-          __builtin_prefetch(next_codes, 0, 2);
-          next_codes += 64;
-        }
-        next_places += 64;
-      }
-      if (j + kFetchAhead <= n) {
+      if (j <= fetch_end) {
         const int ahead = perm[j + kFetchAhead];
         __builtin_prefetch(places + 2L * ahead);
         __builtin_prefetch(codes + ahead);

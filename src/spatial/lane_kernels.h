@@ -53,10 +53,6 @@ struct RowPairs {
   int* pair_count = nullptr;
   double* distance_sum = nullptr;
   double* shared = nullptr;  // nullptr when no lane needs them
-  // The table row of the next row's position, which the first pass brings
-  // into the cache as it goes (nullptr: none to bring).
-  const double* next_places = nullptr;
-  const unsigned short* next_codes = nullptr;
 };
 
 // A group of adjacent lanes (all quantitative or all qualitative) and where

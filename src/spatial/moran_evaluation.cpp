@@ -92,12 +92,6 @@ void MoranEvaluation::run_rows() {
       row.first_j = i + 1;
       row.places = &s_.geometry_.place_row(perm_[i])->distance;
       row.codes = s_.geometry_.code_row(perm_[i]);
-      // The next row is brought in whole while this one runs when it will
-      // read a good part of it; otherwise its entries are fetched one by one.
-      const int next = i + 1 < s_.n_ ? perm_[i + 1] : 0;
-      const bool stream = next != 0 && 4L * (s_.n_ - i - 1) >= s_.n_;
-      row.next_places = stream ? &s_.geometry_.place_row(next)->distance : nullptr;
-      row.next_codes = stream ? s_.geometry_.code_row(next) : nullptr;
       bool count = true;
       for (const LaneGroup& g : groups) {
         if (g.n_lanes == 0) continue;
