@@ -53,8 +53,9 @@ struct Block {
   double* class_used;
   double* regression;
   bool sum_all;
+  bool has_distance_lane;
   V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one;
-  M row_mask;
+  M row_mask, distance_lane;
   V all_sum, all_used, pairs_in, sum_i, sum_id, sum_ilog, sum_d, sum_d2, sum_log, sum_log2;
 
   __attribute__((always_inline)) Block(const LaneGroup& g, int k, long i)
@@ -67,6 +68,9 @@ struct Block {
         sum_all(g.sum_all) {
     own_i = O::load(own + i * stride);
     row_mask = O::row_mask(O::load(present + i * stride));
+    distance_lane = O::row_mask(O::load(g.distance_flag + k));
+    has_distance_lane = false;
+    for (int lane = k; lane < k + O::W; ++lane) has_distance_lane = has_distance_lane || g.distance_flag[lane] != 0;
     variance = O::load(g.variance + k);
     reciprocal = O::load(g.reciprocal + k);
     unlike = O::load(g.unlike + k);
@@ -102,6 +106,7 @@ struct Block {
     } else {
       iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike));
     }
+    if (has_distance_lane) iij = O::select(distance_lane, O::broadcast_from(p.geometry), iij);
     const V used_one = O::zero_unless(used, one);
 
     // Never class 0, so never the sums over all pairs held in all_sum.

@@ -72,6 +72,8 @@ struct LaneGroup {
   // padding): such lanes use every pair, and their pair counts and the
   // regression sums of distances are the shared ones, made once per pair.
   const unsigned char* complete = nullptr;
+  // 1 in the lane that takes the pair's distance in place of Iij, else 0.
+  const double* distance_flag = nullptr;
   double inverse_n_minus_1 = 0;
   bool sum_all = false;     // also add to the sums over all pairs (class row 0)
   bool restricted = false;  // keep the regression's own pair count and sum of Iij

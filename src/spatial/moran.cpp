@@ -66,6 +66,18 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   quantitative_lanes_ = round_up(n_quantitative, kLaneQuantum);
   n_lanes_ = quantitative_lanes_ + round_up(n_qualitative, kLaneQuantum);
   if (n_lanes_ == 0) n_lanes_ = kLaneQuantum;  // no variable: padding keeps the rows non-empty
+  // Without a padding lane there is no distance lane. On AVX-512 a last group
+  // of four lanes on a whole cache line costs as much as one of eight, so it
+  // grows by four padding lanes.
+  const int qualitative_lanes = n_lanes_ - quantitative_lanes_;
+  if (path_ == VectorPath::kAvx512 && n_quantitative == quantitative_lanes_ && n_qualitative == qualitative_lanes) {
+    if (qualitative_lanes == 0 && quantitative_lanes_ % 8 == 4) {
+      quantitative_lanes_ += kLaneQuantum;
+      n_lanes_ += kLaneQuantum;
+    } else if (quantitative_lanes_ % 8 == 0 && qualitative_lanes % 8 == 4) {
+      n_lanes_ += kLaneQuantum;
+    }
+  }
   const int last_lane = n_lanes_ - 1;
 
   lane_variable_ = allocator_.int_vector(0, last_lane);
@@ -135,6 +147,14 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   for (int k = 0; k <= last_lane; ++k) {
     reciprocal_[k] = 1.0 / variance_[k];
     if (lane_variable_[k] == 0) reciprocal_exact_[k] = 1;  // padding: deviations 0, variance 1
+  }
+  distance_flag_ = allocator_.double_vector(0, last_lane);
+  for (int k = 0; k <= last_lane && distance_lane_ < 0; ++k) {
+    if (lane_variable_[k] != 0) continue;
+    distance_lane_ = k;
+    distance_flag_[k] = 1;
+    complete_[k] = 0;
+    for (int s = 0; s <= n; ++s) present_(s, k) = 1;
   }
   inverse_n_minus_1_ = 1.0 / (n - 1);
 

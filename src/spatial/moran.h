@@ -127,6 +127,12 @@ class MoranSetup {
   // [lanes]: 1 where the variable is present in every sample, or the lane is
   // padding. Within each group these lanes come first.
   RangedVector<unsigned char> complete_;
+  // A padding lane, where there is one, carries the pair's distance in place
+  // of Iij and is present in every sample: its class sums and counts are the
+  // class distance sums and pair counts, its regression sums of distances the
+  // shared ones, all made by the vector loop. -1 when every lane is taken.
+  int distance_lane_ = -1;
+  RangedVector<double> distance_flag_;  // [lanes]: 1 in the distance lane
   LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing
   LaneRows state_;      // [0..N][lanes]: state of a qualitative variable
   LaneRows present_;    // [0..N][lanes]: 1 where the sample has the variable, else 0

@@ -56,6 +56,7 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
   g.reciprocal_exact = s_.reciprocal_exact_.data() + first;
   g.unlike = s_.unlike_.data() + first;
   g.complete = s_.complete_.data() + first;
+  g.distance_flag = s_.distance_flag_.data() + first;
   g.inverse_n_minus_1 = s_.inverse_n_minus_1_;
   g.sum_all = sum_all_pairs_;
   g.restricted = s_.regression_restricted_;
@@ -92,7 +93,8 @@ void MoranEvaluation::run_rows() {
       row.first_j = i + 1;
       row.places = &s_.geometry_.place_row(perm_[i])->distance;
       row.codes = s_.geometry_.code_row(perm_[i]);
-      bool count = true;
+      // The distance lane, where there is one, counts the pairs.
+      bool count = s_.distance_lane_ < 0;
       for (const LaneGroup& g : groups) {
         if (g.n_lanes == 0) continue;
         add_pairs(path, row, g, count);
@@ -191,6 +193,19 @@ int MoranEvaluation::gather(int i, int& j) {
 
 void MoranEvaluation::finish() {
   const int n_classes = s_.n_classes_;
+  if (const int k = s_.distance_lane_; k >= 0) {
+    // The distance lane summed d and counted the pairs, per class in the
+    // order of the pairs, and made the sums of distances that lanes without
+    // missing data share.
+    out_.class_pair_count[0] = 0;
+    for (int c = 1; c <= n_classes + 1; ++c) {
+      out_.class_pair_count[c] = static_cast<int>(w_.class_used_(c, k));
+      out_.class_pair_count[0] += out_.class_pair_count[c];
+      w_.distance_sum_[c] = w_.class_sum_(c, k);
+    }
+    w_.shared_[kPairs] = s_.regression_restricted_ ? w_.regression_(kPairs, k) : out_.class_pair_count[0];
+    for (RegressionSum sum : {kSumD, kSumD2, kSumLog, kSumLog2}) w_.shared_[sum] = w_.regression_(sum, k);
+  }
   // Lanes without missing data use every pair: their counts and sums of
   // distances are the shared ones, made once per pair in the same order.
   for (int k = 0; k < s_.n_lanes_; ++k) {

@@ -252,14 +252,16 @@ std::vector<VectorPath> supported_paths() {
 // Every instruction set, with the pair table and without, over filters,
 // intervals, missing data, distance-0 pairs, empty classes and placements
 // that leave samples out. The variable counts make lane groups of every
-// shape: one to four blocks, groups that start half way along a cache line.
+// shape: one to four blocks, groups that start half way along a cache line,
+// with padding lanes and without.
 TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
   using enum PairSelection;
   const PairFilter filters[] = {{kAllPairs, 0, 0, 0},  {kSameState, 0, 0, 0},  {kDistinctStates, 0, 0, 0},
                                 {kOneState, 0, 2, 0},  {kTwoStates, 0, 1, 3},  {kUnnamedAll, 0, 0, 0},
                                 {kUnnamedAll, 0, 1, 1}};
   const RegressionInterval intervals[] = {{0, 0}, {0, 30}, {10, 60}, {0, 0.5f}};
-  const int quantitative[] = {0, 3, 5, 9, 13, 17}, qualitative[] = {1, 6, 2, 9, 3, 5};
+  // Seeds 2 and 3 leave no padding lane (on AVX-512 seed 2 then gets one).
+  const int quantitative[] = {0, 8, 4, 9, 13, 17}, qualitative[] = {1, 4, 4, 9, 3, 5};
   const std::vector<VectorPath> paths = supported_paths();
   int compared = 0;
   for (unsigned seed = 1; seed <= 6; ++seed) {
