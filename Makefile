@@ -16,7 +16,7 @@ run: release
 	cp examples/meuse.txt $(BUILD)/release/example/in.txt
 	cd $(BUILD)/release/example && ../kalveno
 
-# kalveno, kalveno-plot and the manual page kalveno.1 under PREFIX.
+# kalveno, kalveno-plot and their manual pages under PREFIX.
 install: release
 	cmake --install $(BUILD)/release --prefix "$(PREFIX)"
 

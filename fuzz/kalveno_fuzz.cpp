@@ -1,8 +1,10 @@
 // Fuzzing driver: the whole program, from start-up to the end of the chosen
 // analysis, on arbitrary data-file bytes and arbitrary console answers. An
-// input is one byte choosing how the program is started (even: data and
-// results files named on the command line; odd: both names asked), the data
-// file, a NUL byte, then the answers; without a NUL byte no answer comes.
+// input is one byte choosing how the program is started ('o': the first
+// answer line holds options, split at blanks, given before both file names;
+// another even byte: both names on the command line; odd: both names asked),
+// the data file, a NUL byte, then the answers; without a NUL byte no answer
+// comes.
 // Runs happen in a scratch folder of their own, emptied before each run,
 // with small memory and replicate ceilings so that every input finishes
 // quickly.
@@ -13,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/startup.h"
@@ -45,13 +48,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   if (size == 0) return 0;
-  const bool names_asked = bytes[0] % 2 == 1;
+  const bool options_given = bytes[0] == 'o', names_asked = !options_given && bytes[0] % 2 == 1;
   std::string input(reinterpret_cast<const char*>(bytes) + 1, size - 1);
   std::size_t split = input.find('\0');
   std::string data = input.substr(0, split);
   std::string answers = split == std::string::npos ? std::string() : input.substr(split + 1);
-  // Asked names stay in the scratch folder: no folder separator.
-  if (names_asked && answers.find_first_of("/\\") != std::string::npos) return -1;
+  // Asked names and table files stay in the scratch folder: no folder
+  // separator. No option may ask for more threads than the settings give.
+  if ((names_asked || options_given) && answers.find_first_of("/\\") != std::string::npos) return -1;
+  std::vector<std::string> args;
+  if (options_given) {
+    const std::string line = answers.substr(0, answers.find('\n'));
+    if (line.find('j') != std::string::npos || line.find("thr") != std::string::npos) return -1;
+    std::istringstream words(line);
+    for (std::string word; words >> word;) args.push_back(word);
+    answers.erase(0, line.size() + 1);
+  }
+  if (!names_asked) args.insert(args.end(), {"in.txt", "out.txt"});
 
   std::error_code ignored;
   for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry.path(), ignored);
@@ -61,9 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   std::ostringstream out;
   kalveno::Console console(in, out);
   const kalveno::RunSettings settings = fuzz_settings();
-  if (names_asked)
-    kalveno::run_kalveno(console, {}, settings);
-  else
-    kalveno::run_kalveno(console, {"in.txt", "out.txt"}, settings);
+  kalveno::run_kalveno(console, args, settings);
   return 0;
 }

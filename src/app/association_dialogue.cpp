@@ -4,8 +4,10 @@
 #include "app/session.h"
 #include "association/association_report.h"
 #include "association/association_series.h"
+#include "association/association_table.h"
 #include "association/coefficients.h"
 #include "base/console.h"
+#include "base/text.h"
 
 namespace kalveno {
 
@@ -24,6 +26,7 @@ AssociationChoices ask_association_choices(Console& console, const DataSet& data
                   "statistically significant tests)\n");
   AssociationChoices choices;
   choices.count = read_randomization_count(console.read_line(), randomization_ceiling);
+  console.write(choices.count.note);
   choices.detailed_report = choices.count.n_rep > 0 && ask_detailed_report(console);
   return choices;
 }
@@ -40,19 +43,28 @@ void run_association(Session& session, const AssociationChoices& choices) {
 
   console.print("\n\nCompute correlation between variables");
   const int v_count = data.n_variables;
-  StateMeans state_means = make_state_means(allocator, v_count, data.var_kind);
-  RangedMatrix<double> observed = allocator.double_matrix(1, v_count, 1, v_count);
-  const AssociationInput input =
-      prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values);
-  {
-    AssociationScratch scratch(allocator, input);
-    association_coefficients(input, session.identity_permutation, scratch, observed, &state_means);
-  }
+  StateMeans state_means;
+  RangedMatrix<double> observed;
+  AssociationInput input;
+  noting_allocation_failure(
+      format("\nNote: the tables of coefficients between %i variables need more memory than this machine has; "
+             "analyse fewer variables at a time.", v_count),
+      [&] {
+        state_means = make_state_means(allocator, v_count, data.var_kind);
+        observed = allocator.double_matrix(1, v_count, 1, v_count);
+        input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values);
+        AssociationScratch scratch(allocator, input);
+        association_coefficients(input, session.identity_permutation, scratch, observed, &state_means);
+      });
   append_results(console, session.results_file_name,
                  [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
+  if (session.tabulate) add_association_observed_rows(session.table_rows, data, observed, state_means);
   if (n_rep == 0) return;
 
-  AssociationSeries series = make_association_series(allocator, n_rep, v_count);
+  AssociationSeries series = noting_allocation_failure(
+      format("\nNote: the values of %i randomizations of the coefficients between %i variables need more memory "
+             "than this machine has; ask for fewer randomizations (or analyse fewer variables).", n_rep, v_count),
+      [&] { return make_association_series(allocator, n_rep, v_count); });
   const int n_workers = replicate_workers(console, session.settings);
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
     run_association_series(console, allocator, input, n_rep, n_workers, session.work_permutation, draw, observed,
@@ -60,6 +72,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
     append_results(console, session.results_file_name, [&](OutputFile& out) {
       write_association_tests(out, randomization, n_rep, data, series.stats, choices.detailed_report);
     });
+    if (session.tabulate) add_association_test_rows(session.table_rows, randomization, n_rep, data, series.stats);
   };
 
   // The toroidal series comes first. Its permutations rewrite only the

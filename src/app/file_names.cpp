@@ -1,5 +1,6 @@
 #include "app/file_names.h"
 
+#include "app/command_line.h"
 #include "base/console.h"
 #include "base/files.h"
 #include "base/program_end.h"
@@ -64,7 +65,7 @@ void check_data_file(Console& console, std::string& name) {
 
 // Results are only ever appended, but appended to the data file they would
 // change the user's data: that name is refused.
-void check_results_file(Console& console, std::string& name, const std::string& data_file) {
+void check_results_file(Console& console, std::string& name, const std::string& data_file, bool ask_if_exists) {
   while (true) {
     if (same_file(name, data_file)) {
       console.print("\n\n\nWARNING: The results file \"%s\" is the data file itself.\n  Enter a new name for the "
@@ -75,7 +76,7 @@ void check_results_file(Console& console, std::string& name, const std::string& 
       if (!is_blank(answer)) name = std::string(first_word(answer));
       continue;
     }
-    if (can_open_for_reading(name)) {
+    if (ask_if_exists && can_open_for_reading(name)) {
       console.print("\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add "
                     "the new results to the end of the file\n  Enter 'e' to erase the present content of the "
                     "file\n  Otherwise, enter a new name for the results file\n",
@@ -106,7 +107,7 @@ void check_results_file(Console& console, std::string& name, const std::string& 
 
 }  // namespace
 
-FileNames read_file_names(Console& console, const std::vector<std::string>& args) {
+FileNames read_file_names(Console& console, const std::vector<std::string>& args, ExistingResults existing) {
   console.print("\nKALVENO 1.0 - Written by Bremwick\n");
   FileNames names;
   console.print("\n\n\n\nDATA / RESULTS FILE NAMES");
@@ -124,8 +125,19 @@ FileNames read_file_names(Console& console, const std::vector<std::string>& args
     console.print("\n\n  Data file: %s\n  Results file: %s", names.data_file.c_str(), names.results_file.c_str());
   }
   check_data_file(console, names.data_file);
-  check_results_file(console, names.results_file, names.data_file);
+  check_results_file(console, names.results_file, names.data_file, existing == ExistingResults::kAsk);
   return names;
+}
+
+FileNames given_file_names(Console& console, const std::string& data_file, const std::string& results_file) {
+  console.print("\nKALVENO 1.0 - Written by Bremwick\n");
+  console.print("\n\n\n\nDATA / RESULTS FILE NAMES");
+  console.print("\n\n  Data file: %s\n  Results file: %s", data_file.c_str(), results_file.c_str());
+  if (!can_open_for_reading(data_file))
+    refuse_data_file(console, format("\n\nWARNING: Cannot open data file \"%s\".\n", data_file.c_str()));
+  if (same_file(results_file, data_file))
+    refuse_command_line(console, "the results file '" + results_file + "' is the data file itself");
+  return FileNames{data_file, results_file};
 }
 
 }  // namespace kalveno

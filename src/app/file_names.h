@@ -9,14 +9,26 @@ namespace kalveno {
 
 class Console;
 
+// What to do with a results file that exists already: ask, add to it, or
+// empty it when the run writes its first section.
+enum class ExistingResults { kAsk, kAppend, kReplace };
+
 struct FileNames {
   std::string data_file;
   std::string results_file;
 };
 
-// args are the command-line arguments after the program name: none (both
-// names asked), one (the data file, possibly in another folder, which becomes
-// the working directory) or two (both names, nothing asked).
-FileNames read_file_names(Console& console, const std::vector<std::string>& args);
+// files are the file names of the command line: none (both names asked), one
+// (the data file, possibly in another folder, which becomes the working
+// directory) or two (both names, nothing asked). Unless existing is kAsk,
+// the question about an existing results file is not asked.
+FileNames read_file_names(Console& console, const std::vector<std::string>& files,
+                          ExistingResults existing = ExistingResults::kAsk);
+
+// Both names of a run that asks nothing: shown as read_file_names shows
+// them, a data file that cannot be read refused (status 2), a results file
+// that is the data file too refused (status 6). The results file is not
+// touched.
+FileNames given_file_names(Console& console, const std::string& data_file, const std::string& results_file);
 
 }  // namespace kalveno

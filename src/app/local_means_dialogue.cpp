@@ -10,24 +10,33 @@
 
 namespace kalveno {
 
-void run_local_means(Session& session) {
+void run_local_means(Session& session, float threshold) {
   Console& console = session.console;
-  console.print("\n\n\n\nVARIABLE DUPLICATION\n\nEnter the distance threshold for computing local means per "
-                "quantitative variable (use a negative value for local means with the focal site excluded)\n");
-  // An answer that does not start with a number is taken like an empty one.
-  ScannedFloat threshold = scan_float(console.read_line());
-  if (!threshold.found) return;
   // newvar.txt is replaced whole: never when it is the data or the results.
   if (same_file("newvar.txt", session.data_file_name) || same_file("newvar.txt", session.results_file_name)) {
     console.print("\nWARNING: newvar.txt is the data file or the results file of this run; the new variables are "
                   "not written, so as not to erase it.\n");
     end_program(kResultsUnwritable);
   }
-  const LocalMeans local = local_means(session.allocator, session.data, threshold.value);
+  const LocalMeans local = local_means(session.allocator, session.data, threshold);
   replace_new_variables(console, [&](OutputFile& out) {
-    write_new_variables(out, session.data, local, session.data_file_name, threshold.value);
+    write_new_variables(out, session.data, local, session.data_file_name, threshold);
   });
+  session.new_variables_written = true;
   console.print("\nNew variables written in file: newvar.txt");
+}
+
+void run_local_means(Session& session) {
+  Console& console = session.console;
+  console.print("\n\n\n\nVARIABLE DUPLICATION\n\nEnter the distance threshold for computing local means per "
+                "quantitative variable (use a negative value for local means with the focal site excluded)\n");
+  // An answer that does not start with a number, empty or not, computes nothing.
+  ScannedFloat threshold = scan_float(console.read_line());
+  if (!threshold.found) {
+    console.write("\nNote: the distance threshold is not a number: no local means are computed.\n");
+    return;
+  }
+  run_local_means(session, threshold.value);
   console.wait_return("end the run");
 }
 

@@ -9,6 +9,12 @@
 
 namespace kalveno {
 
+namespace {
+
+const char kNoAnalysisNote[] = "\nNote: the answer chose no analysis (1, 2 or 3): the run ends.\n";
+
+}  // namespace
+
 void run_analysis_menu(Session& session) {
   Console& console = session.console;
   console.print("\n\n\nSelect the analysis to perform:\n  1-Spatial autocorrelation\n  2-Correlation between "
@@ -16,7 +22,10 @@ void run_analysis_menu(Session& session) {
   if (session.data.n_grids < 1) console.print("\n    (Warning: no toroidal tests available without grid defined)");
   console.print("\n  3-Computing local means for quantitative variable\n");
   ScannedInt choice = scan_int(console.read_line());
-  if (!choice.found || !choice.in_range) return;
+  if (!choice.found || !choice.in_range || choice.value < 1 || choice.value > 3) {
+    console.write(kNoAnalysisNote);
+    return;
+  }
   switch (choice.value) {
     case 1:
       run_spatial_autocorrelation(session);
@@ -39,9 +48,21 @@ RandomizationCount read_randomization_count(const std::string& answer, int ceili
     return count;
   }
   ScannedInt number = scan_int(answer);
-  if (!number.found) return count;
+  if (!number.found || number.value == -1) {
+    count.note = "\nNote: no number of randomizations (or -1) was given: this analysis is not run.\n";
+    count.n_rep = -1;
+    return count;
+  }
   if (number.value < -100000 || number.value > 100000) {
     count.n_rep = 0;
+    count.note = "\nNote: more than 100000 randomizations were asked for: the observed statistics are computed "
+                 "without test.\n";
+  } else if (number.value == 0 && number.end < answer.size() && answer[number.end] >= '0' &&
+             answer[number.end] <= '9') {
+    // "0999": a leading 0 marks an octal number, which stops at the first 8 or 9.
+    count.n_rep = 0;
+    count.note = format("\nNote: \"%s\" reads as 0 randomizations (a leading 0 marks an octal number): the "
+                        "observed statistics are computed without test.\n", std::string(trim_blanks(answer)).c_str());
   } else if (number.value <= -2) {
     count.n_rep = static_cast<int>(-number.value);
     count.both_kinds = true;

@@ -20,15 +20,37 @@ void write_output(Console& console, const OutputTarget& target, const std::funct
   }
 }
 
-void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
-  const OutputTarget results{
-      path, OutputFile::kAppend,
+namespace {
+
+OutputTarget results_target(const std::string& path, OutputFile::Mode mode) {
+  return OutputTarget{
+      path, mode,
       format("\nWARNING: Cannot open results file \"%s\".\nIf it is being used by another application, close it "
              "first. Then press RETURN.\nPress ctrl+c if you wish to stop the program now.\n",
              path.c_str()),
       "Stopped: the results file cannot be opened, and without a terminal no key press can say when to try again.",
       format("\nWARNING: the results could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
-  write_output(console, results, write);
+}
+
+}  // namespace
+
+void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
+  write_output(console, results_target(path, OutputFile::kAppend), write);
+}
+
+void replace_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
+  write_output(console, results_target(path, OutputFile::kReplace), write);
+}
+
+void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
+  const OutputTarget table{
+      path, OutputFile::kReplace,
+      format("\nWARNING: Cannot open the table file \"%s\".\nIf it is being used by another application, close it "
+             "first. Then press RETURN.\n",
+             path.c_str()),
+      "Stopped: the table file cannot be opened, and without a terminal no key press can say when to try again.",
+      format("\nWARNING: the table could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
+  write_output(console, table, write);
 }
 
 void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write) {

@@ -1,7 +1,8 @@
-// The files the program writes: the results file, only ever appended to, and
-// newvar.txt, replaced whole. Each writer is handed the file open, writes its
-// part and lets it be closed here, so that the results file is never held
-// open between sections and nothing written earlier can be lost.
+// The files the program writes: the results file, only ever appended to
+// (emptied first when asked for), and newvar.txt and the table, replaced
+// whole. Each writer is handed the file open, writes its part and lets it be
+// closed here, so that the results file is never held open between sections
+// and nothing written earlier can be lost.
 #pragma once
 #include <functional>
 #include <string>
@@ -32,6 +33,11 @@ void write_output(Console& console, const OutputTarget& target, const std::funct
 
 // Appends a section to the results file at path.
 void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+// Empties the results file at path, then writes the first section of the run.
+void replace_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+
+// Replaces the table file at path with what write writes.
+void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
 
 // Replaces newvar.txt with what write writes.
 void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write);

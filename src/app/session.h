@@ -3,11 +3,13 @@
 // data and what is built from it.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "base/allocation.h"
 #include "data/data_set.h"
 #include "numeric/random.h"
+#include "numeric/statistics_table.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"
 
@@ -28,6 +30,10 @@ struct Session {
   SampleGrid grid;                       // only when the data declare grids
   Permutation identity_permutation;      // the data as observed
   Permutation work_permutation;          // each replicate's; starts as the identity
+  // When a table is asked for, the analysis adds its statistics here.
+  bool tabulate = false;
+  std::vector<StatisticRow> table_rows;
+  bool new_variables_written = false;    // newvar.txt, by the local means
 };
 
 }  // namespace kalveno

@@ -38,7 +38,10 @@ std::int32_t run_seed(Console& console, const RunSettings& settings) {
     console.print("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to 2147483646; the clock seeds this run.",
                   fixed);
   }
-  return clock_seed();
+  const std::int32_t seed = clock_seed();
+  console.print("\nNote: the clock seeded this run with %d; KALVENO_SEED=%d or --seed=%d repeats it.", seed, seed,
+                seed);
+  return seed;
 }
 
 int replicate_workers(Console& console, const RunSettings& settings) {

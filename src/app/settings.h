@@ -28,14 +28,15 @@ struct RunSettings {
   static RunSettings of_this_process();
 };
 
-// The seed of this run: KALVENO_SEED when it holds an integer from 1 to
-// 2147483646 (another value is ignored with a warning on the console),
-// otherwise the seed of the current local time.
+// The seed of this run: KALVENO_SEED (or --seed, put in its place) when it
+// holds an integer from 1 to 2147483646 (another value is ignored with a
+// warning on the console), otherwise the seed of the current local time,
+// which the console shows with how to repeat the run.
 std::int32_t run_seed(Console& console, const RunSettings& settings);
 
 // The threads that run the replicates: KALVENO_THREADS when it holds a whole
 // number from 1 to 1024 (another value is ignored with a warning on the
-// console), else every hardware thread.
+// console), else every hardware thread. --threads is put in its place.
 int replicate_workers(Console& console, const RunSettings& settings);
 
 // The vector instructions of the spatial autocorrelation's pair loop:

@@ -1,5 +1,6 @@
 #include "app/spatial_dialogue.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,17 +11,33 @@
 #include "base/text.h"
 #include "spatial/moran_report.h"
 #include "spatial/moran_series.h"
+#include "spatial/moran_table.h"
 
 namespace kalveno {
 
-namespace {
-
-// The qualitative variable named exactly word, or 0.
 int find_qualitative_variable(const DataSet& data, std::string_view word) {
   for (int v = 1; v <= data.n_variables; ++v)
     if (data.is_qualitative(v) && data.var_names[v] == word) return v;
   return 0;
 }
+
+int find_state(const DataSet& data, int v, std::string_view name) {
+  for (int s = 1; s <= data.var_kind[v]; ++s)
+    if (data.state_names[v][static_cast<std::size_t>(s)] == name) return s;
+  return 0;
+}
+
+std::optional<RegressionInterval> read_regression_interval(std::string_view answer) {
+  if (is_blank(answer)) return RegressionInterval{};
+  const ScannedFloat low = scan_float(answer);
+  if (!low.found || !low.in_range) return std::nullopt;
+  const ScannedFloat high = scan_float(answer.substr(low.end));
+  if (!high.found || !high.in_range) return std::nullopt;
+  if (low.value >= 0 && high.value >= 0 && low.value <= high.value) return RegressionInterval{low.value, high.value};
+  return std::nullopt;
+}
+
+namespace {
 
 // Asks for a state of variable v by its whole name until one is given.
 int ask_state(Console& console, const DataSet& data, int v, const char* prompt) {
@@ -30,24 +47,33 @@ int ask_state(Console& console, const DataSet& data, int v, const char* prompt) 
     const std::string answer = console.read_line();
     if (console.input_ended())
       stop_without_answer(console, "Stopped: input ended before a class name was given.");
-    for (int s = 1; s <= data.var_kind[v]; ++s)
-      if (states[static_cast<std::size_t>(s)] == answer) return s;
+    if (const int s = find_state(data, v, answer); s != 0) return s;
     console.print("\n\"%s\" is not recognized as a class name; it must be one of the following name:\n",
                   answer.c_str());
     for (int s = 1; s <= data.var_kind[v]; ++s) console.print("  %s", states[static_cast<std::size_t>(s)].c_str());
   }
 }
 
-// The menu of pair selections. An answer without a number chooses none of
-// them; one beyond them, too, though from 3 up the first state is asked.
+// The menu of pair selections, answered 1 to 4.
 PairSelection pair_selection(int answer) {
   switch (answer) {
-    case 0: return PairSelection::kAllPairs;
     case 1: return PairSelection::kSameState;
     case 2: return PairSelection::kDistinctStates;
     case 3: return PairSelection::kOneState;
-    case 4: return PairSelection::kTwoStates;
-    default: return PairSelection::kUnnamedAll;
+    default: return PairSelection::kTwoStates;
+  }
+}
+
+// Asks for the pair selection until the answer is 1, 2, 3 or 4.
+int ask_pair_selection(Console& console) {
+  while (true) {
+    console.print("\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same given class\n  "
+                  "4-two given distinct classes\n");
+    const ScannedInt mode = scan_int(console.read_line());
+    if (console.input_ended())
+      stop_without_answer(console, "Stopped: input ended before the kind of sample pairs (1 to 4) was given.");
+    if (mode.found && mode.value >= 1 && mode.value <= 4) return static_cast<int>(mode.value);
+    console.print("\nAnswer 1, 2, 3 or 4.");
   }
 }
 
@@ -70,34 +96,32 @@ PairFilter ask_pair_filter(Console& console, const DataSet& data) {
     console.print("\n");
   }
 
-  console.print("\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same given class\n  "
-                "4-two given distinct classes\n");
-  const ScannedInt mode = scan_int(console.read_line());
-  // A number beyond the int range keeps its low 32 bits.
-  const int answer = mode.found ? static_cast<int>(mode.value) : -1;
+  const int answer = ask_pair_selection(console);
   filter.selection = pair_selection(answer);
   if (answer >= 3)
     filter.first_state = ask_state(console, data, filter.variable,
                                    answer == 3 ? "\nEnter the name of the selected class : "
                                                : "\nEnter the name of the first selected class : ");
-  if (answer == 4)
-    filter.second_state = ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
+  if (answer == 4) {
+    // Two given distinct classes: the second cannot be the first.
+    while (true) {
+      filter.second_state =
+          ask_state(console, data, filter.variable, "\nEnter the name of the second selected class : ");
+      if (filter.second_state != filter.first_state) break;
+      console.print("\nThe second class must differ from the first, \"%s\".",
+                    data.state_names[filter.variable][static_cast<std::size_t>(filter.first_state)].c_str());
+    }
+  }
   return filter;
 }
 
-// Two numbers, neither negative, the first not above the second; an empty
-// answer leaves the regression unrestricted. Anything else is asked again.
+// Asked again until read_regression_interval takes the answer.
 RegressionInterval ask_regression_interval(Console& console) {
   while (true) {
     console.print("\n\nTo restrict the regression of Iij on distance to a distance interval\nenter the min and max "
                   "distances separated by a space, otherwise press RETURN\n");
-    const std::string answer = console.read_line();
-    if (is_blank(answer)) return RegressionInterval{};
-    const ScannedFloat low = scan_float(answer);
-    if (!low.found || !low.in_range) continue;
-    const ScannedFloat high = scan_float(std::string_view(answer).substr(low.end));
-    if (!high.found || !high.in_range) continue;
-    if (low.value >= 0 && high.value >= 0 && low.value <= high.value) return RegressionInterval{low.value, high.value};
+    const std::optional<RegressionInterval> interval = read_regression_interval(console.read_line());
+    if (interval) return *interval;
   }
 }
 
@@ -113,6 +137,7 @@ SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int ra
     console.print("\n  use negative # (e.g. -999) to assess the impact of toroidal randomizations");
   console.print("\n  or press RETURN to compute Moran's I statistics without test\n");
   choices.count = read_randomization_count(console.read_line(), randomization_ceiling);
+  console.write(choices.count.note);
   choices.detailed_report = choices.count.n_rep > 0 && ask_detailed_report(console);
   return choices;
 }
@@ -132,6 +157,9 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   // The pair table pays only when the randomizations look pairs up again.
   const std::size_t table_limit = n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
   const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval, table_limit, path, n_workers);
+  if (const long long at_zero = setup.regression_pairs_at_distance_zero(); at_zero > 0)
+    console.print("\nNote: pairs of samples at distance 0 enter the regression (%lld of them): the slope on "
+                  "ln(distance) is not a number for each variable they have.", at_zero);
   MoranResults observed = make_moran_results(allocator, data.n_variables, classes.n_classes);
   {
     MoranScratch scratch(setup);
@@ -140,15 +168,22 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   append_results(console, session.results_file_name, [&](OutputFile& out) {
     write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
   });
+  if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, observed);
   if (n_rep == 0) return;
 
-  MoranSeries series = make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes);
+  MoranSeries series = noting_allocation_failure(
+      format("\nNote: the values of %i randomizations of %i variables in %i distance classes need more memory than "
+             "this machine has; ask for fewer randomizations (or analyse fewer variables or classes).",
+             n_rep, data.n_variables, classes.n_classes),
+      [&] { return make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
     run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
     append_results(console, session.results_file_name, [&](OutputFile& out) {
       write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
                         series.stats, choices.detailed_report);
     });
+    if (session.tabulate)
+      add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, observed, series.stats);
   };
 
   console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);

@@ -1,5 +1,8 @@
 // Menu choice 1: spatial autocorrelation, from its questions to its reports.
 #pragma once
+#include <optional>
+#include <string_view>
+
 #include "app/menu.h"
 #include "spatial/moran.h"
 
@@ -16,6 +19,15 @@ struct SpatialChoices {
   RandomizationCount count;
   bool detailed_report = false;
 };
+
+// The qualitative variable named exactly name, or 0.
+int find_qualitative_variable(const DataSet& data, std::string_view name);
+// The state of variable v named exactly name (1..k), or 0.
+int find_state(const DataSet& data, int v, std::string_view name);
+// An answer to the regression-interval question: two numbers, neither
+// negative, the first not above the second; a blank answer leaves the
+// regression unrestricted. Anything else gives nothing (asked again).
+std::optional<RegressionInterval> read_regression_interval(std::string_view answer);
 
 // Asks every question of the analysis, in order: the pair selection, the
 // regression interval, the number of randomizations and, when there are

@@ -1,16 +1,23 @@
 #include "app/startup.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 
+#include "app/association_dialogue.h"
+#include "app/command_line.h"
 #include "app/file_names.h"
+#include "app/local_means_dialogue.h"
 #include "app/menu.h"
 #include "app/results_file.h"
 #include "app/session.h"
+#include "app/spatial_dialogue.h"
 #include "app/usage.h"
 #include "base/console.h"
 #include "base/files.h"
 #include "base/program_end.h"
 #include "base/results_headings.h"
+#include "base/text.h"
 #include "data/data_file.h"
 #include "descriptive/basic_statistics.h"
 
@@ -33,6 +40,21 @@ std::string read_data_file(Console& console, const std::string& name) {
   return text;
 }
 
+// The table replaces its file whole: never the data or the results.
+void check_table_file(Console& console, const std::string& table, const FileNames& names) {
+  // The results file may not exist yet: its name is compared too.
+  auto same_path = [](const std::string& a, const std::string& b) {
+    std::error_code error_a, error_b;
+    const std::filesystem::path path_a = std::filesystem::weakly_canonical(a, error_a);
+    const std::filesystem::path path_b = std::filesystem::weakly_canonical(b, error_b);
+    return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
+  };
+  if (same_path(table, names.data_file))
+    refuse_command_line(console, "--table=" + table + ": that is the data file of this run");
+  if (same_path(table, names.results_file))
+    refuse_command_line(console, "--table=" + table + ": that is the results file of this run");
+}
+
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
   const DataSet& data = session.data;
   results.print("\nKALVENO 1.0 - Written by Bremwick\n");
@@ -43,63 +65,128 @@ void write_results_header(OutputFile& results, const Session& session, double sm
   results.print("\nMinimal and maximal distance between samples: %f - %f", smallest, largest);
 }
 
-void start_up(Session& session, const std::vector<std::string>& args) {
+// The file names, then the data: nothing is written to the results file yet.
+void load_data(Session& session, const CommandLine& line) {
   Console& console = session.console;
   DataSet& data = session.data;
   const Allocator& allocator = session.allocator;
   session.rng.random_state = -run_seed(console, session.settings);
 
-  FileNames names = read_file_names(console, args);
+  const FileNames names = line.analysis == ChosenAnalysis::kAsked
+                              ? read_file_names(console, line.files, line.existing)
+                              : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
+  if (line.table) check_table_file(console, *line.table, names);
 
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
-    file.read_header(allocator, data);
+    auto warn = [&](const std::string& warning) { console.write(warning); };
+    file.read_header(allocator, data, warn);
     console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
                   data.n_grids, data.n_variables);
     console.print("\nMissing data represented by %s", data.missing_code.c_str());
 
-    allocate_sample_arrays(allocator, data);
-    session.identity_permutation = identity_permutation(data.n_samples);
-    session.work_permutation = identity_permutation(data.n_samples);
-    file.read_samples(data);
+    noting_allocation_failure(
+        format("\nNote: %i samples of %i variables (second line of the data file) need more memory than this "
+               "machine has; check these numbers, or analyse fewer samples or variables at a time.",
+               data.n_samples, data.n_variables),
+        [&] {
+          allocate_sample_arrays(allocator, data);
+          session.identity_permutation = identity_permutation(data.n_samples);
+          session.work_permutation = identity_permutation(data.n_samples);
+          file.read_samples(allocator, data, warn);
+        });
   } catch (const DataFileRefused& refused) {
     refuse_data_file(console, refused.warning);
   }
   if (data.n_grids != 0) {
     bool warned = false;
-    session.grid = build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
-                                      data.max_grid_y, [&](const std::string& warning) {
-                                        console.write(warning);
-                                        warned = true;
-                                      });
+    session.grid = noting_allocation_failure(
+        format("\nNote: grids of up to %i columns (grid X) and %i rows (grid Y) need more memory than this machine "
+               "has; check the grid positions of the data file, which count cells from 1.",
+               data.max_grid_x, data.max_grid_y),
+        [&] {
+          return build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
+                                    data.max_grid_y, [&](const std::string& warning) {
+                                      console.write(warning);
+                                      warned = true;
+                                    });
+        });
     if (warned) console.wait_key("go on");
   }
-
-  double smallest = 0, largest = 0;
-  console.print("\nMin & max distances between samples: ");
-  distance_range(data, smallest, largest);
-  console.print("%.3g - %.3g", smallest, largest);
-
-  append_results(console, session.results_file_name,
-                 [&](OutputFile& results) { write_results_header(results, session, smallest, largest); });
-  append_results(console, session.results_file_name,
-                 [&](OutputFile& results) { write_basic_statistics(results, allocator, data); });
 }
 
-// Prints message and appends it to error.txt in the working directory:
-// status 1. When that file cannot be written, says so and waits for a key:
-// status 3.
-int log_allocation_failure(Console& console, const std::string& message) {
+// The header block and the basic statistics, the first sections of the run
+// in the results file (emptied first when asked for).
+void write_start_of_results(Session& session, bool empty_first) {
+  Console& console = session.console;
+  double smallest = 0, largest = 0;
+  console.print("\nMin & max distances between samples: ");
+  distance_range(session.data, smallest, largest);
+  console.print("%.3g - %.3g", smallest, largest);
+
+  auto header = [&](OutputFile& results) { write_results_header(results, session, smallest, largest); };
+  if (empty_first)
+    replace_results(console, session.results_file_name, header);
+  else
+    append_results(console, session.results_file_name, header);
+  append_results(console, session.results_file_name,
+                 [&](OutputFile& results) { write_basic_statistics(results, session.allocator, session.data); });
+}
+
+// The analysis the options chose, its choices checked against the data
+// before the results file is touched; a refusal writes nothing.
+void run_chosen_analysis(Session& session, const CommandLine& line) {
+  SpatialChoices spatial;
+  AssociationChoices association;
+  std::optional<std::string> problem;
+  if (line.analysis == ChosenAnalysis::kSpatial) problem = spatial_choices_of(line, session.data, spatial);
+  if (line.analysis == ChosenAnalysis::kAssociation)
+    problem = association_choices_of(line, session.data, association);
+  if (problem) refuse_command_line(session.console, *problem);
+
+  write_start_of_results(session, line.existing == ExistingResults::kReplace);
+  switch (line.analysis) {
+    case ChosenAnalysis::kSpatial: run_spatial_autocorrelation(session, spatial); break;
+    case ChosenAnalysis::kAssociation: run_association(session, association); break;
+    case ChosenAnalysis::kLocalMeans: run_local_means(session, line.radius); break;
+    case ChosenAnalysis::kAsked: break;
+  }
+}
+
+// A normal end: the table when one is asked for, then one line that says
+// where everything went.
+void finish_run(Session& session, const CommandLine& line) {
+  Console& console = session.console;
+  if (line.table) {
+    replace_table(console, *line.table,
+                  [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
+  }
+  console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
+  if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
+  if (session.new_variables_written) console.print(", the local means to \"newvar.txt\"");
+  console.print(".\n");
+}
+
+// Prints the failure's message and appends it to error.txt in the working
+// directory: status 1. When that file cannot be written, says so and waits
+// for a key: status 3. The note that explains the failure, when there is
+// one, follows on the console only: error.txt keeps one line per failure.
+int log_allocation_failure(Console& console, const AllocationFailure& failure) {
+  const std::string& message = failure.message;
   console.print("%s", message.c_str());
   console.flush();
   std::FILE* log = std::fopen("error.txt", "a");
   if (log != nullptr) {
     std::fprintf(log, "%s", message.c_str());
-    if (std::fclose(log) == 0) return kAllocationFailure;
+    if (std::fclose(log) == 0) {
+      console.write(failure.note);
+      return kAllocationFailure;
+    }
   }
   console.print("error in writing %s : cannot open file", message.c_str());
+  console.write(failure.note);
   console.wait_key("end the run");
   return kErrorLogUnwritable;
 }
@@ -121,16 +208,37 @@ void distance_range(const DataSet& data, double& smallest, double& largest) {
 }
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {
-  if (answer_information_request(console, args)) return kFinished;
   int status = kFinished;
   try {
-    Session session(console, settings);
-    start_up(session, args);
-    run_analysis_menu(session);
+    CommandLine line;
+    const std::optional<std::string> problem = parse_command_line(args, settings.randomization_ceiling, line);
+    if (problem) refuse_command_line(console, *problem);
+    if (line.help || line.version) {
+      line.help ? print_usage(console) : print_version(console);
+      return kFinished;
+    }
+    // The options win over the environment.
+    RunSettings run_settings = settings;
+    if (line.seed) run_settings.seed = line.seed;
+    if (line.threads) run_settings.threads = line.threads;
+    // Choices made by options leave nothing to ask and no key to wait for.
+    if (line.analysis != ChosenAnalysis::kAsked) console.close_input();
+    console.set_progress_marks(!line.quiet);
+
+    Session session(console, run_settings);
+    session.tabulate = line.table.has_value();
+    load_data(session, line);
+    if (line.analysis == ChosenAnalysis::kAsked) {
+      write_start_of_results(session, line.existing == ExistingResults::kReplace);
+      run_analysis_menu(session);
+    } else {
+      run_chosen_analysis(session, line);
+    }
+    finish_run(session, line);
   } catch (const ProgramEnd& end) {
     status = end.status;
   } catch (const AllocationFailure& failure) {
-    status = log_allocation_failure(console, failure.message);
+    status = log_allocation_failure(console, failure);
   }
   console.flush();
   return status;

@@ -11,8 +11,9 @@ namespace kalveno {
 class Console;
 struct DataSet;
 
-// Runs the program with the command-line arguments after its name and
-// returns the exit status. An allocation failure anywhere below ends here:
+// Runs the program with the command-line arguments after its name (options
+// and file names) and returns the exit status; a refused option ends it with
+// status 6 before anything is written. An allocation failure anywhere below ends here:
 // its message is printed and appended to error.txt (status 1; status 3, after
 // a key press, when error.txt cannot be written).
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings);

@@ -1,15 +1,14 @@
-// The two arguments the program answers by itself instead of taking them as
-// a data-file name: --help (the usage text) and --version.
+// What the program prints for --help and --version.
 #pragma once
-#include <string>
-#include <vector>
 
 namespace kalveno {
 
 class Console;
 
-// When the first argument is --help or --version, prints the usage text or
-// the version line and returns true; otherwise prints nothing.
-bool answer_information_request(Console& console, const std::vector<std::string>& args);
+// The usage text: the ways to start the program, every option, the
+// environment variables and the exit statuses.
+void print_usage(Console& console);
+// The version line.
+void print_version(Console& console);
 
 }  // namespace kalveno

@@ -1,14 +1,12 @@
 #include "association/association_report.h"
 
+#include <string>
 #include <vector>
 
 #include "data/data_set.h"
 
 namespace kalveno {
 
-namespace {
-
-// The variables of one kind, in increasing order.
 std::vector<int> quantitative_variables(const DataSet& data) {
   std::vector<int> list;
   for (int j = 1; j <= data.n_variables; ++j)
@@ -22,6 +20,8 @@ std::vector<int> qualitative_variables(const DataSet& data) {
     if (data.var_kind[j] != 0) list.push_back(j);
   return list;
 }
+
+namespace {
 
 const char* name(const DataSet& data, int j) { return data.var_names[j].c_str(); }
 
@@ -49,15 +49,12 @@ void write_one_sided(OutputFile& out, const RangedMatrix<ResampleSummary>& stats
 
 // A cell coded by its two-sided level and the sign of obs - mean.
 void write_two_sided(OutputFile& out, const RangedMatrix<ResampleSummary>& stats, int n_rep, int j, int k) {
-  const ResampleSummary& s = stats(j, k);
+  const std::string code = signed_significance_code(stats(j, k), n_rep);
   const double value = stats(k, j).obs;
-  const char* sign = s.obs > s.mean ? "+" : s.obs < s.mean ? "-" : "";
-  const int level = significance_level(s.p_two_sided, n_rep);
-  if (*sign == '\0' || level == 0) {
+  if (code.empty())
     out.print("\t%f", value);
-    return;
-  }
-  out.print("\t%f %s%s", value, sign, level == 3 ? "***" : level == 2 ? "**" : "*");
+  else
+    out.print("\t%f %s", value, code.c_str());
 }
 
 void write_detail_line(OutputFile& out, const DataSet& data, const RangedMatrix<ResampleSummary>& stats, int j,
@@ -70,6 +67,13 @@ void write_detail_line(OutputFile& out, const DataSet& data, const RangedMatrix<
 }
 
 }  // namespace
+
+std::string signed_significance_code(const ResampleSummary& s, int n_rep) {
+  const char* sign = s.obs > s.mean ? "+" : s.obs < s.mean ? "-" : "";
+  const int level = significance_level(s.p_two_sided, n_rep);
+  if (*sign == '\0' || level == 0) return "";
+  return std::string(sign) + (level == 3 ? "***" : level == 2 ? "**" : "*");
+}
 
 void write_association_observed(OutputFile& out, const DataSet& data, const RangedMatrix<double>& association,
                                 const StateMeans& state_means) {

@@ -3,6 +3,9 @@
 // test with its significance codes and, on request, every summary in detail.
 // Each writer appends its section to an open results file.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "association/coefficients.h"
 #include "base/files.h"
 #include "data/data_set.h"
@@ -10,6 +13,16 @@
 #include "randomization/permutation.h"
 
 namespace kalveno {
+
+// The variables of one kind, in increasing order: the rows and columns of
+// the matrices.
+std::vector<int> quantitative_variables(const DataSet& data);
+std::vector<int> qualitative_variables(const DataSet& data);
+
+// The code of a two-sided test with the side of the departure, as the
+// Pearson matrices show it after a value: "+**", "-*", or empty when the
+// value earns no level or equals the replicates' mean.
+std::string signed_significance_code(const ResampleSummary& s, int n_rep);
 
 // The Pearson, chi-square and intra-class matrices as observed (each only
 // when there are variables of its kinds to fill it), then the mean of each

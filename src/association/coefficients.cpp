@@ -14,8 +14,9 @@ namespace kalveno {
 // speed the inner loops take a block of kBlock quantitative variables at a
 // time, one running sum per variable held in registers, and take every
 // variable of the block without a test: a term is masked to +0.0 where its
-// pair is not usable, and adding +0.0 leaves a sum that starts at +0.0
-// exactly as it was (such a sum is never -0.0).
+// pair is not usable (or is a zero from a missing value held as 0), and
+// adding a zero of either sign leaves a sum that starts at +0.0 exactly as
+// it was (such a sum is never -0.0).
 
 namespace {
 
@@ -41,6 +42,78 @@ inline double masked(double value, std::uint64_t mask) {
     for (int b = 0; b < kBlock; ++b) block[b] += masked(x[i] * y[b], present[b]);
   }
   for (int b = 0; b < kBlock; ++b) sums[b] = block[b];
+}
+
+// Vectors of 2, 4 or 8 variables' values, and their masks, as wide as one
+// register of the unit that uses them, loaded from rows aligned only as
+// doubles are. Each lane's arithmetic is exactly the scalar arithmetic, so
+// every width gives the same bits.
+struct TwoLanes {
+  static constexpr int kLanes = 2;
+  using Values = double __attribute__((vector_size(2 * sizeof(double)), aligned(alignof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(2 * sizeof(double)), aligned(alignof(double))));
+};
+struct FourLanes {
+  static constexpr int kLanes = 4;
+  using Values = double __attribute__((vector_size(4 * sizeof(double)), aligned(alignof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(4 * sizeof(double)), aligned(alignof(double))));
+};
+struct EightLanes {
+  static constexpr int kLanes = 8;
+  using Values = double __attribute__((vector_size(8 * sizeof(double)), aligned(alignof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(8 * sizeof(double)), aligned(alignof(double))));
+};
+
+// The same sums of products, and with them the sums of x, x^2, y and y^2
+// over the usable pairs of each variable of the block: what a pair that
+// leaves out some present value needs. A missing y is held as 0, so its
+// terms of xy, y and y^2 are zeros without a mask; x and x^2 are masked.
+// Five running sums per variable, in registers of L, kRegisters of them per
+// sum, across the block of kBlock variables.
+template <class L, int kRegisters>
+[[gnu::always_inline]] inline void add_pair_moments(const AssociationInput& in, const double* x, int first,
+                                                    AssociationScratch& s) {
+  using Values = typename L::Values;
+  using Masks = typename L::Masks;
+  static_assert(L::kLanes * kRegisters == AssociationInput::kBlock);
+  const int stride = in.padded_quantitative;
+  const double* y = &in.by_sample(1, first);
+  const std::uint64_t* present = &in.present_mask(1, first);
+  Values xy[kRegisters] = {}, sx[kRegisters] = {}, sxx[kRegisters] = {}, sy[kRegisters] = {}, syy[kRegisters] = {};
+  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
+    if (x[i] == MISSING_VALUE) continue;
+    const Values xi = Values{} + x[i], xi2 = xi * xi;
+    for (int r = 0; r < kRegisters; ++r) {
+      const Values yi = *reinterpret_cast<const Values*>(y + r * L::kLanes);
+      const Masks m = *reinterpret_cast<const Masks*>(present + r * L::kLanes);
+      xy[r] += xi * yi;
+      sx[r] += (Values)((Masks)xi & m);
+      sxx[r] += (Values)((Masks)xi2 & m);
+      sy[r] += yi;
+      syy[r] += yi * yi;
+    }
+  }
+  for (int r = 0; r < kRegisters; ++r) {
+    for (int b = 0; b < L::kLanes; ++b) {
+      const int q = first + r * L::kLanes + b;
+      s.product_sum[q] = xy[r][b];
+      s.x_sum[q] = sx[r][b], s.x_squares[q] = sxx[r][b];
+      s.y_sum[q] = sy[r][b], s.y_squares[q] = syy[r][b];
+    }
+  }
+}
+
+[[gnu::noinline, gnu::target("avx512f")]] void add_pair_moments_avx512(const AssociationInput& in, const double* x,
+                                                                      int first, AssociationScratch& s) {
+  add_pair_moments<EightLanes, 1>(in, x, first, s);
+}
+[[gnu::noinline, gnu::target("avx2")]] void add_pair_moments_avx2(const AssociationInput& in, const double* x,
+                                                                 int first, AssociationScratch& s) {
+  add_pair_moments<FourLanes, 2>(in, x, first, s);
+}
+[[gnu::noinline]] void add_pair_moments_baseline(const AssociationInput& in, const double* x, int first,
+                                                 AssociationScratch& s) {
+  add_pair_moments<TwoLanes, 4>(in, x, first, s);
 }
 
 // The count, sum and sum of squares of the present values of the kBlock
@@ -83,12 +156,19 @@ inline double masked(double value, std::uint64_t mask) {
 
 }  // namespace
 
+VectorUnit widest_vector_unit() {
+  if (__builtin_cpu_supports("avx512f")) return VectorUnit::kAvx512;
+  if (__builtin_cpu_supports("avx2")) return VectorUnit::kAvx2;
+  return VectorUnit::kBaseline;
+}
+
 AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
                                            const RangedVector<int>& var_kind, int n_samples,
                                            const RangedMatrix<double>& values) {
   AssociationInput in;
   in.n_variables = n_variables;
   in.n_samples = n_samples;
+  in.vector_unit = widest_vector_unit();
   in.var_kind = allocator.int_vector(1, n_variables);
   for (int j = 1; j <= n_variables; ++j) {
     in.var_kind[j] = var_kind[j];
@@ -121,6 +201,7 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
   n_missing = 0;
   in.mean = allocator.double_vector(1, in.n_quantitative);
   in.sd = allocator.double_vector(1, in.n_quantitative);
+  in.n_present = allocator.int_vector(1, in.n_quantitative);
   for (q = 1; q <= in.n_quantitative; ++q) {
     const int j = in.quantitative[q];
     in.missing_start[q] = n_missing;
@@ -129,7 +210,7 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
     for (int i = 1; i <= n_samples; ++i) {
       const double x = values(j, i);
       in.by_variable(q, i) = x;
-      in.by_sample(i, q) = x;
+      in.by_sample(i, q) = x == MISSING_VALUE ? 0 : x;
       in.present_mask(i, q) = x == MISSING_VALUE ? 0 : ~std::uint64_t{0};
       if (x == MISSING_VALUE) {
         in.missing_samples[n_missing++] = i;
@@ -139,6 +220,7 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
       sum += x;
       squares += x * x;
     }
+    in.n_present[q] = n;
     in.mean[q] = sum / n;
     in.sd[q] = std::sqrt(squares / n - in.mean[q] * in.mean[q]);
   }
@@ -161,7 +243,12 @@ AssociationScratch::AssociationScratch(const Allocator& allocator, const Associa
   const int padded = in.padded_quantitative;
   permuted_value = allocator.double_vector(1, in.n_samples);
   permuted_state = allocator.int_vector(1, in.n_samples);
-  product_sum = allocator.double_vector(1, in.padded_quantitative);
+  product_sum = allocator.double_vector(1, padded);
+  x_sum = allocator.double_vector(1, padded);
+  x_squares = allocator.double_vector(1, padded);
+  y_sum = allocator.double_vector(1, padded);
+  y_squares = allocator.double_vector(1, padded);
+  usable_pairs = allocator.int_vector(1, padded);
   table = allocator.int_matrix(0, max_states, 0, max_states);
   state_count = allocator.double_matrix(0, max_states, 1, padded);
   state_sum = allocator.double_matrix(0, max_states, 1, padded);
@@ -193,16 +280,41 @@ void pearson(const AssociationInput& in, const Permutation& perm, AssociationScr
       x[i - 1] = perm[i] == 0 ? MISSING_VALUE : row[perm[i] - 1];
       x_present += x[i - 1] != MISSING_VALUE;
     }
-    for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += AssociationInput::kBlock)
-      add_products(in, x, first, &s.product_sum[first]);
-    const int j = in.quantitative[p];
+    // The usable pairs: sites where x is present, less those where y is
+    // missing. A pair that takes every present value of both variables
+    // needs only the products; the others need their own moments too.
     for (int q = 1; q <= nq; ++q) {
-      // The usable pairs: sites where x is present, less those where y is missing.
       int n = x_present;
       for (int m = in.missing_start[q]; m < in.missing_start[q + 1]; ++m)
         n -= x[in.missing_samples[m] - 1] != MISSING_VALUE;
-      const int k = in.quantitative[q];
-      association(j, k) = (s.product_sum[q] / n - in.mean[p] * in.mean[q]) / (in.sd[p] * in.sd[q]);
+      s.usable_pairs[q] = n;
+    }
+    auto takes_every_value = [&](int q) {
+      return s.usable_pairs[q] == in.n_present[p] && s.usable_pairs[q] == in.n_present[q];
+    };
+    for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += AssociationInput::kBlock) {
+      bool own_moments = false;
+      for (int q = first; q < first + AssociationInput::kBlock && q <= nq; ++q) own_moments |= !takes_every_value(q);
+      if (own_moments)
+        switch (in.vector_unit) {
+          case VectorUnit::kAvx512: add_pair_moments_avx512(in, x, first, s); break;
+          case VectorUnit::kAvx2: add_pair_moments_avx2(in, x, first, s); break;
+          case VectorUnit::kBaseline: add_pair_moments_baseline(in, x, first, s); break;
+        }
+      else
+        add_products(in, x, first, &s.product_sum[first]);
+    }
+    const int j = in.quantitative[p];
+    for (int q = 1; q <= nq; ++q) {
+      const int k = in.quantitative[q], n = s.usable_pairs[q];
+      if (takes_every_value(q)) {
+        association(j, k) = (s.product_sum[q] / n - in.mean[p] * in.mean[q]) / (in.sd[p] * in.sd[q]);
+        continue;
+      }
+      const double mean_x = s.x_sum[q] / n, mean_y = s.y_sum[q] / n;
+      const double sd_x = std::sqrt(s.x_squares[q] / n - mean_x * mean_x);
+      const double sd_y = std::sqrt(s.y_squares[q] / n - mean_y * mean_y);
+      association(j, k) = (s.product_sum[q] / n - mean_x * mean_y) / (sd_x * sd_y);
     }
   }
 }

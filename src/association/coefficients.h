@@ -18,6 +18,12 @@
 
 namespace kalveno {
 
+// The vector instructions the replicate loop may use. Every unit gives the
+// same bits; the wider ones are faster.
+enum class VectorUnit { kBaseline, kAvx2, kAvx512 };
+// The widest unit this processor has.
+VectorUnit widest_vector_unit();
+
 // The data as the coefficients read it, prepared once and shared read-only by
 // every worker: which variables are of which kind, their values laid out by
 // sample, and the moments of the quantitative variables (which no
@@ -25,15 +31,16 @@ namespace kalveno {
 struct AssociationInput {
   int n_variables = 0;  // V
   int n_samples = 0;    // N
+  VectorUnit vector_unit = VectorUnit::kBaseline;  // the widest the processor has
   RangedVector<int> var_kind;           // [1..V]: 0 quantitative, S > 0 qualitative with S states
   RangedVector<int> quantitative;       // [1..n_quantitative]: their variable numbers, in order
   RangedVector<int> qualitative;        // [1..n_qualitative]
   int n_quantitative = 0, n_qualitative = 0;
   // The quantitative values twice: by variable ([q][i], q-th quantitative
-  // variable, sample i) and by sample ([i][q]), MISSING_VALUE kept. By
-  // sample, rows are padded to a whole number of blocks of kBlock columns
-  // (value and mask 0), and present_mask is all ones where the value is
-  // present, 0 where it is missing.
+  // variable, sample i), MISSING_VALUE kept, and by sample ([i][q]), a
+  // missing value held as 0. By sample, rows are padded to a whole number
+  // of blocks of kBlock columns (value and mask 0), and present_mask is all
+  // ones where the value is present, 0 where it is missing.
   static constexpr int kBlock = 8;
   int padded_quantitative = 0;               // n_quantitative rounded up to a multiple of kBlock
   RangedMatrix<double> by_variable;          // [1..n_quantitative][1..N]
@@ -45,6 +52,7 @@ struct AssociationInput {
   RangedVector<int> missing_start;           // [1..n_quantitative + 1]
   RangedMatrix<int> state;              // [1..n_qualitative][1..N]: state 1..S, 0 for a missing datum
   RangedVector<double> mean, sd;        // [1..n_quantitative]: over every present value, sd with divisor n
+  RangedVector<int> n_present;          // [1..n_quantitative]: the present values the moments rest on
 };
 
 // values(j, i) is variable j of sample i (rows 1..V, columns 1..N are read).
@@ -62,6 +70,10 @@ struct AssociationScratch {
   // Counts of pairs per state are held as doubles (exact far beyond any N)
   // so that the sums and the counts of one site are taken in the same steps.
   RangedVector<double> product_sum;      // [1..padded_quantitative]: sum of products over usable pairs
+  // Pearson's moments of the usable pairs, when a pair leaves out a present
+  // value of either variable: sums of x, x^2, y, y^2, and the pair counts.
+  RangedVector<double> x_sum, x_squares, y_sum, y_squares;  // [1..padded_quantitative]
+  RangedVector<int> usable_pairs;                           // [1..padded_quantitative]
   RangedMatrix<int> table;               // contingency table, [0..most states][0..most states]
   RangedVector<int> sites_by_state;      // [0..N-1]: the sites grouped by permuted state
   RangedVector<int> group_end;           // [0..most states]: where each group ends in sites_by_state
@@ -79,8 +91,11 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 
 // Fills association(j, k) for every ordered pair j, k = 1..V (association
 // covers at least [1..V][1..V]):
-//   both quantitative: Pearson's r, j permuted, from the usable pairs' mean
-//     product and every present value's mean and standard deviation;
+//   both quantitative: Pearson's r, j permuted, the product-moment
+//     correlation of the usable pairs. When they take every present value
+//     of both variables, the means and standard deviations are those of the
+//     whole variables (worked out once); otherwise they are the usable
+//     pairs' own, summed in site order;
 //   both qualitative: chi-square of the table of j (permuted) by k; a cell
 //     whose expected count is 0 adds nothing, and with no usable pair at all
 //     the statistic is not a number;

@@ -15,10 +15,24 @@
 
 namespace kalveno {
 
-// A block that could not be had; message names the allocator.
+// A block that could not be had; message names the allocator, and note,
+// when known, says in plain words what was too large and what to reduce.
 struct AllocationFailure {
   std::string message;
+  std::string note;
 };
+
+// Runs make() and returns what it returns; an AllocationFailure escaping it
+// gets note, unless a call inside already gave it one.
+template <class Make>
+decltype(auto) noting_allocation_failure(const std::string& note, Make&& make) {
+  try {
+    return make();
+  } catch (AllocationFailure& failure) {
+    if (failure.note.empty()) failure.note = note;
+    throw;
+  }
+}
 
 // The memory the machine can give without swapping: MemAvailable of
 // /proc/meminfo where the system reports it, else the physical memory.
@@ -98,13 +112,13 @@ class Allocator {
   // false when a range was inverted or the element count overflowed.
   template <class T>
   std::vector<T> block(bool extents_ok, std::size_t count, const char* message) const {
-    if (!extents_ok || count > budget_ / sizeof(T)) throw AllocationFailure{message};
+    if (!extents_ok || count > budget_ / sizeof(T)) throw AllocationFailure{message, {}};
     try {
       return std::vector<T>(count);
     } catch (const std::bad_alloc&) {
-      throw AllocationFailure{message};
+      throw AllocationFailure{message, {}};
     } catch (const std::length_error&) {
-      throw AllocationFailure{message};
+      throw AllocationFailure{message, {}};
     }
   }
 

@@ -24,8 +24,8 @@ extern "C" void restore_terminal_and_reraise(int signal_number) {
 
 }  // namespace
 
-Console::Console(std::istream& in, std::ostream& out, int terminal_fd)
-    : in_(in), out_(out), terminal_fd_(terminal_fd) {}
+Console::Console(std::istream& in, std::ostream& out, int terminal_fd, std::ostream* err)
+    : in_(in), out_(out), err_(err), terminal_fd_(terminal_fd) {}
 
 void Console::say_what_the_wait_is_for(std::string_view purpose) {
   out_ << "\nPress Return to " << purpose << '.';
@@ -48,10 +48,17 @@ void Console::write(std::string_view text) { out_ << text; }
 
 void Console::flush() { out_.flush(); }
 
+void Console::error(std::string_view text) {
+  std::ostream& err = err_ != nullptr ? *err_ : out_;
+  out_.flush();
+  err << text;
+  err.flush();
+}
+
 std::string Console::read_line() {
   out_.flush();
   std::string line;
-  if (!std::getline(in_, line)) {
+  if (input_closed_ || !std::getline(in_, line)) {
     input_ended_ = true;
     return {};
   }

@@ -12,11 +12,14 @@ class Console {
  public:
   // terminal_fd is the descriptor of the terminal that input comes from, or
   // -1 when input is not a terminal (a pipe, a file, a test's stream).
-  Console(std::istream& in, std::ostream& out, int terminal_fd = -1);
+  // Refusals of the command line go to err when given, else to out.
+  Console(std::istream& in, std::ostream& out, int terminal_fd = -1, std::ostream* err = nullptr);
 
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void write(std::string_view text);
   void flush();
+  // A message about the command line, on the error stream.
+  void error(std::string_view text);
 
   // One whole answer line of any length, without its line end (nor a carriage
   // return before it). At end of input the answer is empty and input_ended()
@@ -35,13 +38,28 @@ class Console {
   void wait_return(std::string_view purpose);
   bool is_terminal() const { return terminal_fd_ >= 0; }
 
+  // From now on nothing is read or waited for: every answer is empty, input
+  // has ended and there is no terminal. A run whose choices all came from
+  // the command line uses it, so that no question or key can hold it up.
+  void close_input() {
+    input_closed_ = input_ended_ = true;
+    terminal_fd_ = -1;
+  }
+
+  // Whether the replicate loops print their progress marks (on by default).
+  void set_progress_marks(bool shown) { progress_marks_ = shown; }
+  bool progress_marks() const { return progress_marks_; }
+
  private:
   void say_what_the_wait_is_for(std::string_view purpose);
 
   std::istream& in_;
   std::ostream& out_;
+  std::ostream* err_;
   int terminal_fd_;
   bool input_ended_ = false;
+  bool input_closed_ = false;
+  bool progress_marks_ = true;
 };
 
 }  // namespace kalveno

@@ -15,6 +15,7 @@ enum ExitStatus {
   kErrorLogUnwritable = 3,
   kNoAnswerCanCome = 4,
   kResultsUnwritable = 5,
+  kOptionRefused = 6,  // a command-line option or argument; nothing was written
 };
 
 // Carries the exit status from the point of failure to the program entry.

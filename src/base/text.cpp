@@ -44,6 +44,12 @@ std::string_view first_word(std::string_view text) {
   return text.substr(start, end - start);
 }
 
+std::string_view trim_blanks(std::string_view text) {
+  while (!text.empty() && is_blank_char(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank_char(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {

@@ -24,6 +24,8 @@ inline bool is_blank_char(char c) {
 bool is_blank(std::string_view text);
 // The first word of text ("%s"): leading blanks skipped, up to the next blank.
 std::string_view first_word(std::string_view text);
+// text without its leading and trailing blanks.
+std::string_view trim_blanks(std::string_view text);
 
 // The lines of text; a line ends with a line feed, and a carriage return
 // before it is not part of the line. Text after the last line feed is a last

@@ -23,12 +23,21 @@ int leading_columns(int n_grids) { return n_grids <= 0 ? 3 : (n_grids == 1 ? 5 :
 
 bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// Whether a number read from the start of text ends where text's first word
+// ends: "11" and "11 NA" qualify, "11.5", "1e2" and "3,5" do not.
+bool ends_its_word(std::string_view text, std::size_t end) { return end >= text.size() || is_blank_char(text[end]); }
+
+// Warns once when a warning is wanted.
+void warn_if(const DataFileWarning& warn, const std::string& warning) {
+  if (warn) warn(warning);
+}
+
 void read_counts(std::string_view line, DataSet& data) {
   int* counts[3] = {&data.n_samples, &data.n_grids, &data.n_variables};
   for (int* count : counts) {
     ScannedInt n = scan_decimal(line);
     if (!n.found) refuse("\n\nWARNING: 4 elements expected on second line of the data file - not found");
-    if (!n.in_range || n.value < 0)
+    if (!n.in_range || n.value < 0 || !ends_its_word(line, n.end))
       refuse("\n\nWARNING: the numbers of samples, grids and variables on second line of the "
              "data file must be whole numbers from 0 to 2147483647");
     *count = static_cast<int>(n.value);
@@ -43,9 +52,9 @@ void read_counts(std::string_view line, DataSet& data) {
                   "samples", data.n_grids, data.n_samples));
 }
 
-void read_classes(const Allocator& allocator, std::string_view line, DataSet& data) {
+void read_classes(const Allocator& allocator, std::string_view line, DataSet& data, const DataFileWarning& warn) {
   ScannedInt n = scan_decimal(line);
-  if (!n.found || !n.in_range || n.value < 0)
+  if (!n.found || !n.in_range || n.value < 0 || !ends_its_word(line, n.end))
     refuse("\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected "
            "at the start of third line of the data file - not found");
   std::vector<std::string_view> cells = split_cells(line);
@@ -56,11 +65,21 @@ void read_classes(const Allocator& allocator, std::string_view line, DataSet& da
   classes.n_classes = static_cast<int>(n.value);
   classes.class_max = allocator.double_vector(1, classes.n_classes);
   for (int k = 1; k <= classes.n_classes; ++k) {
-    ScannedFloat bound = scan_float(cells[static_cast<std::size_t>(k)]);
-    if (!bound.found || !bound.in_range)
+    const std::string_view cell = trim_blanks(cells[static_cast<std::size_t>(k)]);
+    ScannedFloat bound = scan_float(cell);
+    if (!bound.found || !bound.in_range || bound.end != cell.size())
       refuse(format("\n\nWARNING: cannot read the upper bound of distance class %i on third line "
                     "of the data file", k));
     classes.class_max[k] = bound.value;
+  }
+  // A bound not above the one before leaves its class empty.
+  for (int k = 2; k <= classes.n_classes; ++k) {
+    if (classes.class_max[k] > classes.class_max[k - 1]) continue;
+    warn_if(warn, format("\nWarning: the upper bound of distance class %i (%g) on third line of the data file is "
+                         "not above that of class %i (%g): the bounds are expected in increasing order, and "
+                         "class %i gets no pair.",
+                         k, classes.class_max[k], k - 1, classes.class_max[k - 1], k));
+    break;
   }
 }
 
@@ -113,23 +132,26 @@ class SampleLineReader {
   double coordinate(int column, const char* what) {
     std::string_view text = word(column, what);
     ScannedFloat number = scan_float(text);
-    if (text == data_.missing_code || !number.found || !number.in_range)
+    if (text == data_.missing_code || !number.found || !number.in_range || !fills_cell(column, text, number.end))
       refuse(format("\n\nWARNING: cannot read the %s of sample %i (line %i of the data file): a number is expected",
                     what, sample_, line_number()));
     return number.value;
   }
 
+  // Decimal, so that zero-padded positions (010, 08) read as written.
   int grid_position(int column, const char* what) {
     std::string_view text = word(column, what);
-    ScannedInt number = scan_int(text);
-    if (text == data_.missing_code || !number.found || !number.in_range || number.value < 0)
+    ScannedInt number = scan_decimal(text);
+    if (text == data_.missing_code || !number.found || !number.in_range || number.value < 0 ||
+        !fills_cell(column, text, number.end))
       refuse(format("\n\nWARNING: cannot read the %s of sample %i (line %i of the data file): a whole number of 0 "
                     "or more is expected", what, sample_, line_number()));
     return static_cast<int>(number.value);
   }
 
-  std::string_view variable_word(int column, int variable) {
-    std::string_view text = first_word(cell(column, format("cell of variable %i", variable)));
+  // The cell of a variable without its surrounding blanks; never empty.
+  std::string_view variable_cell(int column, int variable) {
+    std::string_view text = trim_blanks(cell(column, format("cell of variable %i", variable)));
     if (text.empty())
       refuse(format("\n\nWARNING: no empty cell allowed in the data file. Check sample %i, variable %i", sample_,
                     variable));
@@ -139,6 +161,12 @@ class SampleLineReader {
   int line_number() const { return sample_ + kHeaderLines; }
 
  private:
+  // Whether the number read from word, the cell's first word, up to end is
+  // all the cell holds besides blanks.
+  bool fills_cell(int column, std::string_view word, std::size_t end) const {
+    return end == word.size() && trim_blanks(cells_[static_cast<std::size_t>(column)]).size() == word.size();
+  }
+
   const DataSet& data_;
   int sample_;
   std::vector<std::string_view> cells_;
@@ -156,12 +184,12 @@ bool reads_as_qualitative(std::string_view word) {
 
 DataFile::DataFile(std::string text) : text_(std::move(text)), lines_(split_lines(text_)) {}
 
-void DataFile::read_header(const Allocator& allocator, DataSet& data) const {
+void DataFile::read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn) const {
   auto line = [&](std::size_t number) { return number <= lines_.size() ? lines_[number - 1] : std::string_view(); };
 
   data.title_line = std::string(line(1)) + "\n";
   read_counts(line(2), data);
-  read_classes(allocator, line(3), data);
+  read_classes(allocator, line(3), data, warn);
   read_variable_names(allocator, line(4), data);
 
   std::size_t sample_lines = lines_.size() > kHeaderLines ? lines_.size() - kHeaderLines : 0;
@@ -179,15 +207,14 @@ void allocate_sample_arrays(const Allocator& allocator, DataSet& data) {
   data.values = allocator.double_matrix(0, data.n_variables, 0, n);
 }
 
-void DataFile::read_samples(DataSet& data) const {
+void DataFile::read_samples(const Allocator& allocator, DataSet& data, const DataFileWarning& warn) const {
   const int n = data.n_samples, v_count = data.n_variables, g_count = data.n_grids;
   const int first_variable_column = leading_columns(g_count);
 
-  // First pass: every cell's word, and the kind of every unmarked variable.
-  std::vector<std::string_view> words(static_cast<std::size_t>(n) * static_cast<std::size_t>(v_count));
-  auto word_of = [&](int i, int j) -> std::string_view& {
-    return words[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(v_count) + static_cast<std::size_t>(j - 1)];
-  };
+  // First pass: every variable cell without its surrounding blanks, and the
+  // kind of every unmarked variable from the cells' first words.
+  RangedMatrix<std::string_view> cells = allocator.matrix_of<std::string_view>(
+      1, n, 1, v_count, "\nallocation failure 3 in c3tensor()");
   std::unordered_map<std::string_view, int> grid_numbers;
   data.max_grid_x = 0;
   data.max_grid_y = 0;
@@ -220,8 +247,8 @@ void DataFile::read_samples(DataSet& data) const {
       if (grid_y > data.max_grid_y) data.max_grid_y = grid_y;
     }
     for (int j = 1; j <= v_count; ++j) {
-      std::string_view word = reader.variable_word(first_variable_column + j - 1, j);
-      word_of(i, j) = word;
+      cells(i, j) = reader.variable_cell(first_variable_column + j - 1, j);
+      const std::string_view word = first_word(cells(i, j));
       if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) data.var_kind[j] = 1;
     }
   }
@@ -232,8 +259,9 @@ void DataFile::read_samples(DataSet& data) const {
     std::vector<std::string>& states = data.state_names[j];
     states.assign(1, std::string());  // entry 0 unused
     std::unordered_map<std::string_view, int> state_numbers;
+    bool warned = false;
     for (int i = 1; i <= n; ++i) {
-      std::string_view word = word_of(i, j);
+      const std::string_view cell = cells(i, j), word = first_word(cell);
       if (word == data.missing_code) {
         data.values(j, i) = MISSING_VALUE;
       } else if (data.var_kind[j] <= 0) {
@@ -244,6 +272,16 @@ void DataFile::read_samples(DataSet& data) const {
           refuse(format("\n\nWARNING: the quantitative variable %i for sample %i is beyond the "
                         "single-precision range", j, i));
         data.values(j, i) = number.value;
+        // An unmarked variable read by the leading number of a cell such as
+        // 3,5 or 12%: said once, at its first such cell, so that a decimal
+        // comma never goes unnoticed. A # mark asks for this reading.
+        if (data.var_kind[j] == 0 && !warned && number.end != cell.size()) {
+          warned = true;
+          warn_if(warn, format("\nWarning: variable %i (%s) reads \"%.*s\" of sample %i as %g: only the number at "
+                               "the start of a cell is read, and numbers take a decimal point.",
+                               j, data.var_names[j].c_str(), static_cast<int>(cell.size()), cell.data(), i,
+                               static_cast<double>(number.value)));
+        }
       } else {
         auto known = state_numbers.find(word);
         if (known == state_numbers.end()) {

@@ -3,6 +3,7 @@
 // headers) and one tab-separated line per sample: name, x, y, [grid name,]
 // [grid X, grid Y,] one cell per variable.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,22 +18,29 @@ struct DataFileRefused {
   std::string warning;
 };
 
+// Hands on a console warning about something read that the run goes on with.
+using DataFileWarning = std::function<void(const std::string& warning)>;
+
 // The text of a data file, cut into lines once and read in the two steps of
 // start-up: the header, then (once the arrays are made) the samples. A file
-// that cannot be used throws DataFileRefused.
+// that cannot be used throws DataFileRefused. Numbers and grid positions
+// fill their cells (blanks around them aside); variable cells are read by
+// their leading number, with a warning per variable where text follows it.
 class DataFile {
  public:
   explicit DataFile(std::string text);
   DataFile(const DataFile&) = delete;
   DataFile& operator=(const DataFile&) = delete;
 
-  // Reads the four header lines, and checks that the N sample lines are there.
-  void read_header(const Allocator& allocator, DataSet& data) const;
+  // Reads the four header lines, and checks that the N sample lines are
+  // there. Warns about class bounds out of increasing order.
+  void read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {}) const;
 
   // Reads the sample lines into the arrays made by allocate_sample_arrays,
   // decides the kind of every unmarked variable and numbers the states of the
-  // qualitative ones.
-  void read_samples(DataSet& data) const;
+  // qualitative ones. Warns about each unmarked quantitative variable that
+  // has a cell with text after its number.
+  void read_samples(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {}) const;
 
  private:
   std::string text_;

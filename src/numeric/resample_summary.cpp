@@ -64,23 +64,15 @@ void compute_resample_stat(RangedVector<float>& values, int first, int last, Res
     record.ci99_inf = record.ci99_sup = 0;
   }
 
-  // The first rank above the observed value, and the last one below it.
-  int above = 1;
+  // (replicates <= o, plus 1) / (n + 1) and (replicates >= o, plus 1) /
+  // (n + 1): the observed arrangement is one of those the test draws from,
+  // so neither P value is ever 0, even when every replicate lies on one side.
+  int above = 1;  // the first rank above the observed value
   while (above <= n && !(v[above] > observed)) ++above;
-  if (above > n)
-    record.p_less = 1;
-  else if (above == 1)
-    record.p_less = 0;
-  else
-    record.p_less = static_cast<float>(static_cast<double>(above) / (n + 1));
-  int below = n;
+  record.p_less = static_cast<float>(static_cast<double>(above) / (n + 1));
+  int below = n;  // the last rank below it
   while (below >= 1 && !(v[below] < observed)) --below;
-  if (below < 1)
-    record.p_greater = 1;
-  else if (below == n)
-    record.p_greater = 0;
-  else
-    record.p_greater = static_cast<float>(static_cast<double>(n - below + 1) / (n + 1));
+  record.p_greater = static_cast<float>(static_cast<double>(n - below + 1) / (n + 1));
 
   double p_less = record.p_less, p_greater = record.p_greater;
   double two_sided = 1 - std::max(p_less, p_greater) + std::min(p_less, p_greater);

@@ -102,6 +102,7 @@ void run_series(Console& console, const Allocator& allocator, int n_rep, int n_w
 }
 
 void show_progress(Console& console, int r, int n_rep) {
+  if (!console.progress_marks()) return;
   const int tenth = (n_rep + 1) / 10, hundredth = (n_rep + 1) / 100;
   bool mark = (tenth > 0 && r % tenth == 0) || (hundredth > 0 && r <= tenth && r % hundredth == 0);
   if (mark) {

@@ -58,7 +58,8 @@ void parallel_for(int n_items, int n_workers, const std::function<void(int worke
 
 // The progress rule of every replicate loop: after replicate r of n_rep,
 // print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most
-// that and a multiple of (n_rep + 1) / 100. A divisor of 0 prints nothing.
+// that and a multiple of (n_rep + 1) / 100. A divisor of 0 prints nothing,
+// and so does a console whose progress marks are off.
 void show_progress(Console& console, int r, int n_rep);
 
 }  // namespace kalveno

@@ -26,13 +26,21 @@ SampleGrid build_sample_grids(const Allocator& allocator, int n_samples, int n_g
       warn(format("\nWarning: redefinition of group %i,X=%i,Y=%i of sample %i by sample %i", g, x, y, cell, s));
     }
   }
+  // A mistyped grid position can leave millions of cells empty: the first
+  // ones are listed, the others only counted.
+  long long n_empty = 0;
   for (int g = 1; g <= n_grids; ++g) {
     for (int x = 1; x <= grid.grid_nx[g]; ++x) {
       for (int y = 1; y <= grid.grid_ny[g]; ++y) {
-        if (grid.grid_cell(g, x, y) == 0) warn(format("\nWarning: lack sample for group %i, X=%i, Y=%i", g, x, y));
+        if (grid.grid_cell(g, x, y) != 0) continue;
+        if (++n_empty <= kListedEmptyCells)
+          warn(format("\nWarning: lack sample for group %i, X=%i, Y=%i", g, x, y));
       }
     }
   }
+  if (n_empty > kListedEmptyCells)
+    warn(format("\nWarning: %lld more grid cells lack a sample (not listed); check the grid positions of the data "
+                "file.", n_empty - kListedEmptyCells));
   return grid;
 }
 

@@ -16,10 +16,14 @@ struct SampleGrid {
   RangedCube<int> grid_cell;   // [g][X][Y]: the sample in that cell, 0 when empty
 };
 
+// Empty cells warned about one by one; the others are counted in one warning.
+constexpr int kListedEmptyCells = 20;
+
 // Makes the grid description of G grids for the N samples of sample_grid
 // (row 0 grid 1..G, rows 1 and 2 grid X and Y >= 0). Hands warn a warning
 // about each cell claimed twice (the first sample keeps it) and about each
-// empty cell, as it finds them.
+// of the first kListedEmptyCells empty cells, as it finds them, then one
+// with the number of further empty cells.
 SampleGrid build_sample_grids(const Allocator& allocator, int n_samples, int n_grids,
                               const RangedMatrix<int>& sample_grid, int max_grid_x, int max_grid_y,
                               const std::function<void(const std::string& warning)>& warn);

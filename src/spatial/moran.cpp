@@ -164,6 +164,20 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   sum_all_pairs();
 }
 
+long long MoranSetup::regression_pairs_at_distance_zero() const {
+  long long count = 0;
+  for (int i = 1; i < n_; ++i) {
+    for (int j = i + 1; j <= n_; ++j) {
+      if (geometry_.distance(i, j) != 0 || !selects(i, j)) continue;
+      double d, log_d;
+      int code;
+      geometry_.place(i, j, d, log_d, code);
+      if (d == 0 && PairCode::in_regression(code)) ++count;
+    }
+  }
+  return count;
+}
+
 MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last_class = setup.n_classes() + 1;
   const Allocator& allocator = setup.allocator();

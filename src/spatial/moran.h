@@ -92,6 +92,26 @@ class MoranSetup {
              const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
              VectorPath path = best_vector_path(), int n_workers = 1);
 
+  // Whether the pair of samples i and j is one the filter selects.
+  bool selects(int i, int j) const {
+    const double ti = selector_[i], tj = selector_[j];
+    const double first = filter_.first_state, second = filter_.second_state;
+    switch (filter_.selection) {
+      case PairSelection::kSameState: return ti == tj;
+      case PairSelection::kDistinctStates: return ti != tj;
+      case PairSelection::kOneState: return ti == first && tj == first;
+      case PairSelection::kTwoStates: return (ti == first && tj == second) || (ti == second && tj == first);
+      case PairSelection::kAllPairs:
+      case PairSelection::kUnnamedAll: return true;
+    }
+    return true;
+  }
+  // The selected pairs of samples, where the data place them, that lie at
+  // distance 0 inside the regression: the logarithm of their distance is
+  // -inf, which makes the slope on ln(distance) not a number for every
+  // variable that both samples have.
+  long long regression_pairs_at_distance_zero() const;
+
   int n_samples() const { return n_; }
   int n_variables() const { return n_variables_; }
   int n_classes() const { return n_classes_; }

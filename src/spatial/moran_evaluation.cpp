@@ -111,19 +111,7 @@ void MoranEvaluation::run_rows() {
   }
 }
 
-bool MoranEvaluation::selected(int i, int j) const {
-  const double ti = s_.selector_[i], tj = s_.selector_[j];
-  const double first = s_.filter_.first_state, second = s_.filter_.second_state;
-  switch (s_.filter_.selection) {
-    case PairSelection::kSameState: return ti == tj;
-    case PairSelection::kDistinctStates: return ti != tj;
-    case PairSelection::kOneState: return ti == first && tj == first;
-    case PairSelection::kTwoStates: return (ti == first && tj == second) || (ti == second && tj == first);
-    case PairSelection::kAllPairs:
-    case PairSelection::kUnnamedAll: return true;
-  }
-  return true;
-}
+bool MoranEvaluation::selected(int i, int j) const { return s_.selects(i, j); }
 
 // The next selected pairs (i, j), from j on, whose samples both have a
 // position, up to kStretch of them, with their geometry; counts them per

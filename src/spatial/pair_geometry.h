@@ -58,6 +58,20 @@ class PairGeometry {
 
   bool tabulated() const { return tabulated_; }
 
+  // The pair of positions a and b (1..N), looked up or worked out.
+  void place(int a, int b, double& d, double& log_d, int& code) const {
+    if (tabulated_) {
+      d = place_(a, b).distance;
+      log_d = place_(a, b).log_distance;
+      code = PairCode::from_table(code_(a, b));
+    } else {
+      work_out(a, b, d, log_d, code);
+    }
+  }
+
+  // The distance alone, looked up or worked out.
+  double distance(int a, int b) const { return tabulated_ ? place_(a, b).distance : sample_distance(x_, y_, a, b); }
+
   // Row a of the table, indexed by b (tabulated only).
   const PairPlace* place_row(int a) const { return place_.row(a); }
   const std::uint16_t* code_row(int a) const { return code_.row(a); }  // PairCode::to_table

@@ -46,16 +46,18 @@ TEST(DetailedReport, AnyNonBlankAnswerAsksForIt) {
   }
 }
 
-TEST(Menu, AnyOtherAnswerEndsTheRunRightAfterTheMenu) {
-  testing::TempFolder folder;
-  folder.write("in.txt", testing::source_file("examples/meuse.txt"));
+TEST(Menu, AnyOtherAnswerEndsTheRunWithANoteRightAfterTheMenu) {
   for (const char* answer : {"4\n", "0\n", "\n", "word\n", "4294967297\n", ""}) {
+    testing::TempFolder folder;  // a fresh one, lest the answer go to the existing-results question
+    folder.write("in.txt", testing::source_file("examples/meuse.txt"));
     testing::ProgramRun run = testing::run_kalveno(folder.path(), {"in.txt", "out.txt"}, answer);
     EXPECT_EQ(run.status, 0);
     const std::string menu =
         "\n\n\nSelect the analysis to perform:\n  1-Spatial autocorrelation\n  2-Correlation between variables"
         "\n    (Warning: no toroidal tests available without grid defined)"
-        "\n  3-Computing local means for quantitative variable\n";
+        "\n  3-Computing local means for quantitative variable\n"
+        "\nNote: the answer chose no analysis (1, 2 or 3): the run ends.\n"
+        "\nNote: the results were written to \"out.txt\".\n";
     ASSERT_GE(run.output.size(), menu.size());
     EXPECT_EQ(run.output.substr(run.output.size() - menu.size()), menu) << answer;
   }

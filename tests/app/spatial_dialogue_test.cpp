@@ -153,19 +153,13 @@ TEST(SpatialRun, UnknownNamesAndBadIntervalsAreAskedAgain) {
             std::string::npos);
 }
 
-TEST(SpatialRun, ModeAboveFourAsksAClassThenTakesEveryPair) {
-  SpatialRunResult seven = run_on("tests/data/spatial_grid.txt", kStart + "habitat\n7\ndry\n\n\n");
-  SpatialRunResult all = run_on("tests/data/spatial_grid.txt", kStart + "\n\n\n");
-  EXPECT_NE(seven.program.output.find("Enter the name of the first selected class : "), std::string::npos);
-  EXPECT_NE(seven.results.find("Sample pairs considered: \n"), std::string::npos);
-  // Every pair, as with no filter at all: the same table after the first line.
-  auto table = [](const std::string& results) { return results.substr(results.find("\n\tMax dist")); };
-  EXPECT_EQ(table(seven.results), table(all.results));
-
-  // No number for the mode: no class question, every pair.
-  SpatialRunResult none = run_on("tests/data/spatial_grid.txt", kStart + "habitat\nsame\n\n\n");
-  EXPECT_EQ(none.program.output.find("selected class"), std::string::npos);
-  EXPECT_EQ(table(none.results), table(all.results));
+TEST(SpatialRun, PairSelectionIsAskedAgainUntilItIsOneToFour) {
+  SpatialRunResult retried = run_on("tests/data/spatial_grid.txt", kStart + "habitat\n7\nsame\n-1\n1\n\n\n");
+  SpatialRunResult direct = run_on("tests/data/spatial_grid.txt", kStart + "habitat\n1\n\n\n");
+  EXPECT_EQ(count_of(retried.program.output, "\nAnswer 1, 2, 3 or 4."), 3u);
+  EXPECT_EQ(spatial_sections(retried.results), spatial_sections(direct.results));
+  EXPECT_NE(direct.results.find("Sample pairs considered: samples with the same state at variable [habitat]"),
+            std::string::npos);
 }
 
 TEST(SpatialRun, InputEndingAtTheClassQuestionStops) {

@@ -64,7 +64,7 @@ TEST(RunSeed, TakesAValidSeedAndWarnsAboutOthers) {
     EXPECT_LE(seed, 80063);
   }
   EXPECT_NE(out.str().find("\nWarning: KALVENO_SEED=\"12x\" is not an integer from 1 to 2147483646; the clock "
-                           "seeds this run."),
+                           "seeds this run.\nNote: the clock seeded this run with "),
             std::string::npos);
 }
 

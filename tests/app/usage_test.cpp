@@ -1,10 +1,12 @@
-// The arguments kalveno answers by itself, and the installed layout.
+// --help and --version, the documentation of the options, and the installed
+// layout.
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "support/run_program.h"
 
 namespace kalveno::testing {
@@ -14,12 +16,26 @@ TEST(InformationRequest, HelpShowsTheUsageAndNeitherAsksNorWrites) {
   TempFolder folder;
   ProgramRun run = run_kalveno(folder.path(), {"--help"}, "");
   EXPECT_EQ(run.status, 0);
-  for (const char* part : {"Usage: kalveno\n", "       kalveno DATA_FILE\n", "       kalveno DATA_FILE RESULTS_FILE\n",
+  for (const char* part : {"Usage: kalveno [OPTION]... [DATA_FILE [RESULTS_FILE]]\n", "  kalveno DATA_FILE RESULTS_FILE\n",
                            "KALVENO_SEED", "1 to 2147483646", "KALVENO_THREADS", "every hardware thread",
                            "KALVENO_VECTORS"})
     EXPECT_NE(run.output.find(part), std::string::npos) << part;
   EXPECT_EQ(run.output.find("DATA / RESULTS FILE NAMES"), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+// Every option is in the usage text, the manual page and the README.
+TEST(InformationRequest, EveryOptionIsDocumented) {
+  TempFolder folder;
+  const std::string help = run_kalveno(folder.path(), {"-h"}, "").output;
+  const std::string manual = source_file("doc/kalveno.1"), readme = source_file("README.md");
+  for (const std::string& option : long_option_names()) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+    std::string roff;  // the manual page escapes every hyphen
+    for (char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(manual.find(roff), std::string::npos) << option;
+    EXPECT_NE(readme.find("`" + option), std::string::npos) << option;
+  }
 }
 
 // The usage text lists the exit statuses of the README, word for word.
@@ -40,40 +56,44 @@ TEST(InformationRequest, HelpListsEveryExitStatusOfTheReadme) {
     EXPECT_NE(joined.find(status + " " + meaning), std::string::npos) << meaning;
     ++statuses;
   }
-  EXPECT_EQ(statuses, 6);
+  EXPECT_EQ(statuses, 7);
 }
 
-TEST(InformationRequest, VersionIsOneLineAndOnlyTheFirstArgumentCounts) {
+TEST(InformationRequest, VersionIsOneLineAndDoubleDashEndsTheOptions) {
   TempFolder folder;
   ProgramRun run = run_kalveno(folder.path(), {"--version"}, "");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "KALVENO 1.0\n");
 
-  // Anywhere else --help is a file name like any other.
+  // After "--" a file may be named like an option.
   folder.write("in.txt", source_file("examples/meuse.txt"));
-  run = run_kalveno(folder.path(), {"in.txt", "--help"}, "4\n");
+  run = run_kalveno(folder.path(), {"in.txt", "--", "--help", "ignored"}, "4\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(folder.exists("--help"));
+  EXPECT_FALSE(folder.exists("ignored"));
 }
 
-TEST(Install, PutsBothProgramsAndTheManualPageUnderThePrefix) {
+TEST(Install, PutsBothProgramsAndTheirManualPagesUnderThePrefix) {
   TempFolder prefix;
   const std::string command = std::string("'") + KALVENO_CMAKE + "' --install '" + KALVENO_BUILD_DIR +
                               "' --prefix '" + prefix.path() + "' >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  for (const char* file : {"bin/kalveno", "bin/kalveno-plot", "share/man/man1/kalveno.1"})
+  for (const char* file :
+       {"bin/kalveno", "bin/kalveno-plot", "share/man/man1/kalveno.1", "share/man/man1/kalveno-plot.1"})
     EXPECT_TRUE(prefix.exists(file)) << file;
   auto permissions = std::filesystem::status(prefix.file("bin/kalveno-plot")).permissions();
   EXPECT_NE(permissions & std::filesystem::perms::others_exec, std::filesystem::perms::none);
 }
 
-TEST(Install, ManualPageIsCleanRoff) {
+TEST(Install, ManualPagesAreCleanRoff) {
   if (std::system("groff --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
   TempFolder scratch;
-  const std::string command = "groff -man -ww -z '" + std::string(KALVENO_SOURCE_DIR) + "/doc/kalveno.1' 2>'" +
-                              scratch.file("warnings") + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0);
-  EXPECT_EQ(scratch.read("warnings"), "");
+  for (const char* page : {"doc/kalveno.1", "doc/kalveno-plot.1"}) {
+    const std::string command = "groff -man -ww -z '" + std::string(KALVENO_SOURCE_DIR) + "/" + page + "' 2>'" +
+                                scratch.file("warnings") + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << page;
+    EXPECT_EQ(scratch.read("warnings"), "") << page;
+  }
 }
 
 }  // namespace

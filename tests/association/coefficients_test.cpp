@@ -58,6 +58,7 @@ Result plain_association(const Data& d, const Permutation& perm) {
   Result out{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
   auto permuted = [&](int j, int i) { return perm[i] == 0 ? M : d.values(j, perm[i]); };
   RangedVector<double> mean = Allocator().double_vector(1, v), sd = Allocator().double_vector(1, v);
+  RangedVector<int> n_present = Allocator().int_vector(1, v);
   for (int j = 1; j <= v; ++j) {
     if (d.kind[j] != 0) continue;
     int n = 0;
@@ -68,6 +69,7 @@ Result plain_association(const Data& d, const Permutation& perm) {
       sum += d.values(j, i);
       squares += d.values(j, i) * d.values(j, i);
     }
+    n_present[j] = n;
     mean[j] = sum / n;
     sd[j] = std::sqrt(squares / n - mean[j] * mean[j]);
   }
@@ -75,13 +77,20 @@ Result plain_association(const Data& d, const Permutation& perm) {
     for (int k = 1; k <= v; ++k) {
       if (d.kind[j] != 0 || d.kind[k] != 0) continue;
       int n = 0;
-      double products = 0;
+      double products = 0, x_sum = 0, x_squares = 0, y_sum = 0, y_squares = 0;
       for (int i = 1; i <= n_samples; ++i) {
         if (permuted(j, i) == M || d.values(k, i) == M) continue;
+        const double x = permuted(j, i), y = d.values(k, i);
         ++n;
-        products += permuted(j, i) * d.values(k, i);
+        products += x * y, x_sum += x, x_squares += x * x, y_sum += y, y_squares += y * y;
       }
-      out.association(j, k) = (products / n - mean[j] * mean[k]) / (sd[j] * sd[k]);
+      if (n == n_present[j] && n == n_present[k]) {
+        out.association(j, k) = (products / n - mean[j] * mean[k]) / (sd[j] * sd[k]);
+      } else {
+        const double mx = x_sum / n, my = y_sum / n;
+        const double sx = std::sqrt(x_squares / n - mx * mx), sy = std::sqrt(y_squares / n - my * my);
+        out.association(j, k) = (products / n - mx * my) / (sx * sy);
+      }
     }
   }
   for (int j = 1; j <= v; ++j) {
@@ -149,9 +158,9 @@ Result plain_association(const Data& d, const Permutation& perm) {
 bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
-  // Quantitative variables (more than one block of them) with missing data
-  // and a constant one, qualitative variables of 1 to 5 states with missing
-  // data and states never seen.
+  // Quantitative variables (two blocks of them, the second without missing
+  // data) with missing data and a constant one, qualitative variables of 1
+  // to 5 states with missing data and states never seen.
   const std::vector<int> kinds = {0, 3, 0, 0, 1, 5, 0, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   const int n = 60, v = static_cast<int>(kinds.size());
   Random rng;
@@ -162,7 +171,7 @@ TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
     const int kind = kinds[static_cast<std::size_t>(j - 1)];
     for (int i = 1; i <= n; ++i) {
       const double u = uniform_deviate(rng);
-      if (uniform_deviate(rng) < 0.15) row.push_back(M);
+      if (uniform_deviate(rng) < 0.15 && j < 14) row.push_back(M);  // the last block complete
       else if (kind == 0) row.push_back(j == 4 ? 2.5 : std::round(1000 * (u - 0.3) * j) / 8);
       else if (kind == 4) row.push_back(1 + static_cast<int>(u * 3));  // state 4 never seen
       else row.push_back(1 + static_cast<int>(u * kind));
@@ -171,23 +180,31 @@ TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
   Data d(kinds, rows);
   AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values);
   AssociationScratch scratch(Allocator(), input);  // reused across permutations, as a worker does
+  // Every vector unit this processor has gives the same bits.
+  std::vector<VectorUnit> units = {VectorUnit::kBaseline};
+  if (widest_vector_unit() != VectorUnit::kBaseline) units.push_back(VectorUnit::kAvx2);
+  if (widest_vector_unit() == VectorUnit::kAvx512) units.push_back(VectorUnit::kAvx512);
   Permutation perm = identity_permutation(n);
   for (int round = 0; round < 12; ++round) {
     if (round > 0) complete_permutation(n, perm, rng);
     if (round >= 6)
       for (int i = round; i <= n; i += 7) perm[i] = 0;  // sites whose target grid cell is empty
-    Result fast{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
-    association_coefficients(input, perm, scratch, fast.association, &fast.means);
     Result plain = plain_association(d, perm);
-    for (int j = 1; j <= v; ++j) {
-      for (int k = 1; k <= v; ++k)
-        EXPECT_TRUE(same_bits(fast.association(j, k), plain.association(j, k)))
-            << "round " << round << " (" << j << ", " << k << "): " << fast.association(j, k) << " vs "
-            << plain.association(j, k);
-      if (d.kind[j] < 2) continue;
-      for (int k = 1; k <= v; ++k) {
-        if (d.kind[k] != 0) continue;
-        for (int a = 1; a <= d.kind[j]; ++a) EXPECT_TRUE(same_bits(fast.means[j](k, a), plain.means[j](k, a)));
+    for (VectorUnit unit : units) {
+      input.vector_unit = unit;
+      Result fast{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
+      association_coefficients(input, perm, scratch, fast.association, &fast.means);
+      for (int j = 1; j <= v; ++j) {
+        for (int k = 1; k <= v; ++k)
+          EXPECT_TRUE(same_bits(fast.association(j, k), plain.association(j, k)))
+              << "round " << round << ", unit " << static_cast<int>(unit) << " (" << j << ", " << k
+              << "): " << fast.association(j, k) << " vs " << plain.association(j, k);
+        if (d.kind[j] < 2) continue;
+        for (int k = 1; k <= v; ++k) {
+          if (d.kind[k] != 0) continue;
+          for (int a = 1; a <= d.kind[j]; ++a)
+            EXPECT_TRUE(same_bits(fast.means[j](k, a), plain.means[j](k, a)));
+        }
       }
     }
   }
@@ -202,15 +219,35 @@ TEST(AssociationCoefficients, IdentityWithoutMissingDataIsSymmetricWithUnitPears
     for (int k = 1; k <= 4; ++k) EXPECT_NEAR(r.association(j, k), r.association(k, j), 1e-12);
 }
 
-TEST(PearsonCoefficient, TakesMomentsFromEveryValueAndProductsFromUsablePairs) {
-  // On the three complete pairs y = 2x exactly, yet the coefficient uses the
-  // mean and spread of all four x: (28/3 - 2.5 * 4) / (sqrt(1.25) sqrt(8/3)).
-  Data d({0, 0}, {{1, 2, 3, 4}, {2, 4, 6, M}});
-  Result r = evaluate(d);
-  const double expected = (28.0 / 3 - 10) / (std::sqrt(1.25) * std::sqrt(8.0 / 3));
-  EXPECT_NEAR(r.association(1, 2), expected, 1e-12);
-  EXPECT_NEAR(r.association(2, 1), expected, 1e-12);
-  EXPECT_LT(r.association(1, 2), 0);
+TEST(PearsonCoefficient, IsThatOfTheUsablePairsWhateverTheOrigin) {
+  // y = 2x on the three usable pairs: r = 1 both ways, and still 1 when a
+  // constant is added to y (with moments of all four x it was negative).
+  for (double shift : {0.0, 100.0}) {
+    Result r = evaluate(Data({0, 0}, {{1, 2, 3, 4}, {2 + shift, 4 + shift, 6 + shift, M}}));
+    EXPECT_NEAR(r.association(1, 2), 1, 1e-12) << shift;
+    EXPECT_NEAR(r.association(2, 1), 1, 1e-12) << shift;
+  }
+  // By hand: the pairs (1, 2), (2, 1), (4, 4) give r = (20/3 - 49/9) / (14/9) = 11/14.
+  Result r = evaluate(Data({0, 0}, {{1, 2, M, 4}, {2, 1, 5, 4}}));
+  EXPECT_NEAR(r.association(1, 2), 11.0 / 14, 1e-12);
+}
+
+TEST(PearsonCoefficient, WithoutMissingDataKeepsTheWholeVariableMomentsToTheBit) {
+  const std::vector<double> a = {0.1, 2.7, 3.3, 4.25, 11, 6.5}, b = {1e3, 7, -2.5, 8, 0.3, 5};
+  Permutation perm = identity_permutation(6);
+  perm[1] = 4, perm[4] = 6, perm[6] = 1;
+  Result r = evaluate(Data({0, 0}, {a, b}), perm);
+  auto moments = [](const std::vector<double>& v, double& mean, double& sd) {
+    double sum = 0, squares = 0;
+    for (double value : v) sum += value, squares += value * value;
+    mean = sum / 6;
+    sd = std::sqrt(squares / 6 - mean * mean);
+  };
+  double ma, sa, mb, sb, products = 0;
+  moments(a, ma, sa);
+  moments(b, mb, sb);
+  for (int i = 1; i <= 6; ++i) products += a[static_cast<std::size_t>(perm[i] - 1)] * b[static_cast<std::size_t>(i - 1)];
+  EXPECT_EQ(r.association(1, 2), (products / 6 - ma * mb) / (sa * sb));
 }
 
 TEST(PearsonCoefficient, PermutesTheRowVariableOnly) {

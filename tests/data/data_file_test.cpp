@@ -18,7 +18,7 @@ Load load(const std::string& content) {
     const DataFile file(content);
     file.read_header(Allocator(), result.data);
     allocate_sample_arrays(Allocator(), result.data);
-    file.read_samples(result.data);
+    file.read_samples(Allocator(), result.data);
   } catch (const DataFileRefused& refused) {
     result.refused = true;
     result.printed = refused.warning;
@@ -121,15 +121,15 @@ TEST(DataFile, ReadsDistanceClassesAndIgnoresCellsBeyondThem) {
 
 TEST(DataFile, NumbersGridsByFirstAppearanceOfTheirNames) {
   Load r = load("t\n3 2 1 NA\n0\nn\tx\ty\tgrid\tgx\tgy\tv\n"
-                "a\t0\t0\tB\t1\t0x2\t1\nb\t1\t0\tA\t3\t1\t2\nc\t2\t0\tB\t2\t010\t3\r\n");
+                "a\t0\t0\tB\t1\t02\t1\nb\t1\t0\tA\t3\t1\t2\nc\t2\t0\tB\t2\t010\t3\r\n");
   ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.sample_grid(0, 1), 1);
   EXPECT_EQ(r.data.sample_grid(0, 2), 2);
   EXPECT_EQ(r.data.sample_grid(0, 3), 1);
-  EXPECT_EQ(r.data.sample_grid(2, 1), 2);  // 0x2
-  EXPECT_EQ(r.data.sample_grid(2, 3), 8);  // 010 is octal
+  EXPECT_EQ(r.data.sample_grid(2, 1), 2);   // zero-padded positions are decimal
+  EXPECT_EQ(r.data.sample_grid(2, 3), 10);
   EXPECT_EQ(r.data.max_grid_x, 3);
-  EXPECT_EQ(r.data.max_grid_y, 8);
+  EXPECT_EQ(r.data.max_grid_y, 10);
   EXPECT_EQ(r.data.values(1, 3), 3.0);  // the carriage return is not part of the line
 }
 
@@ -158,6 +158,11 @@ TEST(DataFile, RefusesIncompleteHeaderLines) {
                  "\n\nWARNING: 3 upper bounds of distance classes expected on third line of the data file, 2 found");
   expect_refused("t\n1 0 1 NA\n2\t10\t\t30\nn\tx\ty\tv\n",
                  "\n\nWARNING: cannot read the upper bound of distance class 2 on third line of the data file");
+  expect_refused("t\n1 0 1 NA\n2\t10\t20,5\nn\tx\ty\tv\n",
+                 "\n\nWARNING: cannot read the upper bound of distance class 2 on third line of the data file");
+  expect_refused("t\n1 0 1 NA\n1.5\t10\t20\n",
+                 "\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected at the start of "
+                 "third line of the data file - not found");
   expect_refused("t\n1 0 1 NA\nclasses\n",
                  "\n\nWARNING: the number of distance classes (a whole number of 0 or more) expected at the start of "
                  "third line of the data file - not found");
@@ -217,6 +222,37 @@ TEST(DataFile, ReadsEachWordFromItsOwnCellOnly) {
   ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.var_names[1], "soil");
   EXPECT_EQ(r.data.state_names[1][1], "clay");
+}
+
+TEST(DataFile, WarnsOncePerUnmarkedVariableReadByTheLeadingNumberOfItsCells) {
+  // Variable a: two such cells, one warning naming the first; b: none; #c
+  // asks for that reading; $d and e are qualitative.
+  const std::string content = file_without_grids(
+      "3 0 5 NA", "a\tb\t#c\t$d\te", {"1\t1\t7cm\t1,5\tx", "2,5 \t 2 \t8cm\t2\t3,5", "12%\t3\t9\t3\t4"});
+  const DataFile file(content);
+  DataSet data;
+  std::vector<std::string> warnings;
+  file.read_header(Allocator(), data);
+  allocate_sample_arrays(Allocator(), data);
+  file.read_samples(Allocator(), data, [&](const std::string& warning) { warnings.push_back(warning); });
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("variable 1 (a) reads \"2,5\" of sample 2 as 2"), std::string::npos) << warnings[0];
+  EXPECT_EQ(data.values(1, 2), 2.0);
+  EXPECT_EQ(data.values(1, 3), 12.0);
+  EXPECT_EQ(data.values(2, 2), 2.0);
+}
+
+TEST(DataFile, TableOfCellsTooLargeForTheMemoryFailsWithItsMessage) {
+  const DataFile file(file_without_grids("2 0 2 NA", "a\tb", {"1\t2", "3\t4"}));
+  DataSet data;
+  file.read_header(Allocator(), data);
+  allocate_sample_arrays(Allocator(), data);
+  try {
+    file.read_samples(Allocator(16), data);
+    ADD_FAILURE() << "no allocation failure";
+  } catch (const AllocationFailure& failure) {
+    EXPECT_EQ(failure.message, "\nallocation failure 3 in c3tensor()");
+  }
 }
 
 TEST(DataFile, AcceptsNamesAndLinesOfAnyLength) {

@@ -12,7 +12,6 @@
 namespace kalveno::testing {
 namespace {
 
-const char kEarlier[] = "earlier results\n";
 
 // Four samples on one 2 x 2 grid, one quantitative and one qualitative variable.
 const char kGood[] = "t\n4 1 2 NA\n2\t1\t2\nn\tx\ty\tgx\tgy\tv\t$c\n"
@@ -48,6 +47,7 @@ struct BadInput {
   int status;
   std::map<std::string, std::string> env = {};
   std::vector<std::string> folders = {};  // names taken by folders, so that no file can be opened under them
+  std::string in_results = {};            // written into the results file, when given
 };
 
 std::ostream& operator<<(std::ostream& out, const BadInput& input) { return out << input.name; }
@@ -101,8 +101,8 @@ std::vector<BadInput> bad_inputs() {
       {"GridWithoutName",
        data("2 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta", "s\t0\t0\t\t1\t1\t1\nt\t1\t0\tA\t1\t1\t1\n"), "\n",
        "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)", "no grid name for sample", 2},
-      {"GridPositionNotAWholeNumber", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1.5x\t-2\t1\n"), "\n",
-       "\n\nWARNING: cannot read the grid Y position of sample 1 (line 5 of the data file): a whole number of 0 or "
+      {"GridPositionNotAWholeNumber", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1.5\t1\t1\n"), "\n",
+       "\n\nWARNING: cannot read the grid X position of sample 1 (line 5 of the data file): a whole number of 0 or "
        "more is expected",
        "a whole number of 0 or more is expected", 2},
       {"TooManyGridNames",
@@ -132,12 +132,75 @@ std::vector<BadInput> bad_inputs() {
       {"BadDistanceInterval", kGood, "1\n\n5 2\n-1 3\n7\nx y\n\n\n",
        "otherwise press RETURN\n\n\nTo restrict the regression", "To restrict the regression", 0},
       {"ReplicatesBeyondMemorySpatial", wide_data(1000, 250), "1\n\n\n100000\n\n",
-       "\nallocation failure 3 in f3tensor()", "allocation failure 3 in f3tensor()", 1},
+       "\nallocation failure 3 in f3tensor()\nNote: the values of 100000 randomizations of 1000 variables in 250 "
+       "distance classes need more memory than this machine has; ask for fewer randomizations",
+       "allocation failure 3 in f3tensor()", 1},
       {"ReplicatesBeyondMemoryAssociation", wide_data(500, 0), "2\n100000\n\n",
-       "\nallocation failure 3 in f3tensor()", "allocation failure 3 in f3tensor()", 1},
+       "\nallocation failure 3 in f3tensor()\nNote: the values of 100000 randomizations of the coefficients between "
+       "500 variables need more memory than this machine has; ask for fewer randomizations",
+       "allocation failure 3 in f3tensor()", 1},
       {"ErrorLogCannotBeWritten", wide_data(500, 0), "2\n100000\n\n",
        "\nallocation failure 3 in f3tensor()error in writing \nallocation failure 3 in f3tensor() : cannot open file",
        "error in writing", 3, {}, {"error.txt"}},
+      // Read as something else than what was written: refused, or read with a warning.
+      {"CoordinateWithADecimalComma", data("1 0 1 NA", "0", kNamesOk, "s\t0\t3,5\t1\n"), "\n",
+       "\n\nWARNING: cannot read the y coordinate of sample 1 (line 5 of the data file): a number is expected",
+       "a coordinate that is empty, missing or not entirely a number", 2},
+      {"CountNotAWholeNumber", data("11.5 0 1 NA", "0", kNamesOk, ""), "\n",
+       "\n\nWARNING: the numbers of samples, grids and variables on second line of the data file must be whole "
+       "numbers from 0 to 2147483647",
+       "a count on line 2 that is negative, oversized or not entirely a whole number", 2},
+      {"VariableReadByItsLeadingNumber", data("3 0 1 NA", "0", kNamesOk, "s\t0\t0\t1\nt\t1\t0\t3,5\nu\t2\t0\t4,5\n"),
+       "4\n",
+       "\nWarning: variable 1 (a) reads \"3,5\" of sample 2 as 3: only the number at the start of a cell is read, and "
+       "numbers take a decimal point.\n",
+       "reads \"3,5\" of sample I as 3", 0},
+      {"ClassBoundsNotIncreasing", data("2 0 1 NA", "3\t10\t5\t20", kNamesOk, "s\t0\t0\t1\nt\t1\t0\t2\n"), "4\n",
+       "\nWarning: the upper bound of distance class 2 (5) on third line of the data file is not above that of class "
+       "1 (10): the bounds are expected in increasing order, and class 2 gets no pair.\n",
+       "is not above that of class", 0},
+      {"GridPositionFarBeyondTheSamples",
+       data("4 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta",
+            "a\t0\t0\t1\t1\t1\nb\t1\t0\t2\t1\t2\nc\t0\t1\t1\t2\t3\nd\t1\t1\t99999\t2\t4\n"),
+       "4\n",
+       "\nWarning: lack sample for group 1, X=12, Y=1\nWarning: 199974 more grid cells lack a sample (not listed); "
+       "check the grid positions of the data file.\n",
+       "more grid cells lack a sample (not listed)", 0},
+      {"GridBeyondMemory", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "a\t0\t0\t2147483647\t1\t1\n"), "4\n",
+       "\nallocation failure 3 in f3tensor()\nNote: grids of up to 2147483647 columns (grid X) and 1 rows (grid Y) need "
+       "more memory than this machine has; check the grid positions of the data file, which count cells from 1.",
+       "grids of up to N columns (grid X) and M rows (grid Y) need more memory", 1},
+      // Answers that are asked again, or that skip an analysis or a test, say so.
+      {"PairSelectionUntilTheAnswersEnd", kGood, "1\nc\n5\nx\n",
+       "\nAnswer 1, 2, 3 or 4.\nDo you want to select pairs of\n  1-same class\n  2-distinct classes\n  3-the same "
+       "given class\n  4-two given distinct classes\n\nStopped: input ended before the kind of sample pairs (1 to 4) "
+       "was given.\n",
+       "Stopped: input ended before the kind of sample pairs (1 to 4) was given.", 4},
+      {"SecondClassEqualToTheFirst", kGood, "1\nc\n4\nA\nA\nB\n\n\n",
+       "\nThe second class must differ from the first, \"A\".\nEnter the name of the second selected class : ",
+       "The second class must differ from the first", 0, {}, {},
+       "Sample pairs considered: samples with distinct states [A] and [B] at variable [c]"},
+      {"MenuAnswerThatIsNoAnalysis", kGood, "7\n", "\nNote: the answer chose no analysis (1, 2 or 3): the run ends.\n",
+       "Note: the answer chose no analysis (1, 2 or 3): the run ends.", 0},
+      {"CountThatIsAWord", kGood, "2\nmany\n",
+       "\nNote: no number of randomizations (or -1) was given: this analysis is not run.\n",
+       "Note: no number of randomizations (or -1) was given: this analysis is not run.", 0},
+      {"CountBeyondTheLimit", kGood, "2\n200000\n",
+       "\nNote: more than 100000 randomizations were asked for: the observed statistics are computed without test.\n",
+       "Note: more than 100000 randomizations were asked for", 0, {}, {},
+       "Matrix of intra-class correlation coefficients"},
+      {"CountReadAsOctalZero", kGood, "1\n\n\n0999\n",
+       "\nNote: \"0999\" reads as 0 randomizations (a leading 0 marks an octal number): the observed statistics are "
+       "computed without test.\n",
+       "reads as 0 randomizations (a leading 0 marks an octal number)", 0},
+      {"RadiusNotANumber", kGood, "3\nnear\n",
+       "\nNote: the distance threshold is not a number: no local means are computed.\n",
+       "Note: the distance threshold is not a number: no local means are computed.", 0},
+      {"PairsAtDistanceZero", data("3 0 1 NA", "0", kNamesOk, "s\t0\t0\t1\nt\t0\t0\t2\nu\t1\t0\t4\n"),
+       "1\n\n\n\n",
+       "\nNote: pairs of samples at distance 0 enter the regression (1 of them): the slope on ln(distance) is not a "
+       "number for each variable they have.",
+       "Note: pairs of samples at distance 0 enter the regression", 0},
       {"SeedThatIsNoSeed", kGood, "4\n",
        "\nWarning: KALVENO_SEED=\"x1\" is not an integer from 1 to 2147483646; the clock seeds this run.",
        "is not an integer from 1 to 2147483646", 0, {{"KALVENO_SEED", "x1"}}},
@@ -162,6 +225,7 @@ TEST_P(BadInputs, PrintTheirMessageEndWithTheirStatusAndKeepEarlierResults) {
   EXPECT_NE(run.output.find(input.message), std::string::npos) << run.output.substr(
       run.output.size() > 2000 ? run.output.size() - 2000 : 0);
   EXPECT_EQ(folder.read("out.txt").rfind(kEarlier, 0), 0u) << "earlier results lost";
+  EXPECT_NE(folder.read("out.txt").find(input.in_results), std::string::npos);
   EXPECT_NE(source_file("README.md").find(input.key), std::string::npos) << "not in the README's table";
 }
 

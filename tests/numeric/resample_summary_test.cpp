@@ -39,15 +39,16 @@ TEST(ResampleSummary, GivesOneSidedAndTwoSidedPValues) {
   EXPECT_EQ(low.n_different, 9);
 }
 
-TEST(ResampleSummary, HandlesAnObservedValueBeyondEveryReplicate) {
+TEST(ResampleSummary, NeverGivesZeroWhenEveryReplicateLiesOnOneSide) {
+  // The observed value counts as one of the arrangements: 1 / (n + 1).
   ResampleSummary below = summarise(one_to(9), 0);
-  EXPECT_EQ(below.p_less, 0);
+  EXPECT_EQ(below.p_less, 0.1f);
   EXPECT_EQ(below.p_greater, 1);
-  EXPECT_EQ(below.p_two_sided, 0);
+  EXPECT_EQ(below.p_two_sided, 0.1f);
   ResampleSummary above = summarise(one_to(9), 10);
   EXPECT_EQ(above.p_less, 1);
-  EXPECT_EQ(above.p_greater, 0);
-  EXPECT_EQ(above.p_two_sided, 0);
+  EXPECT_EQ(above.p_greater, 0.1f);
+  EXPECT_EQ(above.p_two_sided, 0.1f);
   ResampleSummary ties = summarise({2, 2, 2}, 2);
   EXPECT_EQ(ties.p_less, 1);
   EXPECT_EQ(ties.p_greater, 1);
@@ -74,7 +75,7 @@ TEST(ResampleSummary, SummarisesASingleReplicate) {
   EXPECT_EQ(one.n_different, 1);
   EXPECT_EQ(one.ci95_inf, 0);
   EXPECT_EQ(one.ci99_sup, 0);
-  EXPECT_EQ(one.p_less, 0);
+  EXPECT_EQ(one.p_less, 0.5f);
 }
 
 TEST(ResampleSummary, LeavesTheReplicatesSortedWithoutTheObservedValue) {
@@ -110,12 +111,13 @@ TEST(SignificanceCode, SingleFloatPValuesMeetTheDoubleThresholds) {
   EXPECT_STREQ(significance_code(stored_p(4, 5000), 4999), " ***");
 }
 
-TEST(SignificanceCode, TooFewReplicatesEarnNoCode) {
-  EXPECT_STREQ(significance_code(0, 98), "");
-  EXPECT_STREQ(significance_code(0, 99), " *");
-  EXPECT_STREQ(significance_code(0, 499), " **");
-  EXPECT_STREQ(significance_code(0, 4998), " **");
-  EXPECT_STREQ(significance_code(0, 4999), " ***");
+TEST(SignificanceCode, TooFewReplicatesEarnNoCodeEvenAtTheSmallestP) {
+  // The smallest P value of n replicates, 1 / (n + 1), against each threshold count.
+  EXPECT_STREQ(significance_code(stored_p(1, 99), 98), "");
+  EXPECT_STREQ(significance_code(stored_p(1, 100), 99), " *");
+  EXPECT_STREQ(significance_code(stored_p(1, 500), 499), " **");
+  EXPECT_STREQ(significance_code(stored_p(1, 4999), 4998), " **");
+  EXPECT_STREQ(significance_code(stored_p(1, 5000), 4999), " ***");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ TEST(ParallelFor, ThrowsAWorkersExceptionOnTheCallingThreadOnceAllWorkersStop) {
   try {
     parallel_for(1000, 4, [&](int, int item) {
       ++started;
-      if (item == 10) throw AllocationFailure{"\nallocation failure in ivector()"};
+      if (item == 10) throw AllocationFailure{"\nallocation failure in ivector()", {}};
     });
     ADD_FAILURE() << "no exception";
   } catch (const AllocationFailure& failure) {

@@ -10,7 +10,7 @@ DataSet load_data_set(const std::string& content) {
     const DataFile file(content);
     file.read_header(Allocator(), data);
     allocate_sample_arrays(Allocator(), data);
-    file.read_samples(data);
+    file.read_samples(Allocator(), data);
   } catch (const DataFileRefused& refused) {
     ADD_FAILURE() << "data file refused: " << refused.warning;
   }

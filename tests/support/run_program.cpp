@@ -44,6 +44,7 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
                     errors_path = pipes.file("errors");
   pipes.write("input", input);
 
+  std::fflush(nullptr);  // nothing buffered may be written twice, by the child too
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {

@@ -43,6 +43,10 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
 ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
                        const std::map<std::string, std::string>& env = {});
 
+// What the results file holds before a run whose tests check that nothing
+// written earlier is lost.
+inline constexpr char kEarlier[] = "earlier results\n";
+
 // Reads a file of the source tree, e.g. "examples/meuse.txt".
 std::string source_file(const std::string& relative_path);
 

@@ -1,0 +1,47 @@
+#include "numeric/statistics_table.h"
+
+#include <cmath>
+
+#include "base/csv.h"
+
+namespace kalveno {
+
+const std::vector<std::string>& statistics_table_columns() {
+  static const std::vector<std::string> columns = {
+      "analysis",    "test",       "statistic", "variable",  "variable2",   "state",
+      "class",       "class_upper_bound",       "class_mean_distance",      "class_pairs",
+      "observed",    "replicates", "mean",      "sd",        "lower_95",    "upper_95",
+      "p_less",      "p_greater",  "p_two_sided",            "significance"};
+  return columns;
+}
+
+void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& rows) {
+  out.write(csv_record(statistics_table_columns()));
+  std::vector<std::string> fields;
+  for (const StatisticRow& row : rows) {
+    fields = {row.analysis, row.test, row.statistic, row.variable, row.variable2, row.state};
+    if (row.distance_class > 0) {
+      fields.insert(fields.end(), {std::to_string(row.distance_class), csv_number(row.class_upper_bound),
+                                   csv_number(row.class_mean_distance), std::to_string(row.class_pairs)});
+    } else {
+      fields.insert(fields.end(), 4, "");
+    }
+    if (!row.tested) {
+      fields.push_back(csv_number(row.observed));
+      fields.insert(fields.end(), 9, "");
+    } else {
+      const ResampleSummary& s = row.summary;
+      const bool bounds = s.n_rep >= 40;
+      // Against an observed value that is not a number no P value means anything.
+      const bool compared = std::isfinite(s.obs);
+      fields.insert(fields.end(), {csv_number(s.obs), std::to_string(s.n_rep), csv_number(s.mean),
+                                   csv_number(s.sd), bounds ? csv_number(s.ci95_inf) : "",
+                                   bounds ? csv_number(s.ci95_sup) : "", compared ? csv_number(s.p_less) : "",
+                                   compared ? csv_number(s.p_greater) : "", compared ? csv_number(s.p_two_sided) : "",
+                                   compared ? row.significance : ""});
+    }
+    out.write(csv_record(fields));
+  }
+}
+
+}  // namespace kalveno

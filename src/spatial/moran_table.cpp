@@ -1,0 +1,68 @@
+#include "spatial/moran_table.h"
+
+#include <utility>
+
+namespace kalveno {
+
+namespace {
+
+// Columns -2 and -1 of the Moran matrix.
+const char* statistic_name(int c) {
+  return c == -2 ? "slope_distance" : c == -1 ? "slope_log_distance" : "moran_i";
+}
+
+// The variable's statistics in the order of the results file: classes 1..C,
+// then the two slopes.
+template <class AddRow>
+void for_each_statistic(int n_classes, AddRow add_row) {
+  for (int c = 1; c <= n_classes; ++c) add_row(c);
+  add_row(-2);
+  add_row(-1);
+}
+
+StatisticRow row_of(const char* test, const DataSet& data, const DistanceClasses& classes,
+                    const MoranResults& observed, int k, int c) {
+  StatisticRow row;
+  row.analysis = "spatial";
+  row.test = test;
+  row.statistic = statistic_name(c);
+  row.variable = data.var_names[k];
+  if (c >= 1) {
+    row.distance_class = c;
+    row.class_upper_bound = classes.class_max[c];
+    row.class_mean_distance = observed.class_mean_distance[c];
+    row.class_pairs = observed.class_pair_count[c];
+  }
+  return row;
+}
+
+}  // namespace
+
+void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
+                             const MoranResults& observed) {
+  for (int k = 1; k <= data.n_variables; ++k) {
+    for_each_statistic(classes.n_classes, [&](int c) {
+      StatisticRow row = row_of("observed", data, classes, observed, k, c);
+      row.observed = observed.moran_matrix(k, c);
+      rows.push_back(std::move(row));
+    });
+  }
+}
+
+void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomization, int n_rep,
+                         const DataSet& data, const DistanceClasses& classes, const MoranResults& observed,
+                         const RangedMatrix<ResampleSummary>& moran_stats) {
+  const char* test = randomization == Randomization::kComplete ? "complete" : "toroidal";
+  for (int k = 1; k <= data.n_variables; ++k) {
+    for_each_statistic(classes.n_classes, [&](int c) {
+      StatisticRow row = row_of(test, data, classes, observed, k, c);
+      row.tested = true;
+      row.summary = moran_stats(k, c);
+      const float p = c >= 1 ? row.summary.p_two_sided : row.summary.p_less;
+      row.significance = code_field(significance_code(p, n_rep));
+      rows.push_back(std::move(row));
+    });
+  }
+}
+
+}  // namespace kalveno
