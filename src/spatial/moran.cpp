@@ -37,7 +37,7 @@ LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int 
     : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, 8)) {
   constexpr int kLine = 64 / sizeof(double);
   if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
-    throw AllocationFailure{"\nallocation failure in dvector()"};
+    throw AllocationFailure{"\nallocation failure in dvector()", {}};
   storage_ = allocator.double_vector(0, n_rows_ * stride_ + kLine - 1);
   const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(storage_.data());
   base_ = storage_.data() + (64 - address % 64) % 64 / sizeof(double);
