@@ -2,15 +2,16 @@
 // missing, 10 distance classes, random complete permutations. Times the
 // engine with its pair table, the engine working each pair out as it comes
 // (what it does when the table would not fit), and the plain evaluation it
-// must match bit for bit; best of five runs of a fixed series of placements.
+// must match bit for bit (compiled on its own at -O2); best of five runs of a
+// fixed series of placements.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "plain_moran.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
-#include "spatial/moran_plain.h"
 #include "spatial/spatial_data.h"
 
 using namespace kalveno;
@@ -81,7 +82,7 @@ int main() {
     return checksum(results);
   }, sum_computed);
   const double t_plain = best_call_time(placements, [&](const Permutation& perm) {
-    testing::plain_moran_statistics(data, perm, data.classes, filter, interval, results);
+    bench::plain_moran_statistics(data, perm, data.classes, filter, interval, results);
     return checksum(results);
   }, sum_plain);
 

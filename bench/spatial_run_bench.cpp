@@ -1,8 +1,16 @@
-// Menu choice 1 from start to end: N = 1000 samples, V = 10 quantitative
-// variables with 5 % missing, 10 distance classes, 999 complete
-// randomizations, on one worker and on every hardware thread. Each is the
-// best of two runs of the whole program (data file to results file); the
-// results files must be the same byte for byte.
+// Menu choice 1 from start to end, the real program on a data file written
+// here (fixed seed), every core, 999 complete randomizations:
+//   N = 400 samples, V = 4 variables;
+//   N = 1000, V = 10, against the plain pair-by-pair evaluation of the same
+//     1000 placements on one thread (timed on 100 of them), and on one worker
+//     and with plain SSE2, whose results files must be the same byte for byte;
+//   N = 10 000, V = 10.
+// Quantitative variables with 2 % missing data, 10 distance classes. Each run
+// reports its wall time and peak memory; the machine's load average is
+// printed before and after, since other work on it slows the runs down.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,41 +19,56 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "app/settings.h"
-#include "app/startup.h"
-#include "base/console.h"
+#include "plain_moran.h"
+#include "randomization/permutation.h"
+#include "spatial/spatial_data.h"
 
 using namespace kalveno;
 
 namespace {
 
-constexpr int kSamples = 1000, kVariables = 10, kRuns = 2;
+constexpr int kClasses = 10, kReplicates = 999;
 
-std::string data_file_text() {
-  std::mt19937 gen(20240601u);
-  std::uniform_real_distribution<double> unit(0, 1);
+DataSet bench_data(int n_samples, int n_variables) {
+  testing::RandomDataShape shape;
+  shape.n_samples = n_samples;
+  shape.n_quantitative = n_variables;
+  shape.n_qualitative = 0;
+  shape.missing = 0.02;
+  shape.coincident = 0;
+  shape.n_classes = kClasses;
+  shape.extent = 1000;
+  return testing::random_data_set(shape, 20240601u);
+}
+
+// The data set as a data file; every number is a single-precision value,
+// written with the digits that read it back unchanged.
+std::string data_file_text(const DataSet& data) {
   std::ostringstream text;
-  text << "Benchmark: " << kSamples << " samples, " << kVariables << " quantitative variables\n";
-  text << kSamples << "\t0\t" << kVariables << "\tNA\n10";
-  for (int c = 1; c <= 10; ++c) text << '\t' << 100 * c;
-  text << "\nSample\tX\tY";
-  for (int v = 1; v <= kVariables; ++v) text << "\tv" << v;
-  text << '\n';
   char cell[64];
-  for (int s = 1; s <= kSamples; ++s) {
-    const double x = 1000 * unit(gen), y = 1000 * unit(gen);
-    std::snprintf(cell, sizeof cell, "s%d\t%.2f\t%.2f", s, x, y);
+  text << "Benchmark: " << data.n_samples << " samples, " << data.n_variables << " quantitative variables\n";
+  text << data.n_samples << "\t0\t" << data.n_variables << "\tNA\n" << data.classes.n_classes;
+  for (int c = 1; c <= data.classes.n_classes; ++c) {
+    std::snprintf(cell, sizeof cell, "\t%.9g", data.classes.class_max[c]);
     text << cell;
-    for (int v = 1; v <= kVariables; ++v) {
-      if (unit(gen) < 0.05) {
+  }
+  text << "\nSample\tX\tY";
+  for (int v = 1; v <= data.n_variables; ++v) text << "\tv" << v;
+  text << '\n';
+  for (int s = 1; s <= data.n_samples; ++s) {
+    std::snprintf(cell, sizeof cell, "s%d\t%.9g\t%.9g", s, data.x[s], data.y[s]);
+    text << cell;
+    for (int v = 1; v <= data.n_variables; ++v) {
+      if (data.values(v, s) == MISSING_VALUE) {
         text << "\tNA";
       } else {
-        std::snprintf(cell, sizeof cell, "\t%.4f", 10 * unit(gen) + v * 0.01 * x);
+        std::snprintf(cell, sizeof cell, "\t%.9g", data.values(v, s));
         text << cell;
       }
     }
@@ -61,63 +84,123 @@ std::string read_file(const std::string& path) {
   return content.str();
 }
 
-std::uint64_t fnv1a(const std::string& text) {
-  std::uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-  return hash;
+std::string load_average() {
+  std::string text = read_file("/proc/loadavg");
+  return text.substr(0, text.find(' ', text.find(' ', text.find(' ') + 1) + 1));
 }
 
-// Best wall time, in seconds, of the whole program with this many workers;
-// results receives the results file of the last run.
-double best_run(const std::string& folder, int workers, std::string& results) {
-  RunSettings settings = RunSettings::of_this_process();
-  settings.seed = "12345";
-  settings.threads = std::to_string(workers);
-  const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt";
-  double best = 1e300;
-  for (int run = 0; run < kRuns; ++run) {
-    std::filesystem::remove(out_path);
-    std::istringstream answers("1\n\n\n999\n\n");
-    std::ostringstream screen;
-    Console console(answers, screen);
-    auto start = std::chrono::steady_clock::now();
-    const int status = run_kalveno(console, {in_path, out_path}, settings);
-    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (status != 0) {
-      std::fprintf(stderr, "the run ended with status %d\n", status);
-      std::exit(1);
-    }
-    if (elapsed.count() < best) best = elapsed.count();
+struct Run {
+  double seconds = 0;
+  long peak_kb = 0;
+  std::string results;
+};
+
+// The program on folder/in.txt, answering choice 1 with every pair, no
+// interval and 999 randomizations; results in folder/out.txt.
+Run run_program(const std::string& folder, const std::map<std::string, std::string>& env) {
+  const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt", answers = folder + "/answers.txt";
+  std::filesystem::remove(out_path);
+  std::ofstream(answers) << "1\n\n\n" << kReplicates << "\n\n";
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    const int input = open(answers.c_str(), O_RDONLY), output = open("/dev/null", O_WRONLY);
+    dup2(input, 0);
+    dup2(output, 1);
+    setenv("KALVENO_SEED", "12345", 1);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    execl(KALVENO_BINARY, KALVENO_BINARY, in_path.c_str(), out_path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
   }
-  results = read_file(out_path);
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  Run run;
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "the program ended with status %d\n", status);
+    std::exit(1);
+  }
+  run.peak_kb = usage.ru_maxrss;
+  run.results = read_file(out_path);
+  return run;
+}
+
+Run best_of(int runs, const std::string& folder, const std::map<std::string, std::string>& env) {
+  Run best = run_program(folder, env);
+  for (int r = 1; r < runs; ++r) {
+    Run again = run_program(folder, env);
+    if (again.seconds < best.seconds) best = again;
+  }
   return best;
+}
+
+std::string make_folder(const DataSet& data) {
+  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) std::exit(1);
+  std::ofstream(folder + "/in.txt", std::ios::binary) << data_file_text(data);
+  return folder;
+}
+
+void print_run(const char* what, const Run& run) {
+  std::printf("  %-34s %8.2f s   peak memory %6.0f MB\n", what, run.seconds, run.peak_kb / 1024.0);
+}
+
+// Seconds per placement of the plain evaluation, on one thread, over n
+// complete permutations.
+double plain_seconds_per_placement(const DataSet& data, int n) {
+  Random rng;
+  rng.random_state = -12345;
+  Permutation perm = identity_permutation(data.n_samples);
+  MoranResults results = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
+  const auto start = std::chrono::steady_clock::now();
+  for (int r = 0; r < n; ++r) {
+    complete_permutation(data.n_samples, perm, rng);
+    bench::plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{}, results);
+  }
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / n;
 }
 
 }  // namespace
 
 int main() {
-#ifndef NDEBUG
-  std::printf("WARNING: built with assertions on; the times below are not representative.\n");
-#endif
-  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) return 1;
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
+  std::printf("spatial autocorrelation, whole program: C=%d, R=%d complete, quantitative variables with 2%% "
+              "missing, %d cores\n  load average before: %s\n", kClasses, kReplicates, cores, load_average().c_str());
+  bool same = true;
+
   {
-    std::ofstream data(folder + "/in.txt", std::ios::binary);
-    data << data_file_text();
+    const DataSet data = bench_data(400, 4);
+    const std::string folder = make_folder(data);
+    print_run("N=400 V=4, every core (best of 3)", best_of(3, folder, every_core));
+    std::filesystem::remove_all(folder);
   }
-  const int every = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
-  std::string results_one, results_every;
-  const double one = best_run(folder, 1, results_one);
-  const double all = best_run(folder, every, results_every);
-  std::filesystem::remove_all(folder);
+  {
+    const DataSet data = bench_data(1000, 10);
+    const std::string folder = make_folder(data);
+    const Run all = best_of(2, folder, every_core);
+    print_run("N=1000 V=10, every core (best of 2)", all);
+    const double plain = plain_seconds_per_placement(data, 100) * (kReplicates + 1);
+    std::printf("  %-34s %8.2f s   (%d placements, timed on 100)\n", "plain evaluation, one thread", plain,
+                kReplicates + 1);
+    std::printf("  %-34s %8.1fx\n", "speed-up over the plain evaluation", plain / all.seconds);
+    const Run one = run_program(folder, {{"KALVENO_THREADS", "1"}});
+    print_run("N=1000 V=10, one worker", one);
+    const Run sse2 = run_program(folder, {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
+    print_run("N=1000 V=10, every core, SSE2 only", sse2);
+    same = one.results == all.results && sse2.results == all.results;
+    std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
+    std::filesystem::remove_all(folder);
+  }
 
-  std::printf("spatial autocorrelation run: N=%d V=%d (quantitative, 5%% missing) C=10, R=999 complete, best of %d\n",
-              kSamples, kVariables, kRuns);
-  std::printf("  1 worker    %7.2f s\n", one);
-  std::printf("  %d workers   %7.2f s   speed-up %.2fx\n", every, all, one / all);
-  std::printf("  results file checksum %016llx (%s with 1 worker)\n",
-              static_cast<unsigned long long>(fnv1a(results_every)),
-              results_one == results_every ? "same" : "DIFFERENT");
-  return results_one == results_every ? 0 : 1;
+  {
+    const DataSet data = bench_data(10000, 10);
+    const std::string folder = make_folder(data);
+    print_run("N=10000 V=10, every core", run_program(folder, every_core));
+    std::filesystem::remove_all(folder);
+  }
+  std::printf("  load average after: %s\n", load_average().c_str());
+  return same ? 0 : 1;
 }

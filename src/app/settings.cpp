@@ -24,6 +24,7 @@ RunSettings RunSettings::of_this_process() {
   RunSettings settings;
   settings.seed = environment_variable("KALVENO_SEED");
   settings.threads = environment_variable("KALVENO_THREADS");
+  settings.vectors = environment_variable("KALVENO_VECTORS");
   settings.memory_budget = available_memory();
   return settings;
 }
@@ -53,6 +54,24 @@ int replicate_workers(Console& console, const RunSettings& settings) {
                   wanted);
   }
   return std::max(1u, std::thread::hardware_concurrency());
+}
+
+VectorPath spatial_vector_path(Console& console, const RunSettings& settings) {
+  const VectorPath best = best_vector_path();
+  if (!settings.vectors) return best;
+  const char* wanted = settings.vectors->c_str();
+  VectorPath path = best;
+  if (!parse_vector_path(wanted, path)) {
+    console.print("\nWarning: KALVENO_VECTORS=\"%s\" is not avx512, avx2 or sse2; %s is used.", wanted,
+                  vector_path_name(best));
+    return best;
+  }
+  if (!vector_path_supported(path)) {
+    console.print("\nWarning: this processor lacks the %s instructions that KALVENO_VECTORS asks for; %s is used.",
+                  wanted, vector_path_name(best));
+    return best;
+  }
+  return path;
 }
 
 }  // namespace kalveno

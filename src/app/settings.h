@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "spatial/lane_kernels.h"
+
 namespace kalveno {
 
 class Console;
@@ -14,14 +16,15 @@ class Console;
 struct RunSettings {
   std::optional<std::string> seed;     // KALVENO_SEED, when set
   std::optional<std::string> threads;  // KALVENO_THREADS, when set
+  std::optional<std::string> vectors;  // KALVENO_VECTORS, when set
   // The largest block an allocator will request, in bytes.
   std::size_t memory_budget = SIZE_MAX;
   // Caps every randomization count the dialogue reads; 0 caps nothing. The
   // fuzzing targets run every dialogue with small counts.
   int randomization_ceiling = 0;
 
-  // KALVENO_SEED and KALVENO_THREADS of this process, and the memory the
-  // machine has available now.
+  // KALVENO_SEED, KALVENO_THREADS and KALVENO_VECTORS of this process, and
+  // the memory the machine has available now.
   static RunSettings of_this_process();
 };
 
@@ -35,5 +38,11 @@ std::int32_t run_seed(Console& console, const RunSettings& settings);
 // number from 1 to 1024 (another value is ignored with a warning on the
 // console), else every hardware thread. --threads is put in its place.
 int replicate_workers(Console& console, const RunSettings& settings);
+
+// The vector instructions of the spatial autocorrelation's pair loop:
+// KALVENO_VECTORS when it names avx512, avx2 or sse2 and this processor has
+// them (otherwise a warning on the console), else the best it has. Every
+// choice gives the same results.
+VectorPath spatial_vector_path(Console& console, const RunSettings& settings);
 
 }  // namespace kalveno

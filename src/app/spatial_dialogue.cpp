@@ -152,7 +152,11 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   if (n_rep < 0) return;
 
   console.print("\nComputing Moran's I statistics");
-  const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval);
+  const int n_workers = n_rep > 0 ? replicate_workers(console, session.settings) : 1;
+  const VectorPath path = spatial_vector_path(console, session.settings);
+  // The pair table pays only when the randomizations look pairs up again.
+  const std::size_t table_limit = n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
+  const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval, table_limit, path, n_workers);
   if (const long long at_zero = setup.regression_pairs_at_distance_zero(); at_zero > 0)
     console.print("\nNote: pairs of samples at distance 0 enter the regression (%lld of them): the slope on "
                   "ln(distance) is not a number for each variable they have.", at_zero);
@@ -167,7 +171,6 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, observed);
   if (n_rep == 0) return;
 
-  const int n_workers = replicate_workers(console, session.settings);
   MoranSeries series = noting_allocation_failure(
       format("\nNote: the values of %i randomizations of %i variables in %i distance classes need more memory than "
              "this machine has; ask for fewer randomizations (or analyse fewer variables or classes).",

@@ -1,5 +1,10 @@
 #include "spatial/moran.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {
@@ -8,39 +13,98 @@ namespace {
 
 int round_up(int n, int block) { return (n + block - 1) / block * block; }
 
+// The quotient x / s^2 may be formed as q0 = x * r with r = 1 / s^2 rounded,
+// then q0 + (x - q0 * s^2) * r with the remainder exact in a fused
+// multiply-add: with r within half a unit in the last place of 1 / s^2 and q0
+// within one unit of x / s^2, that rounds to the correctly rounded quotient,
+// so long as nothing underflows or overflows. These ranges ensure it: with
+// |deviation| in [2^-250, 2^250], the products x of two deviations lie in
+// [2^-500, 2^500], every quotient, remainder and reciprocal stays a normal
+// number far from both ends, and the remainder, a multiple of about
+// 2^-605, is exact. A product x of 0 gives a quotient of +0 or -0, which the
+// following + 1 / (N - 1) turns into the same Iij either way.
+bool within_reciprocal_range(double variance) {
+  return variance >= std::ldexp(1.0, -400) && variance <= std::ldexp(1.0, 400);
+}
+bool within_deviation_range(double deviation) {
+  const double size = std::fabs(deviation);
+  return deviation == 0 || (size >= std::ldexp(1.0, -250) && size <= std::ldexp(1.0, 250));
+}
+
 }  // namespace
+
+LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes)
+    : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, 8)) {
+  constexpr int kLine = 64 / sizeof(double);
+  if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
+    throw AllocationFailure{"\nallocation failure in dvector()", {}};
+  storage_ = allocator.double_vector(0, n_rows_ * stride_ + kLine - 1);
+  const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(storage_.data());
+  base_ = storage_.data() + (64 - address % 64) % 64 / sizeof(double);
+}
+
+void LaneRows::fill(double value) { std::fill(base_, base_ + static_cast<std::ptrdiff_t>(n_rows_) * stride_, value); }
 
 MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
                        const PairFilter& filter, const RegressionInterval& interval)
     : MoranSetup(allocator, data, classes, filter, interval, PairGeometry::default_table_limit(allocator.budget())) {}
 
 MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
-                       const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit)
+                       const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
+                       VectorPath path, int n_workers)
     : allocator_(allocator),
       n_(data.n_samples),
       n_variables_(data.n_variables),
       n_classes_(classes.n_classes),
       regression_restricted_(interval.restricted()),
       filter_(filter),
-      geometry_(allocator, data, classes, interval, geometry_table_limit) {
+      path_(vector_path_supported(path) ? path : best_vector_path()),
+      geometry_(allocator, data, classes, interval, geometry_table_limit, n_workers) {
   const int n = n_;
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
-  quantitative_lanes_ = round_up(n_quantitative, kLaneBlock);
-  n_lanes_ = quantitative_lanes_ + round_up(n_qualitative, kLaneBlock);
-  if (n_lanes_ == 0) n_lanes_ = kLaneBlock;  // no variable: one block of padding keeps the rows non-empty
+  quantitative_lanes_ = round_up(n_quantitative, kLaneQuantum);
+  n_lanes_ = quantitative_lanes_ + round_up(n_qualitative, kLaneQuantum);
+  if (n_lanes_ == 0) n_lanes_ = kLaneQuantum;  // no variable: padding keeps the rows non-empty
+  // Without a padding lane there is no distance lane. On AVX-512 a last group
+  // of four lanes on a whole cache line costs as much as one of eight, so it
+  // grows by four padding lanes.
+  const int qualitative_lanes = n_lanes_ - quantitative_lanes_;
+  if (path_ == VectorPath::kAvx512 && n_quantitative == quantitative_lanes_ && n_qualitative == qualitative_lanes) {
+    if (qualitative_lanes == 0 && quantitative_lanes_ % 8 == 4) {
+      quantitative_lanes_ += kLaneQuantum;
+      n_lanes_ += kLaneQuantum;
+    } else if (quantitative_lanes_ % 8 == 0 && qualitative_lanes % 8 == 4) {
+      n_lanes_ += kLaneQuantum;
+    }
+  }
   const int last_lane = n_lanes_ - 1;
 
   lane_variable_ = allocator_.int_vector(0, last_lane);
   variance_ = allocator_.double_vector(0, last_lane);
+  reciprocal_ = allocator_.double_vector(0, last_lane);
+  reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
   unlike_ = allocator_.double_vector(0, last_lane);
-  deviation_ = allocator_.double_matrix(0, n, 0, last_lane);
-  state_ = allocator_.double_matrix(0, n, 0, last_lane);
-  present_ = allocator_.double_matrix(0, n, 0, last_lane);
+  deviation_ = LaneRows(allocator_, 0, n, n_lanes_);
+  state_ = LaneRows(allocator_, 0, n, n_lanes_);
+  present_ = LaneRows(allocator_, 0, n, n_lanes_);
   variance_.fill(1);
+  complete_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
+  complete_.fill(1);
+  auto has_every_value = [&](int v) {
+    for (int s = 1; s <= n; ++s)
+      if (data.values(v, s) == MISSING_VALUE) return false;
+    return true;
+  };
   int quantitative_lane = 0, qualitative_lane = quantitative_lanes_;
-  for (int v = 1; v <= n_variables_; ++v)
-    lane_variable_[data.is_qualitative(v) ? qualitative_lane++ : quantitative_lane++] = v;
+  for (bool complete : {true, false}) {
+    for (int v = 1; v <= n_variables_; ++v) {
+      if (has_every_value(v) != complete) continue;
+      const int k = data.is_qualitative(v) ? qualitative_lane++ : quantitative_lane++;
+      lane_variable_[k] = v;
+      complete_[k] = complete ? 1 : 0;
+    }
+  }
 
   for (int k = 0; k <= last_lane; ++k) {
     const int v = lane_variable_[k];
@@ -64,6 +128,9 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
       deviation_(s, k) = data.values(v, s) - mean;
       state_(s, k) = data.values(v, s);
     }
+    bool exact = within_reciprocal_range(variance_[k]);
+    for (int s = 1; s <= n; ++s) exact = exact && within_deviation_range(deviation_(s, k));
+    reciprocal_exact_[k] = exact ? 1 : 0;
     if (data.is_qualitative(v)) {
       const int n_states = data.var_kind[v];
       RangedVector<int> in_state = allocator_.int_vector(1, n_states);
@@ -76,6 +143,18 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
       }
       unlike_[k] = -p / (1 - p);
     }
+  }
+  for (int k = 0; k <= last_lane; ++k) {
+    reciprocal_[k] = 1.0 / variance_[k];
+    if (lane_variable_[k] == 0) reciprocal_exact_[k] = 1;  // padding: deviations 0, variance 1
+  }
+  distance_flag_ = allocator_.double_vector(0, last_lane);
+  for (int k = 0; k <= last_lane && distance_lane_ < 0; ++k) {
+    if (lane_variable_[k] != 0) continue;
+    distance_lane_ = k;
+    distance_flag_[k] = 1;
+    complete_[k] = 0;
+    for (int s = 0; s <= n; ++s) present_(s, k) = 1;
   }
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
@@ -100,16 +179,17 @@ long long MoranSetup::regression_pairs_at_distance_zero() const {
 }
 
 MoranScratch::MoranScratch(const MoranSetup& setup) {
-  const int last_class = setup.n_classes() + 1, last_lane = setup.n_lanes() - 1;
-  class_sum_ = setup.allocator().double_matrix(0, last_class, 0, last_lane);
-  class_used_ = setup.allocator().double_matrix(0, last_class, 0, last_lane);
-  regression_ = setup.allocator().double_matrix(0, kRegressionSums - 1, 0, last_lane);
-  distance_sum_ = setup.allocator().double_vector(0, last_class);
-  const int n = setup.n_samples();
-  row_sample_ = setup.allocator().int_vector(0, n);
-  row_code_ = setup.allocator().int_vector(0, n);
-  row_distance_ = setup.allocator().double_vector(0, n);
-  row_log_distance_ = setup.allocator().double_vector(0, n);
+  const int last_class = setup.n_classes() + 1;
+  const Allocator& allocator = setup.allocator();
+  class_sum_ = LaneRows(allocator, 0, last_class, setup.n_lanes());
+  class_used_ = LaneRows(allocator, 0, last_class, setup.n_lanes());
+  regression_ = LaneRows(allocator, 0, kRegressionSums - 1, setup.n_lanes());
+  distance_sum_ = allocator.double_vector(0, last_class);
+  shared_ = allocator.double_vector(0, kRegressionSums - 1);
+  const int last = MoranEvaluation::kStretch - 1;
+  row_sample_ = allocator.int_vector(0, last);
+  row_code_ = allocator.int_vector(0, last);
+  row_geometry_ = allocator.double_vector(0, 4 * MoranEvaluation::kStretch - 1);
 }
 
 MoranResults make_moran_results(const Allocator& allocator, int n_variables, int n_classes) {
@@ -129,13 +209,29 @@ void MoranSetup::sum_all_pairs() {
     all_pairs_(0, k) = scratch.class_sum_(0, k);
     all_pairs_(1, k) = scratch.class_used_(0, k);
   }
+  identity_moran_ = std::move(results.moran_matrix);
+  identity_pair_count_ = std::move(results.class_pair_count);
+  identity_mean_distance_ = std::move(results.class_mean_distance);
 }
 
 void moran_statistics(const MoranSetup& setup, const Permutation& permutation, MoranScratch& scratch,
                       MoranResults& results) {
-  bool every_sample_placed = true;
-  for (int s = 1; s <= setup.n_samples(); ++s)
+  bool every_sample_placed = true, identity = true;
+  for (int s = 1; s <= setup.n_samples(); ++s) {
     if (permutation[s] == 0) every_sample_placed = false;
+    if (permutation[s] != s) identity = false;
+  }
+  if (identity) {
+    // The observed placement: its results were made with the setup.
+    const int v_count = setup.n_variables(), last_class = setup.n_classes() + 1;
+    for (int v = 1; v <= v_count; ++v)
+      for (int c = -2; c <= last_class; ++c) results.moran_matrix(v, c) = setup.identity_moran_(v, c);
+    for (int c = 0; c <= last_class; ++c) {
+      results.class_pair_count[c] = setup.identity_pair_count_[c];
+      results.class_mean_distance[c] = setup.identity_mean_distance_[c];
+    }
+    return;
+  }
   MoranEvaluation(setup, permutation, scratch, results, !every_sample_placed).run();
 }
 

@@ -27,6 +27,7 @@
 #include "base/ranged_array.h"
 #include "data/data_set.h"
 #include "randomization/permutation.h"
+#include "spatial/lane_kernels.h"
 #include "spatial/pair_geometry.h"
 
 namespace kalveno {
@@ -49,13 +50,38 @@ struct PairFilter {
   int second_state = 0;
 };
 
-// Variables worked on together by the pair loop, as one vector of doubles.
-constexpr int kLaneBlock = 2;
+class MoranScratch;
+struct MoranResults;
+
+// Rows first_row..last_row of n_lanes doubles, each row starting on a 64-byte
+// boundary (one cache line, one AVX-512 vector) so that no vector load or
+// store of the pair loop straddles two cache lines. Made zero.
+class LaneRows {
+ public:
+  LaneRows() = default;
+  LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes);
+  LaneRows(LaneRows&&) = default;  // the block stays where it is
+  LaneRows& operator=(LaneRows&&) = default;
+
+  int stride() const { return stride_; }
+  double* row(int r) { return base_ + static_cast<std::ptrdiff_t>(r - first_row_) * stride_; }
+  const double* row(int r) const { return base_ + static_cast<std::ptrdiff_t>(r - first_row_) * stride_; }
+  double& operator()(int r, int k) { return row(r)[k]; }
+  double operator()(int r, int k) const { return row(r)[k]; }
+  void fill(double value);
+
+ private:
+  RangedVector<double> storage_;
+  double* base_ = nullptr;
+  int first_row_ = 0, n_rows_ = 0, stride_ = 0;
+};
 
 // Everything that no placement changes, worked out once per data set: the
 // variables' moments and state frequencies, each sample's deviations and
 // selecting state, the pair geometry, and the sums over all selected pairs.
-// Shared read-only by every worker.
+// Shared read-only by every worker. path chooses the vector instructions of
+// the pair loop (the best the processor has when it lacks the one asked for);
+// every path gives the same bits. n_workers threads work out the pair table.
 class MoranSetup {
  public:
   // With the pair geometry tabulated when it fits the allocator's default
@@ -63,7 +89,8 @@ class MoranSetup {
   MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
              const PairFilter& filter, const RegressionInterval& interval);
   MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
-             const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit);
+             const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
+             VectorPath path = best_vector_path(), int n_workers = 1);
 
   // Whether the pair of samples i and j is one the filter selects.
   bool selects(int i, int j) const {
@@ -89,33 +116,55 @@ class MoranSetup {
   int n_variables() const { return n_variables_; }
   int n_classes() const { return n_classes_; }
   int n_lanes() const { return n_lanes_; }
+  VectorPath path() const { return path_; }
   const PairGeometry& geometry() const { return geometry_; }
   const Allocator& allocator() const { return allocator_; }
 
  private:
   friend class MoranEvaluation;
+  friend void moran_statistics(const MoranSetup&, const Permutation&, MoranScratch&, MoranResults&);
 
   Allocator allocator_;
   int n_, n_variables_, n_classes_;
   bool regression_restricted_;
   PairFilter filter_;
+  VectorPath path_;
   RangedVector<double> selector_;  // [0..N]: each sample's state of the filter variable
   PairGeometry geometry_;
 
   // Variables are worked on in lanes numbered from 0: the quantitative ones
-  // in lanes 0..quantitative_lanes_-1, the qualitative ones after them. Both
-  // groups are padded to a multiple of kLaneBlock with lanes that hold no data.
+  // in lanes 0..quantitative_lanes_-1, the qualitative ones after them, in
+  // each group those without missing data first. Both groups are padded to a
+  // multiple of kLaneQuantum with lanes that hold no data.
   int quantitative_lanes_ = 0, n_lanes_ = 0;
   RangedVector<int> lane_variable_;  // [lanes]: the variable, 0 for padding
   RangedVector<double> variance_;    // [lanes]: s^2 of a quantitative variable
+  RangedVector<double> reciprocal_;  // [lanes]: 1 / s^2, rounded
+  // [lanes]: 1 where every quotient of the lane is the correctly rounded one
+  // when formed from reciprocal_ (see moran.cpp).
+  RangedVector<unsigned char> reciprocal_exact_;
   RangedVector<double> unlike_;      // [lanes]: Iij of distinct states, -P / (1 - P)
-  RangedMatrix<double> deviation_;   // [0..N][lanes]: value - mean, 0 when missing
-  RangedMatrix<double> state_;       // [0..N][lanes]: state of a qualitative variable
-  RangedMatrix<double> present_;     // [0..N][lanes]: 1 where the sample has the variable, else 0
+  // [lanes]: 1 where the variable is present in every sample, or the lane is
+  // padding. Within each group these lanes come first.
+  RangedVector<unsigned char> complete_;
+  // A padding lane, where there is one, carries the pair's distance in place
+  // of Iij and is present in every sample: its class sums and counts are the
+  // class distance sums and pair counts, its regression sums of distances the
+  // shared ones, all made by the vector loop. -1 when every lane is taken.
+  int distance_lane_ = -1;
+  RangedVector<double> distance_flag_;  // [lanes]: 1 in the distance lane
+  LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing
+  LaneRows state_;      // [0..N][lanes]: state of a qualitative variable
+  LaneRows present_;    // [0..N][lanes]: 1 where the sample has the variable, else 0
   double inverse_n_minus_1_ = 0;     // the 1 / (N - 1) of every quantitative Iij
   // Sums of Iij (row 0) and pairs used (row 1) over all selected pairs: the
   // same for every placement that leaves no sample out.
   RangedMatrix<double> all_pairs_;   // [0..1][lanes]
+  // The results of the identity placement, the observed data, worked out
+  // with those sums.
+  RangedMatrix<double> identity_moran_;
+  RangedVector<int> identity_pair_count_;
+  RangedVector<double> identity_mean_distance_;
   void sum_all_pairs();
 };
 
@@ -128,16 +177,16 @@ class MoranScratch {
  private:
   friend class MoranEvaluation;
   friend class MoranSetup;
-  RangedMatrix<double> class_sum_;   // [0..C+1][lanes]: sums of Iij
-  RangedMatrix<double> class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
-  RangedMatrix<double> regression_;  // [0..7][lanes]: the eight regression sums
+  LaneRows class_sum_;   // [0..C+1][lanes]: sums of Iij
+  LaneRows class_used_;  // [0..C+1][lanes]: pairs used, counted in doubles (exact)
+  LaneRows regression_;  // [0..7][lanes]: the eight regression sums
   RangedVector<double> distance_sum_;  // [0..C+1]
-  // The selected pairs (i, j) of the current row i, in order of j, with the
-  // geometry of their positions.
-  RangedVector<int> row_sample_;          // [0..N]: j
-  RangedVector<int> row_code_;            // [0..N]: PairCode
-  RangedVector<double> row_distance_;     // [0..N]
-  RangedVector<double> row_log_distance_; // [0..N]
+  RangedVector<double> shared_;        // [0..7]: regression sums of the lanes without missing data
+  // The selected pairs (i, j) of the current row i, a stretch of j at a
+  // time, with the geometry of their positions.
+  RangedVector<int> row_sample_;       // j
+  RangedVector<int> row_code_;         // PairCode
+  RangedVector<double> row_geometry_;  // d, ln d, d * d, ln d * ln d of each pair
 };
 
 // The three result arrays, made once by the caller and rewritten by each call.

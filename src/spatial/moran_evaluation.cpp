@@ -1,38 +1,23 @@
 #include "spatial/moran_evaluation.h"
 
-#include <cfloat>
-
 namespace kalveno {
 
 // Every sum adds its terms in the order of the pairs (i = 1..N-1, then
-// j = i+1..N) and every quotient is a true division, so the results are the
-// same to the last bit as an evaluation pair by pair. What is done once
-// instead of once per pair (the moments, the deviations from the mean, the
-// pair geometry) gives the same bits too.
+// j = i+1..N) and every quotient is the correctly rounded one, so the results
+// are the same to the last bit as an evaluation pair by pair. What is done
+// once instead of once per pair (the moments, the deviations from the mean,
+// the pair geometry) gives the same bits too.
 //
-// Row by row: the selected pairs of row i and their geometry are gathered
-// first, then each block of variable lanes runs over them with its
-// regression sums held in registers. A variable's sums still see the pairs
-// in order; only the variables take turns.
-//
-// Sums start at +0 and so never become -0; adding a +0 or -0 term leaves
-// them unchanged. That lets the lanes of a variable that a pair does not use
-// add zeros instead of branching.
+// Row by row: the pair loop of lane_kernels.h runs over the pairs of row i
+// for each group of variable lanes, reading their geometry from the pair
+// table; with a filter, or without a table, the selected pairs and their
+// geometry are gathered first, a stretch at a time. A variable's sums still
+// see the pairs in order; only the variables take turns.
 
 namespace {
 
-// kLaneBlock variables at once, in one vector register. Each lane's
-// arithmetic is exactly the scalar arithmetic.
-using Lanes = double __attribute__((vector_size(kLaneBlock * sizeof(double))));
-Lanes lanes_of(double x) { return Lanes{} + x; }
-// The same vector at the alignment of a double, for loads and stores in rows.
-using UnalignedLanes = double __attribute__((vector_size(kLaneBlock * sizeof(double)), aligned(alignof(double))));
-Lanes load(const double* p) { return *reinterpret_cast<const UnalignedLanes*>(p); }
-void store(double* p, Lanes v) { *reinterpret_cast<UnalignedLanes*>(p) = v; }
-void add_to(double* p, Lanes v) { *reinterpret_cast<UnalignedLanes*>(p) += v; }
-
-// Positions come in random order: table rows are fetched this many pairs ahead.
-constexpr int kFetchAhead = 16;
+// Positions come in random order: table entries are fetched this many pairs ahead.
+constexpr int kFetchAhead = 24;
 
 }  // namespace
 
@@ -41,6 +26,7 @@ void MoranEvaluation::run() {
   w_.class_used_.fill(0);
   w_.regression_.fill(0);
   w_.distance_sum_.fill(0);
+  w_.shared_.fill(0);
   out_.class_pair_count.fill(0);
   if (!sum_all_pairs_) {
     for (int k = 0; k < s_.n_lanes_; ++k) {
@@ -48,161 +34,173 @@ void MoranEvaluation::run() {
       w_.class_used_(0, k) = s_.all_pairs_(1, k);
     }
   }
+  const bool filtered =
+      s_.filter_.selection != PairSelection::kAllPairs && s_.filter_.selection != PairSelection::kUnnamedAll;
+  if (s_.geometry_.tabulated())
+    filtered ? run_rows<true, true>() : run_rows<true, false>();
+  else
+    filtered ? run_rows<false, true>() : run_rows<false, false>();
+  finish();
+}
+
+LaneGroup MoranEvaluation::lane_group(bool quantitative) {
+  const int first = quantitative ? 0 : s_.quantitative_lanes_;
+  LaneGroup g;
+  g.n_lanes = quantitative ? s_.quantitative_lanes_ : s_.n_lanes_ - s_.quantitative_lanes_;
+  g.lane_stride = s_.deviation_.stride();  // the stride of every LaneRows of the setup and scratch
+  g.quantitative = quantitative;
+  g.own = (quantitative ? s_.deviation_.row(0) : s_.state_.row(0)) + first;
+  g.present = s_.present_.row(0) + first;
+  g.variance = s_.variance_.data() + first;
+  g.reciprocal = s_.reciprocal_.data() + first;
+  g.reciprocal_exact = s_.reciprocal_exact_.data() + first;
+  g.unlike = s_.unlike_.data() + first;
+  g.complete = s_.complete_.data() + first;
+  g.distance_flag = s_.distance_flag_.data() + first;
+  g.inverse_n_minus_1 = s_.inverse_n_minus_1_;
+  g.sum_all = sum_all_pairs_;
+  g.restricted = s_.regression_restricted_;
+  g.class_sum = w_.class_sum_.row(0) + first;
+  g.class_used = w_.class_used_.row(0) + first;
+  g.regression = w_.regression_.row(0) + first;
+  return g;
+}
+
+template <bool kTabulated, bool kFiltered>
+void MoranEvaluation::run_rows() {
+  const LaneGroup groups[2] = {lane_group(true), lane_group(false)};
+  RowPairs row;
+  GatheredPairs& gathered = row.gathered;
+  gathered.sample = w_.row_sample_.data();
+  gathered.code = w_.row_code_.data();
+  gathered.geometry = w_.row_geometry_.data();
+  // Without a filter, the pair loop reads the table itself: every pair of
+  // the row is taken.
+  constexpr bool kStraightFromTable = kTabulated && !kFiltered;
+  row.from_table = kStraightFromTable;
+  row.perm = perm_.data();
+  row.n = s_.n_;
+  row.pair_count = out_.class_pair_count.data();
+  row.distance_sum = w_.distance_sum_.data();
+  bool any_complete = false;
+  for (int k = 0; k < s_.n_lanes_; ++k) any_complete = any_complete || (s_.complete_[k] && s_.lane_variable_[k] != 0);
+  row.shared = any_complete ? w_.shared_.data() : nullptr;
+  const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
-    const int n_pairs = s_.geometry_.tabulated() ? gather_row<true>(i) : gather_row<false>(i);
-    if (n_pairs == 0) continue;
-    for (int k = 0; k < s_.quantitative_lanes_; k += kLaneBlock) add_row<true>(i, n_pairs, k);
-    for (int k = s_.quantitative_lanes_; k < s_.n_lanes_; k += kLaneBlock) add_row<false>(i, n_pairs, k);
+    row.i = i;
+    if constexpr (kStraightFromTable) {
+      row.first_j = i + 1;
+      row.places = &s_.geometry_.place_row(perm_[i])->distance;
+      row.codes = s_.geometry_.code_row(perm_[i]);
+      // The distance lane, where there is one, counts the pairs.
+      bool count = s_.distance_lane_ < 0;
+      for (const LaneGroup& g : groups) {
+        if (g.n_lanes == 0) continue;
+        add_pairs(path, row, g, count);
+        count = false;
+      }
+    } else {
+      for (int j = i + 1; j <= s_.n_;) {
+        gathered.n_pairs = gather<kTabulated, kFiltered>(i, j);
+        if (gathered.n_pairs == 0) continue;
+        for (const LaneGroup& g : groups)
+          if (g.n_lanes > 0) add_pairs(path, row, g, false);
+      }
+    }
   }
-  finish();
 }
 
 bool MoranEvaluation::selected(int i, int j) const { return s_.selects(i, j); }
 
-// The selected pairs (i, j) of row i whose samples both have a position,
-// with their geometry; counts them per class on the way. Returns how many.
-template <bool kTabulated>
-int MoranEvaluation::gather_row(int i) {
+// The next selected pairs (i, j), from j on, whose samples both have a
+// position, up to kStretch of them, with their geometry; counts them per
+// class on the way. Leaves j at the first pair not looked at; returns how
+// many were gathered.
+template <bool kTabulated, bool kFiltered>
+int MoranEvaluation::gather(int i, int& j) {
   const int n = s_.n_, a = perm_[i];
   const PairGeometry& geometry = s_.geometry_;
-  const double* distance_row = nullptr;
-  const double* log_row = nullptr;
-  const int* code_row = nullptr;
+  const PairPlace* place_row = nullptr;
+  const std::uint16_t* code_row = nullptr;
   if constexpr (kTabulated) {
-    distance_row = geometry.distance_row(a);
-    log_row = geometry.log_distance_row(a);
+    place_row = geometry.place_row(a);
     code_row = geometry.code_row(a);
   }
   int* pair_count = out_.class_pair_count.data();
+  double* distance_sum = w_.distance_sum_.data();
+  int* sample = w_.row_sample_.data();
+  int* codes = w_.row_code_.data();
+  double* geometry_out = w_.row_geometry_.data();
+  double* shared = w_.shared_.data();
+  const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
-  for (int j = i + 1; j <= n; ++j) {
+  for (; j <= n && n_pairs < kStretch; ++j) {
     if constexpr (kTabulated) {
       if (j + kFetchAhead <= n) {
-        const int ahead = perm_[j + kFetchAhead];
-        __builtin_prefetch(distance_row + ahead);
-        __builtin_prefetch(log_row + ahead);
+        const int ahead = perm[j + kFetchAhead];
+        __builtin_prefetch(place_row + ahead);
         __builtin_prefetch(code_row + ahead);
       }
     }
-    if (!selected(i, j)) continue;
-    const int b = perm_[j];
+    if constexpr (kFiltered)
+      if (!selected(i, j)) continue;
+    const int b = perm[j];
     if (b == 0) continue;
     double d, log_d;
     int code;
     if constexpr (kTabulated) {
-      d = distance_row[b];
-      log_d = log_row[b];
-      code = code_row[b];
+      d = place_row[b].distance;
+      log_d = place_row[b].log_distance;
+      code = PairCode::from_table(code_row[b]);
     } else {
       geometry.work_out(a, b, d, log_d, code);
     }
     const int c = PairCode::distance_class(code);
-    ++pair_count[0];
     ++pair_count[c];
-    w_.distance_sum_[c] += d;
-    w_.row_sample_[n_pairs] = j;
-    w_.row_code_[n_pairs] = code;
-    w_.row_distance_[n_pairs] = d;
-    w_.row_log_distance_[n_pairs] = log_d;
+    distance_sum[c] += d;
+    sample[n_pairs] = j;
+    codes[n_pairs] = code;
+    double* g = geometry_out + 4 * n_pairs;
+    g[0] = d;
+    g[1] = log_d;
+    g[2] = d * d;
+    g[3] = log_d * log_d;
+    if (PairCode::in_regression(code)) {
+      shared[kPairs] += 1;
+      shared[kSumD] += d;
+      shared[kSumD2] += g[2];
+      shared[kSumLog] += log_d;
+      shared[kSumLog2] += g[3];
+    }
     ++n_pairs;
   }
+  pair_count[0] += n_pairs;
   return n_pairs;
-}
-
-template <bool kQuantitative>
-void MoranEvaluation::add_row(int i, int n_pairs, int k) {
-  if (sum_all_pairs_) {
-    if (s_.regression_restricted_)
-      add_row_lanes<kQuantitative, true, true>(i, n_pairs, k);
-    else
-      add_row_lanes<kQuantitative, true, false>(i, n_pairs, k);
-  } else {
-    if (s_.regression_restricted_)
-      add_row_lanes<kQuantitative, false, true>(i, n_pairs, k);
-    else
-      add_row_lanes<kQuantitative, false, false>(i, n_pairs, k);
-  }
-}
-
-// Adds the gathered pairs of row i to lanes k..k+kLaneBlock-1. kSumAll: the
-// sums over all selected pairs are made here; kRestricted: the regression
-// keeps its own count and sum of Iij (without an interval they are those of
-// all pairs).
-template <bool kQuantitative, bool kSumAll, bool kRestricted>
-void MoranEvaluation::add_row_lanes(int i, int n_pairs, int k) {
-  const int lanes = s_.n_lanes_;
-  const double* present = s_.present_.row(0) + k;
-  const double* own = (kQuantitative ? s_.deviation_.row(0) : s_.state_.row(0)) + k;
-  double* class_sum = w_.class_sum_.row(0) + k;
-  double* class_used = w_.class_used_.row(0) + k;
-  const int* sample = w_.row_sample_.data();
-  const int* code = w_.row_code_.data();
-  const double* distance = w_.row_distance_.data();
-  const double* log_distance = w_.row_log_distance_.data();
-
-  const Lanes present_i = load(present + i * lanes), own_i = load(own + i * lanes);
-  const Lanes variance = load(s_.variance_.data() + k), unlike = load(s_.unlike_.data() + k);
-  const Lanes inverse_n_minus_1 = lanes_of(s_.inverse_n_minus_1_), one = lanes_of(1.0), zero = lanes_of(0.0);
-
-  Lanes all_sum = load(class_sum), all_used = load(class_used);
-  Lanes reg[kRegressionSums];
-  for (int r = 0; r < kRegressionSums; ++r) reg[r] = load(w_.regression_.row(r) + k);
-
-  for (int e = 0; e < n_pairs; ++e) {
-    const int j = sample[e];
-    const Lanes used = present_i * load(present + j * lanes);
-    Lanes iij;
-    if constexpr (kQuantitative)
-      iij = own_i * load(own + j * lanes) / variance + inverse_n_minus_1;
-    else
-      iij = own_i == load(own + j * lanes) ? one : unlike;
-    const Lanes value = used != 0 ? iij : zero;
-
-    const int c = PairCode::distance_class(code[e]);  // never 0, so never the lanes held in all_sum
-    add_to(class_sum + c * lanes, value);
-    add_to(class_used + c * lanes, used);
-    if constexpr (kSumAll) {
-      all_sum += value;
-      all_used += used;
-    }
-
-    if (!PairCode::in_regression(code[e])) continue;
-    if constexpr (kRestricted) {
-      reg[kPairs] += used;
-      reg[kSumI] += value;
-    }
-    const double d = distance[e], log_d = log_distance[e];
-    if (d > 0 && d * d <= DBL_MAX) {
-      // Every term is finite, so an unused lane (value and used 0) adds 0.
-      reg[kSumId] += value * d;
-      reg[kSumIlog] += value * log_d;
-      reg[kSumD] += used * d;
-      reg[kSumD2] += used * (d * d);
-      reg[kSumLog] += used * log_d;
-      reg[kSumLog2] += used * (log_d * log_d);
-    } else {
-      // Distance 0 has the logarithm -inf, and 0 * -inf is no zero: unused
-      // lanes must add nothing at all.
-      const auto is_used = used != 0;
-      reg[kSumId] += is_used ? value * d : zero;
-      reg[kSumIlog] += is_used ? value * log_d : zero;
-      reg[kSumD] += is_used ? lanes_of(d) : zero;
-      reg[kSumD2] += is_used ? lanes_of(d * d) : zero;
-      reg[kSumLog] += is_used ? lanes_of(log_d) : zero;
-      reg[kSumLog2] += is_used ? lanes_of(log_d * log_d) : zero;
-    }
-  }
-
-  if constexpr (kSumAll) {
-    store(class_sum, all_sum);
-    store(class_used, all_used);
-  }
-  for (int r = 0; r < kRegressionSums; ++r) store(w_.regression_.row(r) + k, reg[r]);
 }
 
 void MoranEvaluation::finish() {
   const int n_classes = s_.n_classes_;
+  if (const int k = s_.distance_lane_; k >= 0) {
+    // The distance lane summed d and counted the pairs, per class in the
+    // order of the pairs, and made the sums of distances that lanes without
+    // missing data share.
+    out_.class_pair_count[0] = 0;
+    for (int c = 1; c <= n_classes + 1; ++c) {
+      out_.class_pair_count[c] = static_cast<int>(w_.class_used_(c, k));
+      out_.class_pair_count[0] += out_.class_pair_count[c];
+      w_.distance_sum_[c] = w_.class_sum_(c, k);
+    }
+    w_.shared_[kPairs] = s_.regression_restricted_ ? w_.regression_(kPairs, k) : out_.class_pair_count[0];
+    for (RegressionSum sum : {kSumD, kSumD2, kSumLog, kSumLog2}) w_.shared_[sum] = w_.regression_(sum, k);
+  }
+  // Lanes without missing data use every pair: their counts and sums of
+  // distances are the shared ones, made once per pair in the same order.
+  for (int k = 0; k < s_.n_lanes_; ++k) {
+    if (!s_.complete_[k]) continue;
+    for (int c = sum_all_pairs_ ? 0 : 1; c <= n_classes + 1; ++c) w_.class_used_(c, k) = out_.class_pair_count[c];
+    for (RegressionSum sum : {kPairs, kSumD, kSumD2, kSumLog, kSumLog2}) w_.regression_(sum, k) = w_.shared_[sum];
+  }
   for (int c = 1; c <= n_classes; ++c) {
     const int pairs = out_.class_pair_count[c];
     out_.class_mean_distance[c] = pairs == 0 ? 0 : w_.distance_sum_[c] / pairs;

@@ -5,11 +5,12 @@
 
 namespace kalveno {
 
-// Rows of MoranScratch's regression sums.
-enum RegressionSum { kPairs, kSumI, kSumId, kSumIlog, kSumD, kSumD2, kSumLog, kSumLog2, kRegressionSums };
-
 class MoranEvaluation {
  public:
+  // Pairs are gathered this many at a time, so that their geometry stays in
+  // the first-level cache while every lane group runs over it.
+  static constexpr int kStretch = 512;
+
   // With sum_all_pairs false, the sums over all selected pairs (column 0)
   // are copied from the setup, which worked them out once: they are the same
   // for every placement in which each sample has a position.
@@ -20,13 +21,12 @@ class MoranEvaluation {
   void run();
 
  private:
+  template <bool kTabulated, bool kFiltered>
+  void run_rows();
   bool selected(int i, int j) const;
-  template <bool kTabulated>
-  int gather_row(int i);
-  template <bool kQuantitative>
-  void add_row(int i, int n_pairs, int k);
-  template <bool kQuantitative, bool kSumAll, bool kRestricted>
-  void add_row_lanes(int i, int n_pairs, int k);
+  template <bool kTabulated, bool kFiltered>
+  int gather(int i, int& j);
+  LaneGroup lane_group(bool quantitative);
   void finish();
 
   const MoranSetup& s_;

@@ -6,10 +6,12 @@
 // worked out when asked for, with the same arithmetic and so the same bits.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "base/allocation.h"
 #include "base/ranged_array.h"
 #include "data/data_set.h"
+#include "spatial/lane_kernels.h"
 
 namespace kalveno {
 
@@ -23,57 +25,74 @@ struct RegressionInterval {
 
 // Class and regression membership of a position pair, packed in one int.
 struct PairCode {
-  static constexpr int kInRegression = 1 << 30;
-  static int distance_class(int code) { return code & (kInRegression - 1); }
+  static constexpr int kInRegression = kInRegressionBit;
+  static int distance_class(int code) { return code & kClassBits; }
   static bool in_regression(int code) { return (code & kInRegression) != 0; }
+  // The same in the table's 16 bits, when the class number fits in 15.
+  static constexpr int kMaxTableClass = (1 << 15) - 1;
+  static std::uint16_t to_table(int code) {
+    return static_cast<std::uint16_t>(distance_class(code) | (in_regression(code) ? 1 << 15 : 0));
+  }
+  static int from_table(std::uint16_t code) { return (code & kMaxTableClass) | (code >> 15 << 30); }
+};
+
+// Distance and its logarithm side by side: a look-up reads one cache line.
+struct PairPlace {
+  double distance;
+  double log_distance;
 };
 
 class PairGeometry {
  public:
-  // A table of (N + 1)^2 entries of this many bytes is kept when it fits in
-  // table_limit bytes.
-  static constexpr std::size_t kBytesPerPair = 2 * sizeof(double) + sizeof(int);
-  // The default limit: 512 MB, or a quarter of the memory budget if less
-  // (a table for 5000 samples fits, one for 10 000 does not).
+  // The table holds every ordered pair, (N + 1)^2 entries of this many bytes,
+  // so that each position's row is one contiguous block.
+  static constexpr std::size_t kBytesPerPair = sizeof(PairPlace) + sizeof(std::uint16_t);
+  // The default limit: half the memory budget (the program's is the memory
+  // available when the run started). 10 000 samples need 1.8 GB.
   static std::size_t default_table_limit(std::size_t memory_budget);
+  static std::size_t table_bytes(int n_samples);
 
+  // The table is worked out by n_workers threads.
   PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
-               const RegressionInterval& interval, std::size_t table_limit);
+               const RegressionInterval& interval, std::size_t table_limit, int n_workers = 1);
 
   bool tabulated() const { return tabulated_; }
 
-  // The pair of positions a and b (1..N). d is the distance, log_d its
-  // natural logarithm (-inf at distance 0), code its PairCode.
+  // The pair of positions a and b (1..N), looked up or worked out.
   void place(int a, int b, double& d, double& log_d, int& code) const {
     if (tabulated_) {
-      d = distance_(a, b);
-      log_d = log_distance_(a, b);
-      code = code_(a, b);
+      d = place_(a, b).distance;
+      log_d = place_(a, b).log_distance;
+      code = PairCode::from_table(code_(a, b));
     } else {
       work_out(a, b, d, log_d, code);
     }
   }
 
   // The distance alone, looked up or worked out.
-  double distance(int a, int b) const { return tabulated_ ? distance_(a, b) : sample_distance(x_, y_, a, b); }
+  double distance(int a, int b) const { return tabulated_ ? place_(a, b).distance : sample_distance(x_, y_, a, b); }
 
-  // Row a of the table, for loops over b (tabulated only).
-  const double* distance_row(int a) const { return distance_.row(a); }
-  const double* log_distance_row(int a) const { return log_distance_.row(a); }
-  const int* code_row(int a) const { return code_.row(a); }
+  // Row a of the table, indexed by b (tabulated only).
+  const PairPlace* place_row(int a) const { return place_.row(a); }
+  const std::uint16_t* code_row(int a) const { return code_.row(a); }  // PairCode::to_table
 
+  // The pair of positions a and b (1..N): d the distance, log_d its natural
+  // logarithm (-inf at distance 0), code its PairCode.
   void work_out(int a, int b, double& d, double& log_d, int& code) const;
 
  private:
+  void fill_table(int n, int n_workers);
+  int distance_class(double d) const;
+
   const RangedVector<double>& x_;
   const RangedVector<double>& y_;
   const RangedVector<double>& class_max_;
   int n_classes_;
+  bool bounds_rise_ = false;  // class_max never falls from one class to the next
   RegressionInterval interval_;
   bool tabulated_ = false;
-  RangedMatrix<double> distance_;      // [0..N][0..N]
-  RangedMatrix<double> log_distance_;  // [0..N][0..N]
-  RangedMatrix<int> code_;             // [0..N][0..N]
+  RangedMatrix<PairPlace> place_;     // [0..N][0..N]
+  RangedMatrix<std::uint16_t> code_;  // [0..N][0..N]
 };
 
 }  // namespace kalveno

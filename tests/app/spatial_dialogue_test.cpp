@@ -65,7 +65,7 @@ TEST(SpatialRun, CompleteAndToroidalSeriesOnGrids) {
             std::string::npos);
 }
 
-TEST(SpatialRun, ResultsDoNotDependOnTheNumberOfWorkers) {
+TEST(SpatialRun, ResultsDoNotDependOnTheNumberOfWorkersNorTheVectorInstructions) {
   const std::string answers = kStart + "\n\n-99\n1\n";
   SpatialRunResult one = run_on("tests/data/spatial_grid.txt", answers, {{"KALVENO_THREADS", "1"}});
   SpatialRunResult four = run_on("tests/data/spatial_grid.txt", answers, {{"KALVENO_THREADS", "4"}});
@@ -73,6 +73,11 @@ TEST(SpatialRun, ResultsDoNotDependOnTheNumberOfWorkers) {
   EXPECT_EQ(count_of(one.results, "\n\nTests of"), 2u);
   EXPECT_EQ(one.results, four.results);
   EXPECT_EQ(one.program.output, four.program.output);
+
+  // Plain SSE2, which every processor has.
+  SpatialRunResult plain = run_on("tests/data/spatial_grid.txt", answers, {{"KALVENO_VECTORS", "sse2"}});
+  EXPECT_EQ(one.results, plain.results);
+  EXPECT_EQ(one.program.output, plain.program.output);
 
   // The example data, in several batches of replicates.
   const std::string example = kStart + "\n0 1000\n299\n1\n";

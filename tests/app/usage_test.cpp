@@ -17,7 +17,8 @@ TEST(InformationRequest, HelpShowsTheUsageAndNeitherAsksNorWrites) {
   ProgramRun run = run_kalveno(folder.path(), {"--help"}, "");
   EXPECT_EQ(run.status, 0);
   for (const char* part : {"Usage: kalveno [OPTION]... [DATA_FILE [RESULTS_FILE]]\n", "  kalveno DATA_FILE RESULTS_FILE\n",
-                           "KALVENO_SEED", "1 to 2147483646", "KALVENO_THREADS", "every hardware thread"})
+                           "KALVENO_SEED", "1 to 2147483646", "KALVENO_THREADS", "every hardware thread",
+                           "KALVENO_VECTORS"})
     EXPECT_NE(run.output.find(part), std::string::npos) << part;
   EXPECT_EQ(run.output.find("DATA / RESULTS FILE NAMES"), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(folder.path()));

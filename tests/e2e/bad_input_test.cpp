@@ -207,6 +207,8 @@ std::vector<BadInput> bad_inputs() {
       {"ThreadCountThatIsNoCount", kGood, "1\n\n\n19\n\n",
        "\nWarning: KALVENO_THREADS=\"0\" is not a whole number from 1 to 1024; every core is used.",
        "is not a whole number from 1 to 1024", 0, {{"KALVENO_THREADS", "0"}}},
+      {"VectorsThatAreNoVectors", kGood, "1\n\n\n19\n\n", "\nWarning: KALVENO_VECTORS=\"neon\" is not avx512, avx2 or sse2; ",
+       "is not avx512, avx2 or sse2", 0, {{"KALVENO_VECTORS", "neon"}}},
   };
 }
 
