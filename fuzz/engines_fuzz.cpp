@@ -15,12 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "association/association_plain.h"
 #include "association/coefficients.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"
+#include "spatial/lane_kernels.h"
 #include "spatial/moran.h"
 #include "spatial/moran_plain.h"
 #include "spatial/spatial_data.h"
@@ -52,15 +54,27 @@ class Choices {
   std::size_t size_, at_ = 0;
 };
 
-// The ways the engine is run and held to the plain evaluation: the pair
-// geometry looked up in its table, and worked out pair by pair. Any other
-// way the engine can run (a choice of vector instructions, say) is one more
-// entry here.
+// The ways the engine is run and held to the plain evaluation: on every
+// vector path this processor has, with the pair geometry looked up in its
+// table and worked out pair by pair; and once with the table filled by two
+// workers.
 struct EngineVariant {
-  const char* name;
+  std::string name;
   std::size_t table_limit;
+  VectorPath path;
+  int n_workers;
 };
-const EngineVariant kEngineVariants[] = {{"table", SIZE_MAX}, {"pairs worked out", 0}};
+std::vector<EngineVariant> engine_variants() {
+  std::vector<EngineVariant> variants;
+  for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512}) {
+    if (!vector_path_supported(path)) continue;
+    variants.push_back({std::string(vector_path_name(path)) + ", table", SIZE_MAX, path, 1});
+    variants.push_back({std::string(vector_path_name(path)) + ", pairs worked out", 0, path, 1});
+  }
+  variants.push_back({"table filled by two workers", SIZE_MAX, best_vector_path(), 2});
+  return variants;
+}
+const std::vector<EngineVariant> kEngineVariants = engine_variants();
 
 // The vector units the association coefficients can run on, as far as this
 // processor has them.
@@ -274,12 +288,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     testing::plain_moran_statistics(data, perm, classes, filter, interval, plain.back());
   }
   for (const EngineVariant& variant : kEngineVariants) {
-    const MoranSetup setup(allocator, data, classes, filter, interval, variant.table_limit);
+    const MoranSetup setup(allocator, data, classes, filter, interval, variant.table_limit, variant.path,
+                           variant.n_workers);
     MoranScratch scratch(setup);  // reused from placement to placement, as a worker does
     MoranResults fast = make_moran_results(allocator, v_count, n_classes);
     for (std::size_t p = 0; p < placements.size(); ++p) {
       moran_statistics(setup, placements[p], scratch, fast);
-      compare_moran(variant.name, fast, plain[p], v_count, n_classes);
+      compare_moran(variant.name.c_str(), fast, plain[p], v_count, n_classes);
     }
   }
 
