@@ -17,10 +17,12 @@ mode="$1"
 build="$2"
 targets=(loader dialogue engines program)
 declare -A max_len=([loader]=4096 [dialogue]=1024 [engines]=1024 [program]=4096)
-# The whole program's corpus keeps one input per new branch only, not per
-# new count of passes through a branch: kept that way it is a tenth of the
-# size, and what it leaves out the other targets' corpora mostly hold.
-declare -A merge_options=([program]=-use_counters=0)
+# The corpora of the whole program and of the engines keep one input per new
+# branch only, not per new count of passes through a branch: kept that way
+# they are a tenth of the size. What the program's leaves out the other
+# targets' corpora mostly hold; the engines' inputs are small data sets,
+# whose counts a run finds again within seconds.
+declare -A merge_options=([program]=-use_counters=0 [engines]=-use_counters=0)
 options() { echo "-max_len=${max_len[$1]} -timeout=10 -rss_limit_mb=2048"; }
 
 if [ "$mode" = corpus ]; then
