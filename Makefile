@@ -3,7 +3,7 @@ BUILD ?= build
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test release tests bench fuzz install clean
+.PHONY: run test release tests bench fuzz fuzz-build fuzz-corpus install clean
 
 release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -35,18 +35,25 @@ bench:
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
 
-# The fuzzing driver (clang's libFuzzer) for FUZZ_SECONDS seconds, from a seed
-# corpus of the example and test data. A finding stops it and fails.
+# The fuzzing targets (clang's libFuzzer, under AddressSanitizer and
+# UndefinedBehaviorSanitizer): the loader, the dialogue, the engines against
+# their plain evaluations and the whole program, each for its share of
+# FUZZ_SECONDS, from the kept corpus in fuzz/corpus/. What they find new goes
+# to build/fuzz/corpus/ only. A finding stops it and fails.
 FUZZ_SECONDS ?= 60
 FUZZ_DIR = $(abspath $(BUILD)/fuzz)
-fuzz:
+fuzz-build:
 	cmake -S . -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
 	      -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKALVENO_FUZZ=ON >/dev/null
-	cmake --build $(BUILD)/fuzz -j $(JOBS) --target kalveno_fuzz
-	fuzz/make_seeds.sh $(FUZZ_DIR)/seeds
-	mkdir -p $(FUZZ_DIR)/corpus
-	$(FUZZ_DIR)/kalveno_fuzz $(FUZZ_DIR)/corpus $(FUZZ_DIR)/seeds -max_total_time=$(FUZZ_SECONDS) \
-	      -timeout=10 -max_len=16384 -rss_limit_mb=2048 -artifact_prefix=$(FUZZ_DIR)/ -print_final_stats=1
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target loader_fuzz dialogue_fuzz engines_fuzz program_fuzz
+
+fuzz: fuzz-build
+	fuzz/fuzz.sh run $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Minimises the kept corpus anew from itself, the starting inputs and what
+# fuzzing has found since, for a commit.
+fuzz-corpus: fuzz-build
+	fuzz/fuzz.sh corpus $(FUZZ_DIR)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Builds the seed corpus of the fuzzing driver into folder $1: every data
-# file of the examples and of the tests, each followed by a NUL byte and one
-# set of answers per dialogue path; the files named on the command line, and
-# once with the two names asked; then once per set of options.
+# Writes starting inputs for the fuzzing targets into folder $1, one folder
+# per target: the data files of the examples and of the tests for the
+# loader; one set of answers per path through the dialogue, for each way of
+# starting, for the dialogue target; and for the whole program every data
+# file followed by a NUL byte and each set of answers, with the files named
+# on the command line, once with the two names asked, then once per set of
+# options. The engines target needs none. `make fuzz-corpus` minimises them
+# into the kept corpus.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 out="$1"
-mkdir -p "$out"
+mkdir -p "$out/loader" "$out/dialogue" "$out/program"
+data_files=("$source_dir"/examples/*.txt $(find "$source_dir/tests/data" -name '*.txt' -not -path '*/expected/*'))
+
+n=0
+for data in "${data_files[@]}"; do
+  n=$((n + 1))
+  cp "$data" "$out/loader/seed-$n"
+done
+
+# Answers after the file names: the menu choice and the analysis' questions.
 answers=(
   ""
   "1\n\n\n5\n1\n"
@@ -26,17 +39,38 @@ options=(
   "--local-means=-500"
   "--append --seed=7 -r"
 )
+# The dialogue target's data sets name these variables and states.
+dialogue_answers=(
+  "${answers[@]}"
+  "1\nhabitat\n3\nwet\n\n\n"
+  "1\nhabitat\n4\nwet\ndry\n0 30\n-9\n1\n"
+  "1\ntexture\n1\n\n9\n"
+  "1\nhabitat\n3\nmud\nwet\n\n\n"
+)
+# The start byte (see fuzz/dialogue_fuzz.cpp), then Return for each name
+# asked and for adding to earlier results.
 n=0
-for data in "$source_dir"/examples/*.txt $(find "$source_dir/tests/data" -name '*.txt' -not -path '*/expected/*' 2>/dev/null); do
-  for a in "${answers[@]}"; do
+for start in 0 1 2 3 4 5 8 9 12 13; do
+  names=""
+  case $((start & 6)) in 2) names="\n";; 4) names="\n\n";; esac
+  [ $((start & 8)) -eq 0 ] || names="$names\n"
+  for a in "${dialogue_answers[@]}"; do
     n=$((n + 1))
-    { printf 'b'; cat "$data"; printf '\0'; printf "$a"; } > "$out/seed-$n"
-  done
-  n=$((n + 1))
-  { printf 'a'; cat "$data"; printf '\0'; printf '\n\n\n1\n\n\n5\n\n'; } > "$out/seed-$n"
-  for o in "${options[@]}"; do
-    n=$((n + 1))
-    { printf 'o'; cat "$data"; printf '\0'; printf '%s\n' "$o"; } > "$out/seed-$n"
+    { printf "\\x$(printf %02x $start)"; printf "$names$a"; } > "$out/dialogue/seed-$n"
   done
 done
-echo "$n seeds in $out"
+
+n=0
+for data in "${data_files[@]}"; do
+  for a in "${answers[@]}"; do
+    n=$((n + 1))
+    { printf 'b'; cat "$data"; printf '\0'; printf "$a"; } > "$out/program/seed-$n"
+  done
+  n=$((n + 1))
+  { printf 'a'; cat "$data"; printf '\0'; printf '\n\n\n1\n\n\n5\n\n'; } > "$out/program/seed-$n"
+  for o in "${options[@]}"; do
+    n=$((n + 1))
+    { printf 'o'; cat "$data"; printf '\0'; printf '%s\n' "$o"; } > "$out/program/seed-$n"
+  done
+done
+echo "seeds in $out: $(ls "$out/loader" | wc -l) loader, $(ls "$out/dialogue" | wc -l) dialogue, $n program"

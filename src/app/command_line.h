@@ -29,7 +29,7 @@ struct CommandLine {
   PairSelection pair_selection = PairSelection::kAllPairs;
   std::vector<std::string> states;
   RegressionInterval interval;
-  RandomizationCount count{0, false};  // as the dialogue reads the same number
+  RandomizationCount count{0, false, {}};  // as the dialogue reads the same number
   bool both_tests = false;
   bool detailed = false;
   float radius = 0;  // of the local means

@@ -1,6 +1,6 @@
 // What a run takes from outside its dialogue: the environment variables and
 // the memory the machine can give. The program reads them once, when it
-// starts; tests and the fuzzing driver make settings of their own.
+// starts; tests and the fuzzing targets make settings of their own.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,7 @@ struct RunSettings {
   // The largest block an allocator will request, in bytes.
   std::size_t memory_budget = SIZE_MAX;
   // Caps every randomization count the dialogue reads; 0 caps nothing. The
-  // fuzzing driver runs every dialogue with small counts.
+  // fuzzing targets run every dialogue with small counts.
   int randomization_ceiling = 0;
 
   // KALVENO_SEED, KALVENO_THREADS and KALVENO_VECTORS of this process, and

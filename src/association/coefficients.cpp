@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "data/data_set.h"
 
@@ -45,24 +46,31 @@ inline double masked(double value, std::uint64_t mask) {
 }
 
 // Vectors of 2, 4 or 8 variables' values, and their masks, as wide as one
-// register of the unit that uses them, loaded from rows aligned only as
-// doubles are. Each lane's arithmetic is exactly the scalar arithmetic, so
-// every width gives the same bits.
+// register of the unit that uses them. Each lane's arithmetic is exactly the
+// scalar arithmetic, so every width gives the same bits.
 struct TwoLanes {
   static constexpr int kLanes = 2;
-  using Values = double __attribute__((vector_size(2 * sizeof(double)), aligned(alignof(double))));
-  using Masks = std::uint64_t __attribute__((vector_size(2 * sizeof(double)), aligned(alignof(double))));
+  using Values = double __attribute__((vector_size(2 * sizeof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(2 * sizeof(double))));
 };
 struct FourLanes {
   static constexpr int kLanes = 4;
-  using Values = double __attribute__((vector_size(4 * sizeof(double)), aligned(alignof(double))));
-  using Masks = std::uint64_t __attribute__((vector_size(4 * sizeof(double)), aligned(alignof(double))));
+  using Values = double __attribute__((vector_size(4 * sizeof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(4 * sizeof(double))));
 };
 struct EightLanes {
   static constexpr int kLanes = 8;
-  using Values = double __attribute__((vector_size(8 * sizeof(double)), aligned(alignof(double))));
-  using Masks = std::uint64_t __attribute__((vector_size(8 * sizeof(double)), aligned(alignof(double))));
+  using Values = double __attribute__((vector_size(8 * sizeof(double))));
+  using Masks = std::uint64_t __attribute__((vector_size(8 * sizeof(double))));
 };
+
+// One vector from a row aligned only as its elements are. Copied rather than
+// read through a pointer to the vector type, whose alignment is the whole
+// vector's: compilers make the copy one unaligned load.
+template <class Vector, class T>
+[[gnu::always_inline]] inline void load_lanes(Vector& v, const T* p) {
+  std::memcpy(&v, p, sizeof v);
+}
 
 // The same sums of products, and with them the sums of x, x^2, y and y^2
 // over the usable pairs of each variable of the block: what a pair that
@@ -84,8 +92,10 @@ template <class L, int kRegisters>
     if (x[i] == MISSING_VALUE) continue;
     const Values xi = Values{} + x[i], xi2 = xi * xi;
     for (int r = 0; r < kRegisters; ++r) {
-      const Values yi = *reinterpret_cast<const Values*>(y + r * L::kLanes);
-      const Masks m = *reinterpret_cast<const Masks*>(present + r * L::kLanes);
+      Values yi;
+      Masks m;
+      load_lanes(yi, y + r * L::kLanes);
+      load_lanes(m, present + r * L::kLanes);
       xy[r] += xi * yi;
       sx[r] += (Values)((Masks)xi & m);
       sxx[r] += (Values)((Masks)xi2 & m);

@@ -212,9 +212,12 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
   const int first_variable_column = leading_columns(g_count);
 
   // First pass: every variable cell without its surrounding blanks, and the
-  // kind of every unmarked variable from the cells' first words.
-  RangedMatrix<std::string_view> cells = allocator.matrix_of<std::string_view>(
-      1, n, 1, v_count, "\nallocation failure 3 in c3tensor()");
+  // kind of every unmarked variable from the cells' first words. The table
+  // of cells grows a sample line at a time, as the lines are read: made whole
+  // from the header's counts, a short file declaring many samples and
+  // variables could ask for more memory than the machine has before its
+  // first line is refused.
+  std::vector<RangedVector<std::string_view>> cells;  // [i - 1][j]
   std::unordered_map<std::string_view, int> grid_numbers;
   data.max_grid_x = 0;
   data.max_grid_y = 0;
@@ -246,9 +249,11 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       if (grid_x > data.max_grid_x) data.max_grid_x = grid_x;
       if (grid_y > data.max_grid_y) data.max_grid_y = grid_y;
     }
+    RangedVector<std::string_view>& row =
+        cells.emplace_back(allocator.vector_of<std::string_view>(1, v_count, "\nallocation failure 3 in c3tensor()"));
     for (int j = 1; j <= v_count; ++j) {
-      cells(i, j) = reader.variable_cell(first_variable_column + j - 1, j);
-      const std::string_view word = first_word(cells(i, j));
+      row[j] = reader.variable_cell(first_variable_column + j - 1, j);
+      const std::string_view word = first_word(row[j]);
       if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) data.var_kind[j] = 1;
     }
   }
@@ -261,7 +266,7 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
     std::unordered_map<std::string_view, int> state_numbers;
     bool warned = false;
     for (int i = 1; i <= n; ++i) {
-      const std::string_view cell = cells(i, j), word = first_word(cell);
+      const std::string_view cell = cells[static_cast<std::size_t>(i - 1)][j], word = first_word(cell);
       if (word == data.missing_code) {
         data.values(j, i) = MISSING_VALUE;
       } else if (data.var_kind[j] <= 0) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "association/association_plain.h"
 #include "base/allocation.h"
 #include "data/data_file.h"
 #include "numeric/random.h"
@@ -34,10 +35,7 @@ struct Data {
   }
 };
 
-struct Result {
-  RangedMatrix<double> association;
-  StateMeans means;
-};
+using Result = testing::AssociationValues;
 
 Result evaluate(const Data& d, const Permutation& perm) {
   AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values);
@@ -50,110 +48,6 @@ Result evaluate(const Data& d, const Permutation& perm) {
 Result evaluate(const Data& d) { return evaluate(d, identity_permutation(d.n)); }
 
 const double M = MISSING_VALUE;
-
-// The rules evaluated plainly, one pair of variables at a time, with fresh
-// arrays for every pair.
-Result plain_association(const Data& d, const Permutation& perm) {
-  const int v = d.v, n_samples = d.n;
-  Result out{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
-  auto permuted = [&](int j, int i) { return perm[i] == 0 ? M : d.values(j, perm[i]); };
-  RangedVector<double> mean = Allocator().double_vector(1, v), sd = Allocator().double_vector(1, v);
-  RangedVector<int> n_present = Allocator().int_vector(1, v);
-  for (int j = 1; j <= v; ++j) {
-    if (d.kind[j] != 0) continue;
-    int n = 0;
-    double sum = 0, squares = 0;
-    for (int i = 1; i <= n_samples; ++i) {
-      if (d.values(j, i) == M) continue;
-      ++n;
-      sum += d.values(j, i);
-      squares += d.values(j, i) * d.values(j, i);
-    }
-    n_present[j] = n;
-    mean[j] = sum / n;
-    sd[j] = std::sqrt(squares / n - mean[j] * mean[j]);
-  }
-  for (int j = 1; j <= v; ++j) {
-    for (int k = 1; k <= v; ++k) {
-      if (d.kind[j] != 0 || d.kind[k] != 0) continue;
-      int n = 0;
-      double products = 0, x_sum = 0, x_squares = 0, y_sum = 0, y_squares = 0;
-      for (int i = 1; i <= n_samples; ++i) {
-        if (permuted(j, i) == M || d.values(k, i) == M) continue;
-        const double x = permuted(j, i), y = d.values(k, i);
-        ++n;
-        products += x * y, x_sum += x, x_squares += x * x, y_sum += y, y_squares += y * y;
-      }
-      if (n == n_present[j] && n == n_present[k]) {
-        out.association(j, k) = (products / n - mean[j] * mean[k]) / (sd[j] * sd[k]);
-      } else {
-        const double mx = x_sum / n, my = y_sum / n;
-        const double sx = std::sqrt(x_squares / n - mx * mx), sy = std::sqrt(y_squares / n - my * my);
-        out.association(j, k) = (products / n - mx * my) / (sx * sy);
-      }
-    }
-  }
-  for (int j = 1; j <= v; ++j) {
-    for (int k = 1; k <= v; ++k) {
-      if (d.kind[j] == 0 || d.kind[k] == 0) continue;
-      RangedMatrix<int> t = Allocator().int_matrix(0, d.kind[j], 0, d.kind[k]);
-      for (int i = 1; i <= n_samples; ++i) {
-        if (permuted(j, i) == M || d.values(k, i) == M) continue;
-        const int a = static_cast<int>(permuted(j, i)), b = static_cast<int>(d.values(k, i));
-        ++t(a, b), ++t(0, b), ++t(a, 0), ++t(0, 0);
-      }
-      const int n = t(0, 0);
-      double chi = 0;
-      for (int a = 1; a <= d.kind[j]; ++a) {
-        for (int b = 1; b <= d.kind[k]; ++b) {
-          double o = static_cast<double>(t(a, b)) / n;
-          double e = (static_cast<double>(t(a, 0)) / n) * (static_cast<double>(t(0, b)) / n);
-          if (e != 0) chi = chi + (o - e) * (o - e) * n / e;
-        }
-      }
-      out.association(j, k) = chi;
-    }
-  }
-  for (int j = 1; j <= v; ++j) {
-    if (d.kind[j] == 0) continue;
-    for (int k = 1; k <= v; ++k) {
-      if (d.kind[k] != 0) continue;
-      if (d.kind[j] == 1) {
-        out.association(j, k) = out.association(k, j) = M;
-        continue;
-      }
-      const int s = d.kind[j];
-      RangedVector<int> count = Allocator().int_vector(0, s);
-      RangedVector<double> sum = Allocator().double_vector(0, s), squares = Allocator().double_vector(0, s);
-      int n = 0;
-      double total = 0;
-      for (int i = 1; i <= n_samples; ++i) {
-        if (permuted(j, i) == M || d.values(k, i) == M) continue;
-        const int a = static_cast<int>(permuted(j, i));
-        const double y = d.values(k, i);
-        ++count[a], sum[a] += y, squares[a] += y * y, ++n, total += y;
-      }
-      int g = 0;
-      double w = 0, b = 0;
-      std::int64_t sum_n2 = 0;
-      for (int a = 1; a <= s; ++a) {
-        sum_n2 += static_cast<std::int64_t>(count[a]) * count[a];
-        if (count[a] == 0) continue;
-        ++g;
-        w += squares[a] - sum[a] * sum[a] / count[a];
-        b += count[a] * ((sum[a] / count[a] - total / n) * (sum[a] / count[a] - total / n));
-      }
-      if (g < 2 || n <= g) {
-        out.association(j, k) = out.association(k, j) = M;
-      } else {
-        double msb = b / (g - 1), msw = w / (n - g), n0 = (n - static_cast<double>(sum_n2) / n) / (g - 1);
-        out.association(j, k) = out.association(k, j) = (msb - msw) / ((n0 - 1) * msw + msb);
-      }
-      for (int a = 1; a <= s; ++a) out.means[j](k, a) = count[a] > 0 ? sum[a] / count[a] : M;
-    }
-  }
-  return out;
-}
 
 bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
@@ -189,7 +83,7 @@ TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
     if (round > 0) complete_permutation(n, perm, rng);
     if (round >= 6)
       for (int i = round; i <= n; i += 7) perm[i] = 0;  // sites whose target grid cell is empty
-    Result plain = plain_association(d, perm);
+    Result plain = testing::plain_association(d.v, d.kind, d.n, d.values, perm);
     for (VectorUnit unit : units) {
       input.vector_unit = unit;
       Result fast{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};

@@ -241,6 +241,22 @@ TEST(BadInputs, HugeRequestsKeepTheObservedResultsWrittenBeforeThem) {
   EXPECT_EQ(folder.read("error.txt"), "\nallocation failure 3 in f3tensor()");
 }
 
+// A short file whose header declares many samples and variables is refused
+// at its first sample line, without first asking for memory beyond the data
+// set's arrays in proportion to the samples times the variables. Here the
+// values of 3000 x 3000 take 72 MB and no block above 100 MB can be had.
+TEST(BadInputs, ManySamplesAndVariablesDeclaredOnAShortFileAreRefusedAtTheirFirstLine) {
+  std::string text = "t\n3000 0 3000 NA\n0\nn\tx\ty";
+  for (int v = 1; v <= 3000; ++v) text += "\tv";
+  text += "\n" + std::string(3000, '\n');
+  TempFolder folder;
+  folder.write("in.txt", text);
+  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, "\n",
+                               {{"ASAN_OPTIONS", "max_allocation_size_mb=100:allocator_may_return_null=1"}});
+  EXPECT_EQ(run.status, 2) << run.errors.substr(0, 2000);
+  EXPECT_NE(run.output.find("WARNING: no sample name for sample 1 (line 5 of the data file)"), std::string::npos);
+}
+
 // Every way a run can end, each with earlier results in out.txt: only the
 // answer 'e' to the existing-results question empties the file.
 TEST(ResultsFile, EarlierResultsSurviveEveryNormalEndAndOnlyEEmptiesIt) {

@@ -1,7 +1,8 @@
 // Moran's I by distance class evaluated the plain way: every step for every
 // pair, in the order the algorithm states, with nothing worked out ahead.
-// The engine must agree with it to the last bit; the tests compare the two
-// and the benchmark measures the engine against it.
+// The engine must agree with it to the last bit; the tests and the engines
+// fuzzing target compare the two, and the benchmark measures the engine
+// against it.
 #pragma once
 #include <cmath>
 
