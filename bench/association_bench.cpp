@@ -71,7 +71,7 @@ int main() {
         values(j, i) = 1 + static_cast<int>(u * var_kind[j]);
     }
   }
-  const AssociationInput input = prepare_association_input(Allocator(), kVariables, var_kind, kSamples, values);
+  const AssociationInput input = prepare_association_input(Allocator(), kVariables, var_kind, kSamples, values, best_vector_path());
   RangedMatrix<double> observed = Allocator().double_matrix(1, kVariables, 1, kVariables);
   AssociationScratch scratch(Allocator(), input);
   association_coefficients(input, identity_permutation(kSamples), scratch, observed, nullptr);

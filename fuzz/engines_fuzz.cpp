@@ -76,19 +76,15 @@ std::vector<EngineVariant> engine_variants() {
 }
 const std::vector<EngineVariant> kEngineVariants = engine_variants();
 
-// The vector units the association coefficients can run on, as far as this
+// The vector paths the association coefficients can run on, as far as this
 // processor has them.
-std::vector<VectorUnit> association_units() {
-  std::vector<VectorUnit> units = {VectorUnit::kBaseline};
-  if (widest_vector_unit() != VectorUnit::kBaseline) units.push_back(VectorUnit::kAvx2);
-  if (widest_vector_unit() == VectorUnit::kAvx512) units.push_back(VectorUnit::kAvx512);
-  return units;
+std::vector<VectorPath> association_paths() {
+  std::vector<VectorPath> paths;
+  for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512})
+    if (vector_path_supported(path)) paths.push_back(path);
+  return paths;
 }
-const std::vector<VectorUnit> kAssociationUnits = association_units();
-
-const char* unit_name(VectorUnit unit) {
-  return unit == VectorUnit::kAvx512 ? "AVX-512" : unit == VectorUnit::kAvx2 ? "AVX2" : "baseline";
-}
+const std::vector<VectorPath> kAssociationPaths = association_paths();
 
 constexpr int kMaxSamples = 24, kMaxVariables = 20, kMaxClasses = 6, kMaxStates = 6, kMaxPlacements = 4;
 
@@ -298,17 +294,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
   }
 
-  AssociationInput input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values);
-  AssociationScratch scratch(allocator, input);  // shared by every unit, as by every replicate of a worker
+  AssociationInput input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values,
+                                                     best_vector_path());
+  AssociationScratch scratch(allocator, input);  // shared by every path, as by every replicate of a worker
   RangedMatrix<double> association = allocator.double_matrix(1, v_count, 1, v_count);
   StateMeans means = make_state_means(allocator, v_count, data.var_kind);
   for (const Permutation& perm : placements) {
     const testing::AssociationValues plain =
         testing::plain_association(v_count, data.var_kind, data.n_samples, data.values, perm);
-    for (VectorUnit unit : kAssociationUnits) {
-      input.vector_unit = unit;
+    for (VectorPath path : kAssociationPaths) {
+      input.path = path;
       association_coefficients(input, perm, scratch, association, &means);
-      compare_association(unit_name(unit), association, means, plain, data);
+      compare_association(vector_path_name(path), association, means, plain, data);
     }
   }
   return 0;

@@ -46,13 +46,14 @@ void run_association(Session& session, const AssociationChoices& choices) {
   StateMeans state_means;
   RangedMatrix<double> observed;
   AssociationInput input;
+  const VectorPath path = vector_path(console, session.settings);
   noting_allocation_failure(
       format("\nNote: the tables of coefficients between %i variables need more memory than this machine has; "
              "analyse fewer variables at a time.", v_count),
       [&] {
         state_means = make_state_means(allocator, v_count, data.var_kind);
         observed = allocator.double_matrix(1, v_count, 1, v_count);
-        input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values);
+        input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values, path);
         AssociationScratch scratch(allocator, input);
         association_coefficients(input, session.identity_permutation, scratch, observed, &state_means);
       });

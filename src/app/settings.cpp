@@ -56,7 +56,7 @@ int replicate_workers(Console& console, const RunSettings& settings) {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-VectorPath spatial_vector_path(Console& console, const RunSettings& settings) {
+VectorPath vector_path(Console& console, const RunSettings& settings) {
   const VectorPath best = best_vector_path();
   if (!settings.vectors) return best;
   const char* wanted = settings.vectors->c_str();

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "spatial/lane_kernels.h"
+#include "base/vector_path.h"
 
 namespace kalveno {
 
@@ -39,10 +39,10 @@ std::int32_t run_seed(Console& console, const RunSettings& settings);
 // console), else every hardware thread. --threads is put in its place.
 int replicate_workers(Console& console, const RunSettings& settings);
 
-// The vector instructions of the spatial autocorrelation's pair loop:
-// KALVENO_VECTORS when it names avx512, avx2 or sse2 and this processor has
-// them (otherwise a warning on the console), else the best it has. Every
-// choice gives the same results.
-VectorPath spatial_vector_path(Console& console, const RunSettings& settings);
+// The vector instructions of the numerical loops (Moran's I pairs and the
+// association replicates): KALVENO_VECTORS when it names avx512, avx2 or sse2
+// and this processor has them (otherwise a warning on the console), else the
+// best it has. Every choice gives the same results.
+VectorPath vector_path(Console& console, const RunSettings& settings);
 
 }  // namespace kalveno

@@ -153,7 +153,7 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
 
   console.print("\nComputing Moran's I statistics");
   const int n_workers = n_rep > 0 ? replicate_workers(console, session.settings) : 1;
-  const VectorPath path = spatial_vector_path(console, session.settings);
+  const VectorPath path = vector_path(console, session.settings);
   // The pair table pays only when the randomizations look pairs up again.
   const std::size_t table_limit = n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
   const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval, table_limit, path, n_workers);

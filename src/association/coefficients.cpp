@@ -121,8 +121,8 @@ template <class L, int kRegisters>
                                                                  int first, AssociationScratch& s) {
   add_pair_moments<FourLanes, 2>(in, x, first, s);
 }
-[[gnu::noinline]] void add_pair_moments_baseline(const AssociationInput& in, const double* x, int first,
-                                                 AssociationScratch& s) {
+[[gnu::noinline]] void add_pair_moments_sse2(const AssociationInput& in, const double* x, int first,
+                                             AssociationScratch& s) {
   add_pair_moments<TwoLanes, 4>(in, x, first, s);
 }
 
@@ -166,19 +166,13 @@ template <class L, int kRegisters>
 
 }  // namespace
 
-VectorUnit widest_vector_unit() {
-  if (__builtin_cpu_supports("avx512f")) return VectorUnit::kAvx512;
-  if (__builtin_cpu_supports("avx2")) return VectorUnit::kAvx2;
-  return VectorUnit::kBaseline;
-}
-
 AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
                                            const RangedVector<int>& var_kind, int n_samples,
-                                           const RangedMatrix<double>& values) {
+                                           const RangedMatrix<double>& values, VectorPath path) {
   AssociationInput in;
   in.n_variables = n_variables;
   in.n_samples = n_samples;
-  in.vector_unit = widest_vector_unit();
+  in.path = path;
   in.var_kind = allocator.int_vector(1, n_variables);
   for (int j = 1; j <= n_variables; ++j) {
     in.var_kind[j] = var_kind[j];
@@ -306,10 +300,10 @@ void pearson(const AssociationInput& in, const Permutation& perm, AssociationScr
       bool own_moments = false;
       for (int q = first; q < first + AssociationInput::kBlock && q <= nq; ++q) own_moments |= !takes_every_value(q);
       if (own_moments)
-        switch (in.vector_unit) {
-          case VectorUnit::kAvx512: add_pair_moments_avx512(in, x, first, s); break;
-          case VectorUnit::kAvx2: add_pair_moments_avx2(in, x, first, s); break;
-          case VectorUnit::kBaseline: add_pair_moments_baseline(in, x, first, s); break;
+        switch (in.path) {
+          case VectorPath::kAvx512: add_pair_moments_avx512(in, x, first, s); break;
+          case VectorPath::kAvx2: add_pair_moments_avx2(in, x, first, s); break;
+          case VectorPath::kSse2: add_pair_moments_sse2(in, x, first, s); break;
         }
       else
         add_products(in, x, first, &s.product_sum[first]);

@@ -14,15 +14,10 @@
 
 #include "base/allocation.h"
 #include "base/ranged_array.h"
+#include "base/vector_path.h"
 #include "randomization/permutation.h"
 
 namespace kalveno {
-
-// The vector instructions the replicate loop may use. Every unit gives the
-// same bits; the wider ones are faster.
-enum class VectorUnit { kBaseline, kAvx2, kAvx512 };
-// The widest unit this processor has.
-VectorUnit widest_vector_unit();
 
 // The data as the coefficients read it, prepared once and shared read-only by
 // every worker: which variables are of which kind, their values laid out by
@@ -31,7 +26,7 @@ VectorUnit widest_vector_unit();
 struct AssociationInput {
   int n_variables = 0;  // V
   int n_samples = 0;    // N
-  VectorUnit vector_unit = VectorUnit::kBaseline;  // the widest the processor has
+  VectorPath path = VectorPath::kSse2;  // the vector instructions of the replicate loop
   RangedVector<int> var_kind;           // [1..V]: 0 quantitative, S > 0 qualitative with S states
   RangedVector<int> quantitative;       // [1..n_quantitative]: their variable numbers, in order
   RangedVector<int> qualitative;        // [1..n_qualitative]
@@ -55,10 +50,11 @@ struct AssociationInput {
   RangedVector<int> n_present;          // [1..n_quantitative]: the present values the moments rest on
 };
 
-// values(j, i) is variable j of sample i (rows 1..V, columns 1..N are read).
+// values(j, i) is variable j of sample i (rows 1..V, columns 1..N are read);
+// path, which the processor must have, is kept for the replicate loop.
 AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
                                            const RangedVector<int>& var_kind, int n_samples,
-                                           const RangedMatrix<double>& values);
+                                           const RangedMatrix<double>& values, VectorPath path);
 
 // Working arrays of one evaluation, kept between calls so that a replicate
 // allocates nothing. One per worker thread; nothing in it outlives a call.

@@ -9,11 +9,9 @@
 // for one processor and let the linker hand to another.
 #pragma once
 
-namespace kalveno {
+#include "base/vector_path.h"
 
-// The vector instructions a pair loop uses. Plain SSE2 is on every 64-bit
-// x86 processor; the others are taken only where the processor has them.
-enum class VectorPath { kSse2, kAvx2, kAvx512 };
+namespace kalveno {
 
 // Variable lanes are allotted in groups padded to a multiple of this.
 constexpr int kLaneQuantum = 4;
@@ -100,13 +98,6 @@ void quotients_avx512(const double* x, const double* y, double* out, int n);
 
 namespace kalveno {
 
-bool vector_path_supported(VectorPath path);
-// The widest path this processor supports.
-VectorPath best_vector_path();
-// "avx512", "avx2" or "sse2".
-const char* vector_path_name(VectorPath path);
-// The path named by text (a name as above); false for any other text.
-bool parse_vector_path(const char* text, VectorPath& path);
 // The pair loop of the path, which the processor must support.
 void add_pairs(VectorPath path, const RowPairs& pairs, const LaneGroup& group, bool count);
 

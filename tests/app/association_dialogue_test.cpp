@@ -45,11 +45,12 @@ TEST(AssociationRun, GridsAndANegativeCountRunToroidalThenComplete) {
   EXPECT_EQ(expected.find("DETAILS"), std::string::npos);
 }
 
-TEST(AssociationRun, ResultsDoNotDependOnTheNumberOfWorkers) {
+TEST(AssociationRun, ResultsDoNotDependOnTheNumberOfWorkersNorTheVectorInstructions) {
   const std::string expected = source_file("tests/data/expected/assoc_grid_both.txt");
-  for (const char* threads : {"1", "4"}) {
-    AssociationRun a("tests/data/assoc_grid.txt", "-999\n\n", {{"KALVENO_THREADS", threads}});
-    EXPECT_EQ(a.results(), expected) << threads << " workers";
+  for (auto [name, value] : {std::pair{"KALVENO_THREADS", "1"}, std::pair{"KALVENO_THREADS", "4"},
+                             std::pair{"KALVENO_VECTORS", "sse2"}}) {
+    AssociationRun a("tests/data/assoc_grid.txt", "-999\n\n", {{name, value}});
+    EXPECT_EQ(a.results(), expected) << name << "=" << value;
   }
 }
 

@@ -38,7 +38,7 @@ struct Data {
 using Result = testing::AssociationValues;
 
 Result evaluate(const Data& d, const Permutation& perm) {
-  AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values);
+  AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values, best_vector_path());
   AssociationScratch scratch(Allocator(), input);
   Result result{Allocator().double_matrix(1, d.v, 1, d.v), make_state_means(Allocator(), d.v, d.kind)};
   association_coefficients(input, perm, scratch, result.association, &result.means);
@@ -72,26 +72,26 @@ TEST(AssociationCoefficients, MatchThePlainEvaluationToTheBit) {
     }
   }
   Data d(kinds, rows);
-  AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values);
+  AssociationInput input = prepare_association_input(Allocator(), d.v, d.kind, d.n, d.values, best_vector_path());
   AssociationScratch scratch(Allocator(), input);  // reused across permutations, as a worker does
-  // Every vector unit this processor has gives the same bits.
-  std::vector<VectorUnit> units = {VectorUnit::kBaseline};
-  if (widest_vector_unit() != VectorUnit::kBaseline) units.push_back(VectorUnit::kAvx2);
-  if (widest_vector_unit() == VectorUnit::kAvx512) units.push_back(VectorUnit::kAvx512);
+  // Every vector path this processor has gives the same bits.
+  std::vector<VectorPath> paths;
+  for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512})
+    if (vector_path_supported(path)) paths.push_back(path);
   Permutation perm = identity_permutation(n);
   for (int round = 0; round < 12; ++round) {
     if (round > 0) complete_permutation(n, perm, rng);
     if (round >= 6)
       for (int i = round; i <= n; i += 7) perm[i] = 0;  // sites whose target grid cell is empty
     Result plain = testing::plain_association(d.v, d.kind, d.n, d.values, perm);
-    for (VectorUnit unit : units) {
-      input.vector_unit = unit;
+    for (VectorPath path : paths) {
+      input.path = path;
       Result fast{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, d.kind)};
       association_coefficients(input, perm, scratch, fast.association, &fast.means);
       for (int j = 1; j <= v; ++j) {
         for (int k = 1; k <= v; ++k)
           EXPECT_TRUE(same_bits(fast.association(j, k), plain.association(j, k)))
-              << "round " << round << ", unit " << static_cast<int>(unit) << " (" << j << ", " << k
+              << "round " << round << ", " << vector_path_name(path) << " (" << j << ", " << k
               << "): " << fast.association(j, k) << " vs " << plain.association(j, k);
         if (d.kind[j] < 2) continue;
         for (int k = 1; k <= v; ++k) {

@@ -26,7 +26,9 @@ TEST(ParallelFor, ThrowsAWorkersExceptionOnTheCallingThreadOnceAllWorkersStop) {
     }
     // One worker takes the items in order, so none is handed out after the
     // failure; with several, the others may finish what they already hold.
-    if (workers == 1) EXPECT_EQ(started.load(), 11);
+    if (workers == 1) {
+      EXPECT_EQ(started.load(), 11);
+    }
   }
 }
 
