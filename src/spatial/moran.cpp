@@ -156,6 +156,12 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
     complete_[k] = 0;
     for (int s = 0; s <= n; ++s) present_(s, k) = 1;
   }
+  const int n_quads = present_.stride() / 4;
+  present_bits_ = allocator_.vector_of<unsigned char>(0, n_quads * (n + 1) - 1, "\nallocation failure in ivector()");
+  for (int q = 0; q < n_quads; ++q)
+    for (int s = 0; s <= n; ++s)
+      for (int b = 0; b < 8 && 4 * q + b <= last_lane; ++b)
+        if (present_(s, 4 * q + b) != 0) present_bits_[q * (n + 1) + s] |= static_cast<unsigned char>(1u << b);
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
   selector_ = allocator_.double_vector(0, n);

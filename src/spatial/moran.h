@@ -156,6 +156,8 @@ class MoranSetup {
   LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing
   LaneRows state_;      // [0..N][lanes]: state of a qualitative variable
   LaneRows present_;    // [0..N][lanes]: 1 where the sample has the variable, else 0
+  // present_ as bits, a byte a sample for every fourth lane (LaneGroup::present_bits).
+  RangedVector<unsigned char> present_bits_;
   double inverse_n_minus_1_ = 0;     // the 1 / (N - 1) of every quantitative Iij
   // Sums of Iij (row 0) and pairs used (row 1) over all selected pairs: the
   // same for every placement that leaves no sample out.

@@ -51,6 +51,9 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
   g.quantitative = quantitative;
   g.own = (quantitative ? s_.deviation_.row(0) : s_.state_.row(0)) + first;
   g.present = s_.present_.row(0) + first;
+  g.present_bits = s_.present_bits_.data();
+  g.bit_stride = s_.n_ + 1;
+  g.bit_lane = first;
   g.variance = s_.variance_.data() + first;
   g.reciprocal = s_.reciprocal_.data() + first;
   g.reciprocal_exact = s_.reciprocal_exact_.data() + first;
