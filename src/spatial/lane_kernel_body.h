@@ -50,7 +50,7 @@ struct Block {
   using V = typename O::V;
   using M = typename O::M;
 
-  long stride;
+  long stride, own_stride;
   const double* own;
   const double* present;
   // Where kMaskBits: this block's presence bits, a byte a sample, and those
@@ -67,13 +67,14 @@ struct Block {
 
   __attribute__((always_inline)) Block(const LaneGroup& g, int k, long i)
       : stride(g.lane_stride),
+        own_stride(g.own_stride),
         own(g.own + k),
         present(g.present + k),
         class_sum(g.class_sum + k),
         class_used(g.class_used + k),
         regression(g.regression + k),
         sum_all(g.sum_all) {
-    own_i = O::load(own + i * stride);
+    own_i = O::load(own + i * own_stride);
     row_mask = O::row_mask(O::load(present + i * stride));
     bits = g.present_bits + static_cast<long>((g.bit_lane + k) / 4) * g.bit_stride;
     row_bits = bits[i] & ((1u << O::W) - 1);
@@ -112,7 +113,7 @@ struct Block {
     // the same class straight away.
     V iij;
     if constexpr (kQuantitative) {
-      const V product = O::mul(own_i, O::load(own + p.j * stride));
+      const V product = O::mul(own_i, O::load(own + p.j * own_stride));
       V quotient;
       if constexpr (kReciprocal)
         quotient = O::quotient(product, variance, reciprocal);
@@ -120,7 +121,7 @@ struct Block {
         quotient = O::div(product, variance);
       iij = O::add_where(used, quotient, inverse_n_minus_1);
     } else {
-      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike));
+      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * own_stride)), one, unlike));
     }
     const V d = O::narrow(p.d), log_d = O::narrow(p.log_d);
     iij = O::select(distance_lane, d, iij);  // no lane selected where the block has no distance lane
@@ -155,13 +156,13 @@ struct Block {
   __attribute__((always_inline)) void add_complete(const P& p) {
     V iij;
     if constexpr (kQuantitative) {
-      const V product = O::mul(own_i, O::load(own + p.j * stride));
+      const V product = O::mul(own_i, O::load(own + p.j * own_stride));
       if constexpr (kReciprocal)
         iij = O::add(O::quotient(product, variance, reciprocal), inverse_n_minus_1);
       else
         iij = O::add(O::div(product, variance), inverse_n_minus_1);
     } else {
-      iij = O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike);
+      iij = O::select(O::equal(own_i, O::load(own + p.j * own_stride)), one, unlike);
     }
     double* sum = class_sum + p.class_row;
     O::store(sum, O::add(O::load(sum), iij));

@@ -57,10 +57,11 @@ struct RowPairs {
 
 // A group of adjacent lanes (all quantitative or all qualitative) and where
 // its numbers live. Every per-lane array below points at the group's first
-// lane; rows of the per-sample and per-class arrays are lane_stride apart.
+// lane; rows of own are own_stride apart, those of the other per-sample and
+// per-class arrays lane_stride.
 struct LaneGroup {
   int n_lanes = 0;  // a multiple of kLaneQuantum
-  int lane_stride = 0;
+  int lane_stride = 0, own_stride = 0;
   bool quantitative = false;
   const double* own = nullptr;      // [sample][lane]: deviation from the mean, or state
   const double* present = nullptr;  // [sample][lane]: 1 where the sample has the variable, else 0

@@ -33,8 +33,8 @@ bool within_deviation_range(double deviation) {
 
 }  // namespace
 
-LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes)
-    : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, 8)) {
+LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes, bool packed)
+    : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, packed ? 4 : 8)) {
   constexpr int kLine = 64 / sizeof(double);
   if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
     throw AllocationFailure{"\nallocation failure in dvector()", {}};
@@ -85,8 +85,8 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   reciprocal_ = allocator_.double_vector(0, last_lane);
   reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
   unlike_ = allocator_.double_vector(0, last_lane);
-  deviation_ = LaneRows(allocator_, 0, n, n_lanes_);
-  state_ = LaneRows(allocator_, 0, n, n_lanes_);
+  deviation_ = LaneRows(allocator_, 0, n, n_lanes_, true);
+  state_ = LaneRows(allocator_, 0, n, n_lanes_, true);
   present_ = LaneRows(allocator_, 0, n, n_lanes_);
   variance_.fill(1);
   complete_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
