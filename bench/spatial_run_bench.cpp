@@ -6,13 +6,20 @@
 //     and with plain SSE2, whose results files must be the same byte for byte;
 //   N = 10 000, V = 10.
 // Quantitative variables with 2 % missing data, 10 distance classes. Each run
-// reports its wall time and peak memory; the machine's load average is
-// printed before and after, since other work on it slows the runs down.
+// reports its wall time, its CPU time and peak memory; the machine's load
+// average is printed before and after, since other work on it slows the runs
+// down.
+//
+// Arguments pick the cases (400, 1000, 10000; all three by default);
+// --replicates=R runs R randomizations instead of 999, for a quick look at
+// the large case (its CPU seconds per replicate); --keep leaves each case's
+// data file in a folder it names.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +40,13 @@ using namespace kalveno;
 
 namespace {
 
-constexpr int kClasses = 10, kReplicates = 999;
+constexpr int kClasses = 10;
+
+struct Options {
+  int replicates = 999;
+  bool keep = false;
+  std::vector<int> cases;
+};
 
 DataSet bench_data(int n_samples, int n_variables) {
   testing::RandomDataShape shape;
@@ -91,16 +104,17 @@ std::string load_average() {
 
 struct Run {
   double seconds = 0;
+  double cpu_seconds = 0;  // user and system, every thread
   long peak_kb = 0;
   std::string results;
 };
 
 // The program on folder/in.txt, answering choice 1 with every pair, no
 // interval and 999 randomizations; results in folder/out.txt.
-Run run_program(const std::string& folder, const std::map<std::string, std::string>& env) {
+Run run_program(const Options& options, const std::string& folder, const std::map<std::string, std::string>& env) {
   const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt", answers = folder + "/answers.txt";
   std::filesystem::remove(out_path);
-  std::ofstream(answers) << "1\n\n\n" << kReplicates << "\n\n";
+  std::ofstream(answers) << "1\n\n\n" << options.replicates << "\n\n";
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
@@ -122,14 +136,17 @@ Run run_program(const std::string& folder, const std::map<std::string, std::stri
     std::exit(1);
   }
   run.peak_kb = usage.ru_maxrss;
+  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   run.results = read_file(out_path);
   return run;
 }
 
-Run best_of(int runs, const std::string& folder, const std::map<std::string, std::string>& env) {
-  Run best = run_program(folder, env);
+Run best_of(int runs, const Options& options, const std::string& folder,
+            const std::map<std::string, std::string>& env) {
+  Run best = run_program(options, folder, env);
   for (int r = 1; r < runs; ++r) {
-    Run again = run_program(folder, env);
+    Run again = run_program(options, folder, env);
     if (again.seconds < best.seconds) best = again;
   }
   return best;
@@ -142,8 +159,40 @@ std::string make_folder(const DataSet& data) {
   return folder;
 }
 
+void done_with(const Options& options, const std::string& folder) {
+  if (options.keep)
+    std::printf("  data file kept in %s\n", folder.c_str());
+  else
+    std::filesystem::remove_all(folder);
+}
+
 void print_run(const char* what, const Run& run) {
-  std::printf("  %-34s %8.2f s   peak memory %6.0f MB\n", what, run.seconds, run.peak_kb / 1024.0);
+  std::printf("  %-34s %8.2f s   CPU %8.2f s   peak memory %6.0f MB\n", what, run.seconds, run.cpu_seconds,
+              run.peak_kb / 1024.0);
+}
+
+bool wanted(const Options& options, int n_samples) {
+  return options.cases.empty() ||
+         std::find(options.cases.begin(), options.cases.end(), n_samples) != options.cases.end();
+}
+
+Options read_options(int argc, char** argv) {
+  Options options;
+  for (int a = 1; a < argc; ++a) {
+    const std::string arg = argv[a];
+    if (arg.rfind("--replicates=", 0) == 0) {
+      options.replicates = std::atoi(arg.c_str() + 13);
+    } else if (arg == "--keep") {
+      options.keep = true;
+    } else if (arg == "400" || arg == "1000" || arg == "10000") {
+      options.cases.push_back(std::atoi(arg.c_str()));
+    } else {
+      std::fprintf(stderr, "usage: spatial_run_bench [--replicates=R] [--keep] [400] [1000] [10000]\n");
+      std::exit(2);
+    }
+  }
+  if (options.replicates < 1) options.replicates = 1;
+  return options;
 }
 
 // Seconds per placement of the plain evaluation, on one thread, over n
@@ -163,43 +212,46 @@ double plain_seconds_per_placement(const DataSet& data, int n) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const Options options = read_options(argc, argv);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
   std::printf("spatial autocorrelation, whole program: C=%d, R=%d complete, quantitative variables with 2%% "
-              "missing, %d cores\n  load average before: %s\n", kClasses, kReplicates, cores, load_average().c_str());
+              "missing, %d cores\n  load average before: %s\n", kClasses, options.replicates, cores, load_average().c_str());
   bool same = true;
 
-  {
+  if (wanted(options, 400)) {
     const DataSet data = bench_data(400, 4);
     const std::string folder = make_folder(data);
-    print_run("N=400 V=4, every core (best of 3)", best_of(3, folder, every_core));
-    std::filesystem::remove_all(folder);
+    print_run("N=400 V=4, every core (best of 3)", best_of(3, options, folder, every_core));
+    done_with(options, folder);
   }
 
-  {
+  if (wanted(options, 1000)) {
     const DataSet data = bench_data(1000, 10);
     const std::string folder = make_folder(data);
-    const Run all = best_of(2, folder, every_core);
+    const Run all = best_of(2, options, folder, every_core);
     print_run("N=1000 V=10, every core (best of 2)", all);
-    const double plain = plain_seconds_per_placement(data, 100) * (kReplicates + 1);
-    std::printf("  %-34s %8.2f s   (%d placements, timed on 100)\n", "plain evaluation, one thread", plain,
-                kReplicates + 1);
+    const int placements = options.replicates + 1;
+    const double plain = plain_seconds_per_placement(data, std::min(100, placements)) * placements;
+    std::printf("  %-34s %8.2f s   (%d placements, timed on %d)\n", "plain evaluation, one thread", plain,
+                placements, std::min(100, placements));
     std::printf("  %-34s %8.1fx\n", "speed-up over the plain evaluation", plain / all.seconds);
-    const Run one = run_program(folder, {{"KALVENO_THREADS", "1"}});
+    const Run one = run_program(options, folder, {{"KALVENO_THREADS", "1"}});
     print_run("N=1000 V=10, one worker", one);
-    const Run sse2 = run_program(folder, {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
+    const Run sse2 =
+        run_program(options, folder, {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
     print_run("N=1000 V=10, every core, SSE2 only", sse2);
     same = one.results == all.results && sse2.results == all.results;
     std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
-    std::filesystem::remove_all(folder);
+    done_with(options, folder);
   }
 
-  {
+  if (wanted(options, 10000)) {
     const DataSet data = bench_data(10000, 10);
     const std::string folder = make_folder(data);
-    print_run("N=10000 V=10, every core", run_program(folder, every_core));
-    std::filesystem::remove_all(folder);
+    print_run("N=10000 V=10, every core", run_program(options, folder, every_core));
+    done_with(options, folder);
   }
   std::printf("  load average after: %s\n", load_average().c_str());
   return same ? 0 : 1;

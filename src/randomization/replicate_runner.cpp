@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -59,34 +60,125 @@ void summarise_replicates(const Allocator& allocator, const RangedCube<float>& r
   });
 }
 
+namespace {
+
+// The replicates of one run as they pass from the drawing thread to the
+// workers and back: drawn permutations wait in a ring of slots, replicate r in
+// slot (r - 1) % n_slots, until a worker copies it out; the slot is then free
+// for the draw of r + n_slots. Every field is guarded by lock.
+struct ReplicateQueue {
+  std::mutex lock;
+  std::condition_variable changed;
+  int n_slots = 0;
+  int n_drawn = 0, n_taken = 0;   // replicates 1..n_drawn drawn, 1..n_taken handed out
+  std::vector<char> slot_busy;    // [slot]: drawn and not yet copied out
+  std::vector<char> evaluated;    // [r]
+  bool stop = false;              // a step failed: hand nothing more out
+  std::exception_ptr failure;
+
+  void fail(std::exception_ptr error) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (!failure) failure = error;
+    stop = true;
+    changed.notify_all();
+  }
+};
+
+// Takes the next drawn replicate (false when none is waiting), copies it into
+// perm, frees its slot and evaluates it as worker.
+bool evaluate_next(ReplicateQueue& queue, const RangedMatrix<int>& drawn, Permutation& perm, int worker,
+                   const ReplicateSteps& steps, std::unique_lock<std::mutex>& held) {
+  if (queue.stop || queue.n_taken == queue.n_drawn) return false;
+  const int r = ++queue.n_taken, slot = (r - 1) % queue.n_slots;
+  held.unlock();
+  std::copy(drawn.row(slot), drawn.row(slot) + perm.hi() + 1, perm.data());
+  held.lock();
+  queue.slot_busy[static_cast<std::size_t>(slot)] = 0;
+  queue.changed.notify_all();
+  held.unlock();
+  steps.evaluate(worker, r, perm);
+  held.lock();
+  queue.evaluated[static_cast<std::size_t>(r)] = 1;
+  queue.changed.notify_all();
+  return true;
+}
+
+}  // namespace
+
+// The calling thread draws the permutations in replicate order, reports the
+// evaluated replicates in order, and evaluates replicates itself when it has
+// nothing else to do; the other workers evaluate replicates as they come,
+// with no pause between one group of replicates and the next.
 void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
                     const ReplicateSteps& steps) {
   if (n_rep <= 0) return;
   const int n_samples = work.hi();
-  // Replicates travel in batches: small enough that progress marks keep
-  // coming and the drawn permutations take at most 16 MB, large enough that
-  // every worker has several replicates to take.
+  // Drawn permutations take at most 16 MB and run at most 256 replicates
+  // ahead of the last one reported.
   const long long permutation_bytes = 4LL * (n_samples + 1);
-  int batch = std::clamp((n_rep + 1) / 100, std::min(4 * n_workers, 256), 256);
-  batch = static_cast<int>(std::clamp<long long>((16LL << 20) / permutation_bytes, 1, batch));
-  batch = std::min(batch, n_rep);
-  RangedMatrix<int> drawn = allocator.int_matrix(1, batch, 0, n_samples);
+  int n_slots = static_cast<int>(std::clamp<long long>((16LL << 20) / permutation_bytes, 1, 256));
+  n_slots = std::min(n_slots, n_rep);
+  RangedMatrix<int> drawn = allocator.int_matrix(0, n_slots - 1, 0, n_samples);
+  n_workers = std::max(1, std::min(n_workers, n_rep));
   std::vector<Permutation> perms;  // one per worker
-  for (int w = 0; w < std::min(n_workers, batch); ++w) perms.push_back(allocator.int_vector(0, n_samples));
+  for (int w = 0; w < n_workers; ++w) perms.push_back(allocator.int_vector(0, n_samples));
 
-  for (int first = 1; first <= n_rep; first += batch) {
-    const int count = std::min(batch, n_rep - first + 1);
-    for (int b = 1; b <= count; ++b) {
-      steps.draw(work);
-      std::copy(work.data(), work.data() + n_samples + 1, drawn.row(b));
+  ReplicateQueue queue;
+  queue.n_slots = n_slots;
+  queue.slot_busy.assign(static_cast<std::size_t>(n_slots), 0);
+  queue.evaluated.assign(static_cast<std::size_t>(n_rep) + 1, 0);
+  auto worker_loop = [&](int worker) {
+    std::unique_lock<std::mutex> held(queue.lock);
+    while (!queue.stop && queue.n_taken < n_rep) {
+      try {
+        if (!evaluate_next(queue, drawn, perms[static_cast<std::size_t>(worker)], worker, steps, held))
+          queue.changed.wait(held);
+      } catch (...) {
+        if (!held.owns_lock()) held.lock();
+        if (!queue.failure) queue.failure = std::current_exception();
+        queue.stop = true;
+        queue.changed.notify_all();
+      }
     }
-    parallel_for(count, n_workers, [&](int worker, int item) {
-      Permutation& perm = perms[static_cast<std::size_t>(worker)];
-      std::copy(drawn.row(item + 1), drawn.row(item + 1) + n_samples + 1, perm.data());
-      steps.evaluate(worker, first + item, perm);
-    });
-    for (int b = 1; b <= count; ++b) steps.done(first + b - 1);
+  };
+  std::vector<std::thread> threads;
+  for (int w = 1; w < n_workers; ++w) {
+    try {
+      threads.emplace_back(worker_loop, w);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the running workers share the replicates
+    }
   }
+
+  try {
+    int reported = 0;
+    std::unique_lock<std::mutex> held(queue.lock);
+    while (!queue.stop && reported < n_rep) {
+      // Draw into every free slot; the slot is no worker's while free.
+      if (queue.n_drawn < n_rep && !queue.slot_busy[static_cast<std::size_t>(queue.n_drawn % n_slots)]) {
+        const int slot = queue.n_drawn % n_slots;
+        held.unlock();
+        steps.draw(work);
+        std::copy(work.data(), work.data() + n_samples + 1, drawn.row(slot));
+        held.lock();
+        queue.slot_busy[static_cast<std::size_t>(slot)] = 1;
+        ++queue.n_drawn;
+        queue.changed.notify_all();
+        continue;
+      }
+      if (queue.evaluated[static_cast<std::size_t>(reported) + 1]) {
+        held.unlock();
+        steps.done(++reported);
+        held.lock();
+        continue;
+      }
+      if (!evaluate_next(queue, drawn, perms[0], 0, steps, held)) queue.changed.wait(held);
+    }
+  } catch (...) {
+    queue.fail(std::current_exception());
+  }
+  for (std::thread& thread : threads) thread.join();
+  if (queue.failure) std::rethrow_exception(queue.failure);
 }
 
 void run_series(Console& console, const Allocator& allocator, int n_rep, int n_workers, Permutation& work,

@@ -8,9 +8,10 @@
 // quotient(x, y, r), the correctly rounded x / y from the rounded reciprocal
 // r of y; row_mask(v), the lanes
 // where v is not 0; used(row_mask, p), the lanes of row_mask where p holds a
-// non-zero; masked_add(acc, m, t), acc + t in the lanes of m and acc
+// non-zero (or, where kMaskBits, mask_of(bits), the lanes of the set bits); masked_add(acc, m, t), acc + t in the lanes of m and acc
 // elsewhere; add_where(m, a, b), a + b in the lanes of m and +0 elsewhere;
-// zero_unless(m, a); equal(a, b); select(m, a, b).
+// zero_unless(m, a); equal(a, b); select(m, a, b); narrow(w), the first W
+// lanes of a vector of the widest block of the pass.
 //
 // A pass runs over the pairs once for up to two blocks of lanes, each block
 // one vector wide, keeping each block's sums in registers.
@@ -25,13 +26,15 @@ using kalveno::kInRegressionBit;
 using kalveno::LaneGroup;
 using kalveno::RowPairs;
 
-// What one pair brings to every lane. The geometry is read from memory by
-// each block, straight into a vector of its width.
+// What one pair brings to every lane: its geometry in vectors of the widest
+// block of the pass (operations O), read from the table itself or from the
+// gathered pairs.
+template <class O>
 struct Pair {
   long j;
-  long c;  // class
+  long class_row;  // the class times the lane stride: where its sums start
   bool in_regression;
-  const double* geometry;  // d, ln d, d * d, ln d * ln d
+  typename O::V d, log_d, d2, log2;  // d, ln d, d * d, ln d * ln d in every lane
 };
 
 // One block of W lanes. A lane that does not use a pair adds +0 to its sums
@@ -43,34 +46,39 @@ struct Pair {
 // masks, the pair counts and the sums of distances, which are the shared ones.
 template <class O, bool kQuantitative, bool kReciprocal, bool kRestricted, bool kComplete>
 struct Block {
+  using Ops = O;
   using V = typename O::V;
   using M = typename O::M;
 
-  long stride;
+  long stride, own_stride;
   const double* own;
   const double* present;
+  // Where kMaskBits: this block's presence bits, a byte a sample, and those
+  // of row i.
+  const unsigned char* bits;
+  unsigned row_bits;
   double* class_sum;
   double* class_used;
   double* regression;
   bool sum_all;
-  bool has_distance_lane;
   V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one;
   M row_mask, distance_lane;
   V all_sum, all_used, pairs_in, sum_i, sum_id, sum_ilog, sum_d, sum_d2, sum_log, sum_log2;
 
   __attribute__((always_inline)) Block(const LaneGroup& g, int k, long i)
       : stride(g.lane_stride),
+        own_stride(g.own_stride),
         own(g.own + k),
         present(g.present + k),
         class_sum(g.class_sum + k),
         class_used(g.class_used + k),
         regression(g.regression + k),
         sum_all(g.sum_all) {
-    own_i = O::load(own + i * stride);
+    own_i = O::load(own + i * own_stride);
     row_mask = O::row_mask(O::load(present + i * stride));
+    bits = g.present_bits + static_cast<long>((g.bit_lane + k) / 4) * g.bit_stride;
+    row_bits = bits[i] & ((1u << O::W) - 1);
     distance_lane = O::row_mask(O::load(g.distance_flag + k));
-    has_distance_lane = false;
-    for (int lane = k; lane < k + O::W; ++lane) has_distance_lane = has_distance_lane || g.distance_flag[lane] != 0;
     variance = O::load(g.variance + k);
     reciprocal = O::load(g.reciprocal + k);
     unlike = O::load(g.unlike + k);
@@ -88,15 +96,24 @@ struct Block {
     sum_log2 = O::load(regression + kalveno::kSumLog2 * stride);
   }
 
-  __attribute__((always_inline)) void add(const Pair& p) {
+  // The lanes that use the pair: those where both samples have the variable.
+  __attribute__((always_inline)) M used_by(long j) const {
+    if constexpr (O::kMaskBits)
+      return O::mask_of(row_bits & bits[j]);
+    else
+      return O::used(row_mask, present + j * stride);
+  }
+
+  template <class P>
+  __attribute__((always_inline)) void add(const P& p) {
     if constexpr (kComplete) return add_complete(p);
-    const M used = O::used(row_mask, present + p.j * stride);
+    const M used = used_by(p.j);
     // iij and used_one are 0 in the lanes that do not use the pair: the class
     // sums take whole vectors, so that each store can feed the next load of
     // the same class straight away.
     V iij;
     if constexpr (kQuantitative) {
-      const V product = O::mul(own_i, O::load(own + p.j * stride));
+      const V product = O::mul(own_i, O::load(own + p.j * own_stride));
       V quotient;
       if constexpr (kReciprocal)
         quotient = O::quotient(product, variance, reciprocal);
@@ -104,14 +121,17 @@ struct Block {
         quotient = O::div(product, variance);
       iij = O::add_where(used, quotient, inverse_n_minus_1);
     } else {
-      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike));
+      iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * own_stride)), one, unlike));
     }
-    if (has_distance_lane) iij = O::select(distance_lane, O::broadcast_from(p.geometry), iij);
+    const V d = O::narrow(p.d), log_d = O::narrow(p.log_d);
+    iij = O::select(distance_lane, d, iij);  // no lane selected where the block has no distance lane
     const V used_one = O::zero_unless(used, one);
 
     // Never class 0, so never the sums over all pairs held in all_sum.
-    O::store(class_sum + p.c * stride, O::add(O::load(class_sum + p.c * stride), iij));
-    O::store(class_used + p.c * stride, O::add(O::load(class_used + p.c * stride), used_one));
+    double* sum = class_sum + p.class_row;
+    double* count = class_used + p.class_row;
+    O::store(sum, O::add(O::load(sum), iij));
+    O::store(count, O::add(O::load(count), used_one));
     if (sum_all) {
       all_sum = O::add(all_sum, iij);
       all_used = O::add(all_used, used_one);
@@ -124,34 +144,35 @@ struct Block {
       pairs_in = O::add(pairs_in, used_one);
       sum_i = O::add(sum_i, iij);
     }
-    const V d = O::broadcast_from(p.geometry), log_d = O::broadcast_from(p.geometry + 1);
     sum_id = O::masked_add(sum_id, used, O::mul(iij, d));
     sum_ilog = O::masked_add(sum_ilog, used, O::mul(iij, log_d));
     sum_d = O::masked_add(sum_d, used, d);
-    sum_d2 = O::masked_add(sum_d2, used, O::broadcast_from(p.geometry + 2));
+    sum_d2 = O::masked_add(sum_d2, used, O::narrow(p.d2));
     sum_log = O::masked_add(sum_log, used, log_d);
-    sum_log2 = O::masked_add(sum_log2, used, O::broadcast_from(p.geometry + 3));
+    sum_log2 = O::masked_add(sum_log2, used, O::narrow(p.log2));
   }
 
-  __attribute__((always_inline)) void add_complete(const Pair& p) {
+  template <class P>
+  __attribute__((always_inline)) void add_complete(const P& p) {
     V iij;
     if constexpr (kQuantitative) {
-      const V product = O::mul(own_i, O::load(own + p.j * stride));
+      const V product = O::mul(own_i, O::load(own + p.j * own_stride));
       if constexpr (kReciprocal)
         iij = O::add(O::quotient(product, variance, reciprocal), inverse_n_minus_1);
       else
         iij = O::add(O::div(product, variance), inverse_n_minus_1);
     } else {
-      iij = O::select(O::equal(own_i, O::load(own + p.j * stride)), one, unlike);
+      iij = O::select(O::equal(own_i, O::load(own + p.j * own_stride)), one, unlike);
     }
-    O::store(class_sum + p.c * stride, O::add(O::load(class_sum + p.c * stride), iij));
+    double* sum = class_sum + p.class_row;
+    O::store(sum, O::add(O::load(sum), iij));
     if (sum_all) all_sum = O::add(all_sum, iij);
     if constexpr (kRestricted) {
       if (!p.in_regression) return;
       sum_i = O::add(sum_i, iij);
     }
-    sum_id = O::add(sum_id, O::mul(iij, O::broadcast_from(p.geometry)));
-    sum_ilog = O::add(sum_ilog, O::mul(iij, O::broadcast_from(p.geometry + 1)));
+    sum_id = O::add(sum_id, O::mul(iij, O::narrow(p.d)));
+    sum_ilog = O::add(sum_ilog, O::mul(iij, O::narrow(p.log_d)));
   }
 
   __attribute__((always_inline)) void finish() {
@@ -173,72 +194,76 @@ struct Block {
 // The second block of a pass that has only one.
 struct NoBlock {
   NoBlock(const LaneGroup&, int, long) {}
-  void add(const Pair&) {}
+  template <class P>
+  void add(const P&) {}
   void finish() {}
 };
 
 // Positions come in random order: table entries are fetched this many pairs ahead.
 constexpr int kFetchAhead = 64;
 
-// Inlined into its caller, so that the blocks' sums live in registers.
-template <class A, class B>
-__attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B& b, bool count) {
-  if (rp.from_table) {
-    const int* __restrict perm = rp.perm;
-    const double* __restrict places = rp.places;
-    const unsigned short* __restrict codes = rp.codes;
-    int* __restrict pair_count = rp.pair_count;
-    double* __restrict distance_sum = rp.distance_sum;
-    double shared_pairs = 0, shared_d = 0, shared_d2 = 0, shared_log = 0, shared_log2 = 0;
-    const bool share = count && rp.shared != nullptr;
-    if (share) {
-      shared_pairs = rp.shared[kalveno::kPairs];
-      shared_d = rp.shared[kalveno::kSumD];
-      shared_d2 = rp.shared[kalveno::kSumD2];
-      shared_log = rp.shared[kalveno::kSumLog];
-      shared_log2 = rp.shared[kalveno::kSumLog2];
-    }
-    const int n = rp.n;
-    alignas(32) double geometry[4];
-    const int fetch_end = n - kFetchAhead;
-    int n_pairs = 0;
-    for (int j = rp.first_j; j <= n; ++j) {
-      if (j <= fetch_end) {
-        const int ahead = perm[j + kFetchAhead];
-        __builtin_prefetch(places + 2L * ahead);
-        __builtin_prefetch(codes + ahead);
+// Every pair (i, j), j = first_j..n, straight from the table row. With
+// kCount, also counts each pair in its class, adds its distance to the
+// class's sum and makes the shared regression sums, in the order of the pairs.
+template <bool kCount, class A, class B>
+__attribute__((always_inline)) inline void run_table_pass(const RowPairs& rp, long stride, A& a, B& b) {
+  using Wide = typename A::Ops;
+  const int* __restrict perm = rp.perm;
+  const double* __restrict places = rp.places;
+  const unsigned short* __restrict codes = rp.codes;
+  int* __restrict pair_count = rp.pair_count;
+  double* __restrict distance_sum = rp.distance_sum;
+  double shared_pairs = 0, shared_d = 0, shared_d2 = 0, shared_log = 0, shared_log2 = 0;
+  const bool share = kCount && rp.shared != nullptr;
+  if (share) {
+    shared_pairs = rp.shared[kalveno::kPairs];
+    shared_d = rp.shared[kalveno::kSumD];
+    shared_d2 = rp.shared[kalveno::kSumD2];
+    shared_log = rp.shared[kalveno::kSumLog];
+    shared_log2 = rp.shared[kalveno::kSumLog2];
+  }
+  int n_pairs = 0;
+  auto visit = [&](int j) __attribute__((always_inline)) {
+    const long position = perm[j];
+    if (position == 0) return;  // no position: the sample sits out
+    const unsigned code = codes[position];
+    const double* geometry = places + 2 * position;
+    Pair<Wide> p;
+    p.j = j;
+    const long c = code & 0x7fff;
+    p.class_row = c * stride;
+    p.in_regression = (code >> 15) != 0;
+    p.d = Wide::broadcast_from(geometry);
+    p.log_d = Wide::broadcast_from(geometry + 1);
+    p.d2 = Wide::mul(p.d, p.d);
+    p.log2 = Wide::mul(p.log_d, p.log_d);
+    if constexpr (kCount) {
+      const double d = geometry[0], log_d = geometry[1];
+      ++n_pairs;
+      ++pair_count[c];
+      distance_sum[c] += d;
+      if (share && p.in_regression) {
+        shared_pairs += 1;
+        shared_d += d;
+        shared_d2 += d * d;
+        shared_log += log_d;
+        shared_log2 += log_d * log_d;
       }
-      const long position = perm[j];
-      if (position == 0) continue;  // no position: the sample sits out
-      const unsigned code = codes[position];
-      Pair p;
-      p.j = j;
-      p.c = code & 0x7fff;
-      p.in_regression = (code >> 15) != 0;
-      const double d = places[2 * position], log_d = places[2 * position + 1];
-      geometry[0] = d;
-      geometry[1] = log_d;
-      geometry[2] = d * d;
-      geometry[3] = log_d * log_d;
-      p.geometry = geometry;
-      if (count) {
-        ++n_pairs;
-        ++pair_count[p.c];
-        distance_sum[p.c] += d;
-        if (share && p.in_regression) {
-          shared_pairs += 1;
-          shared_d += d;
-          shared_d2 += d * d;
-          shared_log += log_d;
-          shared_log2 += log_d * log_d;
-        }
-      }
-      a.add(p);
-      b.add(p);
     }
-    if (count) {
-      pair_count[0] += n_pairs;
-    }
+    a.add(p);
+    b.add(p);
+  };
+  const int n = rp.n, fetch_end = n - kFetchAhead;
+  int j = rp.first_j;
+  for (; j <= fetch_end; ++j) {
+    const int ahead = perm[j + kFetchAhead];
+    __builtin_prefetch(places + 2L * ahead);
+    __builtin_prefetch(codes + ahead);
+    visit(j);
+  }
+  for (; j <= n; ++j) visit(j);
+  if constexpr (kCount) {
+    pair_count[0] += n_pairs;
     if (share) {
       rp.shared[kalveno::kPairs] = shared_pairs;
       rp.shared[kalveno::kSumD] = shared_d;
@@ -246,17 +271,32 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, A& a, B&
       rp.shared[kalveno::kSumLog] = shared_log;
       rp.shared[kalveno::kSumLog2] = shared_log2;
     }
+  }
+}
+
+// Inlined into its caller, so that the blocks' sums live in registers.
+template <class A, class B>
+__attribute__((always_inline)) inline void run_pass(const RowPairs& rp, long stride, A& a, B& b, bool count) {
+  if (rp.from_table) {
+    if (count)
+      run_table_pass<true>(rp, stride, a, b);
+    else
+      run_table_pass<false>(rp, stride, a, b);
   } else {
     const GatheredPairs& g = rp.gathered;
     const int* __restrict sample = g.sample;
     const int* __restrict code = g.code;
     const double* __restrict geometry = g.geometry;
+    using Wide = typename A::Ops;
     for (int e = 0; e < g.n_pairs; ++e) {
-      Pair p;
+      Pair<Wide> p;
       p.j = sample[e];
-      p.c = code[e] & kClassBits;
+      p.class_row = (code[e] & kClassBits) * stride;
       p.in_regression = (code[e] & kInRegressionBit) != 0;
-      p.geometry = geometry + 4 * e;
+      p.d = Wide::broadcast_from(geometry + 4 * e);
+      p.log_d = Wide::broadcast_from(geometry + 4 * e + 1);
+      p.d2 = Wide::broadcast_from(geometry + 4 * e + 2);
+      p.log2 = Wide::broadcast_from(geometry + 4 * e + 3);
       a.add(p);
       b.add(p);
     }
@@ -270,11 +310,11 @@ void pass_as(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count)
   if (g.restricted) {
     typename A::template As<kQuantitative, kReciprocal, true, kComplete> a(g, ka, rp.i);
     typename B::template As<kQuantitative, kReciprocal, true, kComplete> b(g, kb, rp.i);
-    run_pass(rp, a, b, count);
+    run_pass(rp, g.lane_stride, a, b, count);
   } else {
     typename A::template As<kQuantitative, kReciprocal, false, kComplete> a(g, ka, rp.i);
     typename B::template As<kQuantitative, kReciprocal, false, kComplete> b(g, kb, rp.i);
-    run_pass(rp, a, b, count);
+    run_pass(rp, g.lane_stride, a, b, count);
   }
 }
 

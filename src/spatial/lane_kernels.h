@@ -55,13 +55,19 @@ struct RowPairs {
 
 // A group of adjacent lanes (all quantitative or all qualitative) and where
 // its numbers live. Every per-lane array below points at the group's first
-// lane; rows of the per-sample and per-class arrays are lane_stride apart.
+// lane; rows of own are own_stride apart, those of the other per-sample and
+// per-class arrays lane_stride.
 struct LaneGroup {
   int n_lanes = 0;  // a multiple of kLaneQuantum
-  int lane_stride = 0;
+  int lane_stride = 0, own_stride = 0;
   bool quantitative = false;
   const double* own = nullptr;      // [sample][lane]: deviation from the mean, or state
   const double* present = nullptr;  // [sample][lane]: 1 where the sample has the variable, else 0
+  // The same as bits, one byte a sample for each lane 4 q of the whole row:
+  // present_bits[q * bit_stride + sample], bit b for lane 4 q + b (b < 8).
+  // This group's lanes start at lane bit_lane of the whole row.
+  const unsigned char* present_bits = nullptr;
+  int bit_stride = 0, bit_lane = 0;
   const double* variance = nullptr;
   const double* reciprocal = nullptr;     // 1 / variance, rounded
   const unsigned char* reciprocal_exact = nullptr;  // 1 where the quotient may be had from the reciprocal

@@ -12,6 +12,8 @@ struct Ops4 {
   using M = __m256d;
   static constexpr int W = 4;
   static constexpr bool kHasReciprocalQuotient = true;
+  static constexpr bool kMaskBits = false;
+  static V narrow(V w) { return w; }
   static V load(const double* p) { return _mm256_loadu_pd(p); }
   static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm256_set1_pd(x); }

@@ -1,5 +1,6 @@
 // The pair loop on AVX-512: eight lanes per instruction, a last block of four
-// in the 256-bit registers, lane masks in mask registers.
+// in the 256-bit registers, lane masks in mask registers, loaded straight
+// from the presence bits.
 #include <immintrin.h>
 
 #include "spatial/lane_kernels.h"
@@ -16,6 +17,9 @@ struct Ops8 {
   using M = __mmask8;
   static constexpr int W = 8;
   static constexpr bool kHasReciprocalQuotient = true;
+  static constexpr bool kMaskBits = true;
+  static M mask_of(unsigned bits) { return static_cast<M>(bits); }
+  static V narrow(V w) { return w; }
   static V load(const double* p) { return _mm512_loadu_pd(p); }
   static void store(double* p, V v) { _mm512_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm512_set1_pd(x); }
@@ -44,6 +48,12 @@ struct Ops4 {
   using M = __mmask8;
   static constexpr int W = 4;
   static constexpr bool kHasReciprocalQuotient = true;
+  static constexpr bool kMaskBits = true;
+  static M mask_of(unsigned bits) { return static_cast<M>(bits); }
+  static V narrow(V w) { return w; }
+  // The low half: the cast intrinsic reads an undefined vector, which the
+  // compiler warns of.
+  static V narrow(__m512d w) { return __builtin_shufflevector(w, w, 0, 1, 2, 3); }
   static V load(const double* p) { return _mm256_loadu_pd(p); }
   static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm256_set1_pd(x); }

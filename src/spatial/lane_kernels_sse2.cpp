@@ -12,6 +12,8 @@ struct Ops2 {
   using M = __m128d;
   static constexpr int W = 2;
   static constexpr bool kHasReciprocalQuotient = false;
+  static constexpr bool kMaskBits = false;
+  static V narrow(V w) { return w; }
   static V load(const double* p) { return _mm_loadu_pd(p); }
   static void store(double* p, V v) { _mm_storeu_pd(p, v); }
   static V broadcast(double x) { return _mm_set1_pd(x); }

@@ -33,8 +33,8 @@ bool within_deviation_range(double deviation) {
 
 }  // namespace
 
-LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes)
-    : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, 8)) {
+LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes, bool packed)
+    : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, packed ? 4 : 8)) {
   constexpr int kLine = 64 / sizeof(double);
   if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
     throw AllocationFailure{"\nallocation failure in dvector()", {}};
@@ -85,8 +85,8 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   reciprocal_ = allocator_.double_vector(0, last_lane);
   reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
   unlike_ = allocator_.double_vector(0, last_lane);
-  deviation_ = LaneRows(allocator_, 0, n, n_lanes_);
-  state_ = LaneRows(allocator_, 0, n, n_lanes_);
+  deviation_ = LaneRows(allocator_, 0, n, n_lanes_, true);
+  state_ = LaneRows(allocator_, 0, n, n_lanes_, true);
   present_ = LaneRows(allocator_, 0, n, n_lanes_);
   variance_.fill(1);
   complete_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
@@ -156,6 +156,12 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
     complete_[k] = 0;
     for (int s = 0; s <= n; ++s) present_(s, k) = 1;
   }
+  const int n_quads = present_.stride() / 4;
+  present_bits_ = allocator_.vector_of<unsigned char>(0, n_quads * (n + 1) - 1, "\nallocation failure in ivector()");
+  for (int q = 0; q < n_quads; ++q)
+    for (int s = 0; s <= n; ++s)
+      for (int b = 0; b < 8 && 4 * q + b <= last_lane; ++b)
+        if (present_(s, 4 * q + b) != 0) present_bits_[q * (n + 1) + s] |= static_cast<unsigned char>(1u << b);
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
   selector_ = allocator_.double_vector(0, n);

@@ -53,13 +53,16 @@ struct PairFilter {
 class MoranScratch;
 struct MoranResults;
 
-// Rows first_row..last_row of n_lanes doubles, each row starting on a 64-byte
-// boundary (one cache line, one AVX-512 vector) so that no vector load or
-// store of the pair loop straddles two cache lines. Made zero.
+// Rows first_row..last_row of n_lanes doubles, made zero. By default each row
+// starts on a 64-byte boundary (one cache line, one AVX-512 vector) so that no
+// vector load or store of the pair loop straddles two cache lines. Packed
+// rows (stride n_lanes rounded up to four) leave that for fewer bytes: the
+// pair loop streams the rows of every sample, and the sums, which it stores
+// to, keep whole lines.
 class LaneRows {
  public:
   LaneRows() = default;
-  LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes);
+  LaneRows(const Allocator& allocator, int first_row, int last_row, int n_lanes, bool packed = false);
   LaneRows(LaneRows&&) = default;  // the block stays where it is
   LaneRows& operator=(LaneRows&&) = default;
 
@@ -153,9 +156,11 @@ class MoranSetup {
   // shared ones, all made by the vector loop. -1 when every lane is taken.
   int distance_lane_ = -1;
   RangedVector<double> distance_flag_;  // [lanes]: 1 in the distance lane
-  LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing
-  LaneRows state_;      // [0..N][lanes]: state of a qualitative variable
+  LaneRows deviation_;  // [0..N][lanes]: value - mean, 0 when missing (packed)
+  LaneRows state_;      // [0..N][lanes]: state of a qualitative variable (packed)
   LaneRows present_;    // [0..N][lanes]: 1 where the sample has the variable, else 0
+  // present_ as bits, a byte a sample for every fourth lane (LaneGroup::present_bits).
+  RangedVector<unsigned char> present_bits_;
   double inverse_n_minus_1_ = 0;     // the 1 / (N - 1) of every quantitative Iij
   // Sums of Iij (row 0) and pairs used (row 1) over all selected pairs: the
   // same for every placement that leaves no sample out.

@@ -47,10 +47,14 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
   const int first = quantitative ? 0 : s_.quantitative_lanes_;
   LaneGroup g;
   g.n_lanes = quantitative ? s_.quantitative_lanes_ : s_.n_lanes_ - s_.quantitative_lanes_;
-  g.lane_stride = s_.deviation_.stride();  // the stride of every LaneRows of the setup and scratch
+  g.lane_stride = s_.present_.stride();  // the stride of every LaneRows of the setup and scratch but own's
+  g.own_stride = s_.deviation_.stride();
   g.quantitative = quantitative;
   g.own = (quantitative ? s_.deviation_.row(0) : s_.state_.row(0)) + first;
   g.present = s_.present_.row(0) + first;
+  g.present_bits = s_.present_bits_.data();
+  g.bit_stride = s_.n_ + 1;
+  g.bit_lane = first;
   g.variance = s_.variance_.data() + first;
   g.reciprocal = s_.reciprocal_.data() + first;
   g.reciprocal_exact = s_.reciprocal_exact_.data() + first;

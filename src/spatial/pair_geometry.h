@@ -12,6 +12,7 @@
 #include "base/ranged_array.h"
 #include "data/data_set.h"
 #include "spatial/lane_kernels.h"
+#include "spatial/pair_table_rows.h"
 
 namespace kalveno {
 
@@ -91,8 +92,8 @@ class PairGeometry {
   bool bounds_rise_ = false;  // class_max never falls from one class to the next
   RegressionInterval interval_;
   bool tabulated_ = false;
-  RangedMatrix<PairPlace> place_;     // [0..N][0..N]
-  RangedMatrix<std::uint16_t> code_;  // [0..N][0..N]
+  PairTableRows<PairPlace> place_;     // [0..N][0..N]
+  PairTableRows<std::uint16_t> code_;  // [0..N][0..N]
 };
 
 }  // namespace kalveno
