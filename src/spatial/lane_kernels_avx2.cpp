@@ -3,29 +3,14 @@
 #include <immintrin.h>
 
 #include "spatial/lane_kernels.h"
+#include "spatial/lane_ops_256.h"
 
 namespace {
 
-// The quotient from the rounded reciprocal, as on AVX-512.
-struct Ops4 {
-  using V = __m256d;
+struct Ops4 : Ops256 {
   using M = __m256d;
-  static constexpr int W = 4;
-  static constexpr bool kHasReciprocalQuotient = true;
   static constexpr bool kMaskBits = false;
   static V narrow(V w) { return w; }
-  static V load(const double* p) { return _mm256_loadu_pd(p); }
-  static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
-  static V broadcast(double x) { return _mm256_set1_pd(x); }
-  static V broadcast_from(const double* p) { return _mm256_broadcast_sd(p); }
-  static V add(V a, V b) { return _mm256_add_pd(a, b); }
-  static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
-  static V div(V a, V b) { return _mm256_div_pd(a, b); }
-  static V quotient(V x, V y, V r) {
-    const V q0 = _mm256_mul_pd(x, r);
-    const V remainder = _mm256_fnmadd_pd(q0, y, x);
-    return _mm256_fmadd_pd(remainder, r, q0);
-  }
   static M row_mask(V present) { return _mm256_cmp_pd(present, _mm256_setzero_pd(), _CMP_NEQ_OQ); }
   static M used(M row, const double* p) {
     return _mm256_and_pd(row, _mm256_cmp_pd(_mm256_loadu_pd(p), _mm256_setzero_pd(), _CMP_NEQ_OQ));

@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include "spatial/lane_kernels.h"
+#include "spatial/lane_ops_256.h"
 
 namespace {
 
@@ -43,29 +44,14 @@ struct Ops8 {
   static V select(M m, V a, V b) { return _mm512_mask_blend_pd(m, b, a); }
 };
 
-struct Ops4 {
-  using V = __m256d;
+struct Ops4 : Ops256 {
   using M = __mmask8;
-  static constexpr int W = 4;
-  static constexpr bool kHasReciprocalQuotient = true;
   static constexpr bool kMaskBits = true;
   static M mask_of(unsigned bits) { return static_cast<M>(bits); }
   static V narrow(V w) { return w; }
   // The low half: the cast intrinsic reads an undefined vector, which the
   // compiler warns of.
   static V narrow(__m512d w) { return __builtin_shufflevector(w, w, 0, 1, 2, 3); }
-  static V load(const double* p) { return _mm256_loadu_pd(p); }
-  static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
-  static V broadcast(double x) { return _mm256_set1_pd(x); }
-  static V broadcast_from(const double* p) { return _mm256_broadcast_sd(p); }
-  static V add(V a, V b) { return _mm256_add_pd(a, b); }
-  static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
-  static V div(V a, V b) { return _mm256_div_pd(a, b); }
-  static V quotient(V x, V y, V r) {
-    const V q0 = _mm256_mul_pd(x, r);
-    const V remainder = _mm256_fnmadd_pd(q0, y, x);
-    return _mm256_fmadd_pd(remainder, r, q0);
-  }
   static M row_mask(V present) { return _mm256_cmp_pd_mask(present, _mm256_setzero_pd(), _CMP_NEQ_OQ); }
   static M used(M row, const double* p) {
     return _mm256_mask_cmp_pd_mask(row, _mm256_loadu_pd(p), _mm256_setzero_pd(), _CMP_NEQ_OQ);
