@@ -63,7 +63,10 @@ struct Block {
   bool sum_all;
   V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one;
   M row_mask, distance_lane;
-  V all_sum, all_used, pairs_in, sum_i, sum_id, sum_ilog, sum_d, sum_d2, sum_log, sum_log2;
+  // The sums over all pairs (class row 0), when kept, stay in memory: they
+  // are kept only when some samples sit out, and their registers are worth
+  // more to the other sums.
+  V pairs_in, sum_i, sum_id, sum_ilog, sum_d, sum_d2, sum_log, sum_log2;
 
   __attribute__((always_inline)) Block(const LaneGroup& g, int k, long i)
       : stride(g.lane_stride),
@@ -84,8 +87,6 @@ struct Block {
     unlike = O::load(g.unlike + k);
     inverse_n_minus_1 = O::broadcast(g.inverse_n_minus_1);
     one = O::broadcast(1.0);
-    all_sum = O::load(class_sum);
-    all_used = O::load(class_used);
     pairs_in = O::load(regression + kalveno::kPairs * stride);
     sum_i = O::load(regression + kalveno::kSumI * stride);
     sum_id = O::load(regression + kalveno::kSumId * stride);
@@ -127,14 +128,14 @@ struct Block {
     iij = O::select(distance_lane, d, iij);  // no lane selected where the block has no distance lane
     const V used_one = O::zero_unless(used, one);
 
-    // Never class 0, so never the sums over all pairs held in all_sum.
+    // Never class 0, so never the sums over all pairs.
     double* sum = class_sum + p.class_row;
     double* count = class_used + p.class_row;
     O::store(sum, O::add(O::load(sum), iij));
     O::store(count, O::add(O::load(count), used_one));
     if (sum_all) {
-      all_sum = O::add(all_sum, iij);
-      all_used = O::add(all_used, used_one);
+      O::store(class_sum, O::add(O::load(class_sum), iij));
+      O::store(class_used, O::add(O::load(class_used), used_one));
     }
 
     // Without an interval every pair enters the regression, whose count and
@@ -166,7 +167,7 @@ struct Block {
     }
     double* sum = class_sum + p.class_row;
     O::store(sum, O::add(O::load(sum), iij));
-    if (sum_all) all_sum = O::add(all_sum, iij);
+    if (sum_all) O::store(class_sum, O::add(O::load(class_sum), iij));
     if constexpr (kRestricted) {
       if (!p.in_regression) return;
       sum_i = O::add(sum_i, iij);
@@ -176,10 +177,6 @@ struct Block {
   }
 
   __attribute__((always_inline)) void finish() {
-    if (sum_all) {
-      O::store(class_sum, all_sum);
-      O::store(class_used, all_used);
-    }
     O::store(regression + kalveno::kPairs * stride, pairs_in);
     O::store(regression + kalveno::kSumI * stride, sum_i);
     O::store(regression + kalveno::kSumId * stride, sum_id);
