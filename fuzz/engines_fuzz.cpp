@@ -63,12 +63,14 @@ struct EngineVariant {
   std::size_t table_limit;
   VectorPath path;
   int n_workers;
+  int counts_in_loop = -1;  // 1 or 0 forces where the pairs a variable uses are counted; -1 leaves it to the setup
 };
 std::vector<EngineVariant> engine_variants() {
   std::vector<EngineVariant> variants;
   for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512}) {
     if (!vector_path_supported(path)) continue;
-    variants.push_back({std::string(vector_path_name(path)) + ", table", SIZE_MAX, path, 1});
+    variants.push_back({std::string(vector_path_name(path)) + ", table", SIZE_MAX, path, 1, 1});
+    variants.push_back({std::string(vector_path_name(path)) + ", table, counts from missing values", SIZE_MAX, path, 1, 0});
     variants.push_back({std::string(vector_path_name(path)) + ", pairs worked out", 0, path, 1});
   }
   variants.push_back({"table filled by two workers", SIZE_MAX, best_vector_path(), 2});
@@ -284,8 +286,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     testing::plain_moran_statistics(data, perm, classes, filter, interval, plain.back());
   }
   for (const EngineVariant& variant : kEngineVariants) {
-    const MoranSetup setup(allocator, data, classes, filter, interval, variant.table_limit, variant.path,
-                           variant.n_workers);
+    MoranSetup setup(allocator, data, classes, filter, interval, variant.table_limit, variant.path, variant.n_workers);
+    if (variant.counts_in_loop >= 0) setup.count_in_pair_loop(variant.counts_in_loop == 1);
     MoranScratch scratch(setup);  // reused from placement to placement, as a worker does
     MoranResults fast = make_moran_results(allocator, v_count, n_classes);
     for (std::size_t p = 0; p < placements.size(); ++p) {

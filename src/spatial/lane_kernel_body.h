@@ -60,7 +60,7 @@ struct Block {
   double* class_sum;
   double* class_used;
   double* regression;
-  bool sum_all;
+  bool sum_all, count_used;
   V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one;
   M row_mask, distance_lane;
   // The sums over all pairs (class row 0), when kept, stay in memory: they
@@ -76,7 +76,8 @@ struct Block {
         class_sum(g.class_sum + k),
         class_used(g.class_used + k),
         regression(g.regression + k),
-        sum_all(g.sum_all) {
+        sum_all(g.sum_all),
+        count_used(g.count_used) {
     own_i = O::load(own + i * own_stride);
     row_mask = O::row_mask(O::load(present + i * stride));
     bits = g.present_bits + static_cast<long>((g.bit_lane + k) / 4) * g.bit_stride;
@@ -130,19 +131,19 @@ struct Block {
 
     // Never class 0, so never the sums over all pairs.
     double* sum = class_sum + p.class_row;
-    double* count = class_used + p.class_row;
     O::store(sum, O::add(O::load(sum), iij));
-    O::store(count, O::add(O::load(count), used_one));
-    if (sum_all) {
-      O::store(class_sum, O::add(O::load(class_sum), iij));
-      O::store(class_used, O::add(O::load(class_used), used_one));
+    if (sum_all) O::store(class_sum, O::add(O::load(class_sum), iij));
+    if (count_used) {
+      double* count = class_used + p.class_row;
+      O::store(count, O::add(O::load(count), used_one));
+      if (sum_all) O::store(class_used, O::add(O::load(class_used), used_one));
     }
 
     // Without an interval every pair enters the regression, whose count and
     // sum of Iij are then those of all pairs.
     if constexpr (kRestricted) {
       if (!p.in_regression) return;
-      pairs_in = O::add(pairs_in, used_one);
+      if (count_used) pairs_in = O::add(pairs_in, used_one);
       sum_i = O::add(sum_i, iij);
     }
     sum_id = O::masked_add(sum_id, used, O::mul(iij, d));

@@ -81,6 +81,9 @@ struct LaneGroup {
   double inverse_n_minus_1 = 0;
   bool sum_all = false;     // also add to the sums over all pairs (class row 0)
   bool restricted = false;  // keep the regression's own pair count and sum of Iij
+  // Count the pairs each lane uses, per class and in the regression. Without,
+  // those counts are left as they are, for the caller to make another way.
+  bool count_used = true;
   double* class_sum = nullptr;   // [class][lane]
   double* class_used = nullptr;  // [class][lane]
   double* regression = nullptr;  // [sum][lane], the eight sums in the order of RegressionSum

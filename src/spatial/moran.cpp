@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "randomization/replicate_runner.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {
@@ -167,7 +168,61 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   selector_ = allocator_.double_vector(0, n);
   if (filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll)
     for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
+  prepare_counts_from_missing(n_workers);
   sum_all_pairs();
+}
+
+void MoranSetup::prepare_counts_from_missing(int n_workers) {
+  // position_pairs_ holds N x (C + 2) counts: with more classes than this the
+  // loop counts.
+  constexpr int kMostClasses = 254;
+  const bool filtered = filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll;
+  if (!geometry_.tabulated() || filtered || n_classes_ > kMostClasses) return;
+  const int n = n_, last = n_classes_ + 2;
+
+  // Padding and the distance lane lack nothing that counts.
+  missing_start_ = allocator_.int_vector(0, n_lanes_);
+  long long lacking = 0, between = 0;
+  for (int k = 0; k < n_lanes_; ++k) {
+    missing_start_[k] = static_cast<int>(lacking);
+    if (lane_variable_[k] == 0 || complete_[k]) continue;
+    long long in_lane = 0;
+    for (int s = 1; s <= n; ++s) in_lane += present_(s, k) == 0;
+    lacking += in_lane;
+    between += in_lane * (in_lane - 1) / 2;
+  }
+  missing_start_[n_lanes_] = static_cast<int>(lacking);
+  missing_samples_ = allocator_.int_vector(0, static_cast<int>(std::max(lacking, 1LL)) - 1);
+  for (int k = 0, e = 0; k < n_lanes_; ++k) {
+    if (missing_start_[k] == missing_start_[k + 1]) continue;
+    for (int s = 1; s <= n; ++s)
+      if (present_(s, k) == 0) missing_samples_[e++] = s;
+  }
+
+  position_pairs_ = allocator_.int_matrix(1, n, 1, last);
+  parallel_for(n, n_workers, [&](int, int item) {
+    const int a = item + 1;
+    for (int c = 1; c <= last; ++c) position_pairs_(a, c) = 0;
+    const std::uint16_t* codes = geometry_.code_row(a);
+    for (int b = 1; b <= n; ++b) {
+      if (b == a) continue;
+      const int code = PairCode::from_table(codes[b]);
+      ++position_pairs_(a, PairCode::distance_class(code));
+      if (PairCode::in_regression(code)) ++position_pairs_(a, last);
+    }
+  });
+  all_position_pairs_ = allocator_.double_vector(1, last);
+  for (int c = 1; c <= last; ++c) {
+    long long twice = 0;  // each pair counted from both of its positions
+    for (int a = 1; a <= n; ++a) twice += position_pairs_(a, c);
+    all_position_pairs_[c] = static_cast<double>(twice / 2);
+  }
+
+  counts_from_missing_possible_ = true;
+  // Each pair between two lacking samples is one look-up at a random place in
+  // the table, which costs as much as the counting saves on a few dozen pairs.
+  const long long pairs = static_cast<long long>(n) * (n - 1) / 2;
+  counts_from_missing_ = between <= pairs / 32;
 }
 
 long long MoranSetup::regression_pairs_at_distance_zero() const {
@@ -192,6 +247,7 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   regression_ = LaneRows(allocator, 0, kRegressionSums - 1, setup.n_lanes());
   distance_sum_ = allocator.double_vector(0, last_class);
   shared_ = allocator.double_vector(0, kRegressionSums - 1);
+  placed_ = allocator.vector_of<unsigned char>(0, setup.n_samples(), "\nallocation failure in ivector()");
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = allocator.int_vector(0, last);
   row_code_ = allocator.int_vector(0, last);

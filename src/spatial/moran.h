@@ -115,6 +115,17 @@ class MoranSetup {
   // variable that both samples have.
   long long regression_pairs_at_distance_zero() const;
 
+  // The pairs a variable uses, per class, are counted in the pair loop, or,
+  // where the placement puts every sample on a position of its own and no
+  // filter selects, worked out from the samples that lack the variable: all
+  // pairs of the class, less those of each such sample, plus those between
+  // two of them. Both give the same integers. The setup chooses the second
+  // where looking up the pairs between lacking samples costs less than it
+  // saves; true forces counting in the loop, false the other way wherever it
+  // applies (for tests and benchmarks).
+  void count_in_pair_loop(bool in_loop) { counts_from_missing_ = counts_from_missing_possible_ && !in_loop; }
+  bool counts_from_missing() const { return counts_from_missing_; }
+
   int n_samples() const { return n_; }
   int n_variables() const { return n_variables_; }
   int n_classes() const { return n_classes_; }
@@ -168,6 +179,18 @@ class MoranSetup {
   // The results of the identity placement, the observed data, worked out
   // with those sums.
   RangedMatrix<double> identity_moran_;
+  // The pair counts worked out from the lacking samples (see count_in_pair_loop).
+  bool counts_from_missing_possible_ = false, counts_from_missing_ = false;
+  // [1..N][1..C+2]: the pairs of each position with every other position,
+  // per class (1..C+1) and in the regression interval (C+2); [1..C+2] their
+  // totals over all pairs of positions.
+  RangedMatrix<int> position_pairs_;
+  RangedVector<double> all_position_pairs_;
+  // The samples that lack the variable of each lane, lane by lane: those of
+  // lane k are missing_samples_[missing_start_[k] .. missing_start_[k + 1] - 1].
+  RangedVector<int> missing_samples_;
+  RangedVector<int> missing_start_;  // [0..lanes]
+  void prepare_counts_from_missing(int n_workers);
   RangedVector<int> identity_pair_count_;
   RangedVector<double> identity_mean_distance_;
   void sum_all_pairs();
@@ -187,6 +210,7 @@ class MoranScratch {
   LaneRows regression_;  // [0..7][lanes]: the eight regression sums
   RangedVector<double> distance_sum_;  // [0..C+1]
   RangedVector<double> shared_;        // [0..7]: regression sums of the lanes without missing data
+  RangedVector<unsigned char> placed_;  // [0..N]: positions taken, to tell a placement that moves samples only
   // The selected pairs (i, j) of the current row i, a stretch of j at a
   // time, with the geometry of their positions.
   RangedVector<int> row_sample_;       // j

@@ -1,5 +1,7 @@
 #include "spatial/moran_evaluation.h"
 
+#include <algorithm>
+
 namespace kalveno {
 
 // Every sum adds its terms in the order of the pairs (i = 1..N-1, then
@@ -36,11 +38,52 @@ void MoranEvaluation::run() {
   }
   const bool filtered =
       s_.filter_.selection != PairSelection::kAllPairs && s_.filter_.selection != PairSelection::kUnnamedAll;
+  counts_from_missing_ = s_.counts_from_missing_ && !filtered && !sum_all_pairs_ && moves_samples_only();
   if (s_.geometry_.tabulated())
     filtered ? run_rows<true, true>() : run_rows<true, false>();
   else
     filtered ? run_rows<false, true>() : run_rows<false, false>();
+  if (counts_from_missing_) count_from_missing();
   finish();
+}
+
+// Whether the placement puts every sample on a position of its own: then its
+// pairs of samples are the pairs of positions, each once.
+bool MoranEvaluation::moves_samples_only() {
+  const int n = s_.n_;
+  unsigned char* placed = w_.placed_.data();
+  std::fill(placed, placed + n + 1, 0);
+  for (int s = 1; s <= n; ++s) {
+    const int b = perm_[s];
+    if (b < 1 || b > n || placed[b] != 0) return false;
+    placed[b] = 1;
+  }
+  return true;
+}
+
+// The pairs each lane uses, per class and in the regression: all pairs of
+// positions, less those of each sample that lacks the lane's variable, plus
+// those between two such samples, which were taken off twice. Whole numbers
+// far below 2^53, so exact in doubles whatever the order.
+void MoranEvaluation::count_from_missing() {
+  const int beyond = s_.n_classes_ + 1, in_regression = beyond + 1;
+  for (int k = 0; k < s_.n_lanes_; ++k) {
+    for (int c = 1; c <= beyond; ++c) w_.class_used_(c, k) = s_.all_position_pairs_[c];
+    double regression_pairs = s_.all_position_pairs_[in_regression];
+    const int end = s_.missing_start_[k + 1];
+    for (int e = s_.missing_start_[k]; e < end; ++e) {
+      const int a = perm_[s_.missing_samples_[e]];
+      for (int c = 1; c <= beyond; ++c) w_.class_used_(c, k) -= s_.position_pairs_(a, c);
+      regression_pairs -= s_.position_pairs_(a, in_regression);
+      const std::uint16_t* codes = s_.geometry_.code_row(a);
+      for (int f = e + 1; f < end; ++f) {
+        const int code = PairCode::from_table(codes[perm_[s_.missing_samples_[f]]]);
+        w_.class_used_(PairCode::distance_class(code), k) += 1;
+        if (PairCode::in_regression(code)) regression_pairs += 1;
+      }
+    }
+    if (s_.regression_restricted_) w_.regression_(kPairs, k) = regression_pairs;
+  }
 }
 
 LaneGroup MoranEvaluation::lane_group(bool quantitative) {
@@ -64,6 +107,7 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
   g.inverse_n_minus_1 = s_.inverse_n_minus_1_;
   g.sum_all = sum_all_pairs_;
   g.restricted = s_.regression_restricted_;
+  g.count_used = !counts_from_missing_;
   g.class_sum = w_.class_sum_.row(0) + first;
   g.class_used = w_.class_used_.row(0) + first;
   g.regression = w_.regression_.row(0) + first;

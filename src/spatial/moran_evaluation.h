@@ -27,6 +27,8 @@ class MoranEvaluation {
   template <bool kTabulated, bool kFiltered>
   int gather(int i, int& j);
   LaneGroup lane_group(bool quantitative);
+  bool moves_samples_only();
+  void count_from_missing();
   void finish();
 
   const MoranSetup& s_;
@@ -34,6 +36,7 @@ class MoranEvaluation {
   MoranScratch& w_;
   MoranResults& out_;
   const bool sum_all_pairs_;
+  bool counts_from_missing_ = false;  // see MoranSetup::count_in_pair_loop
 };
 
 }  // namespace kalveno

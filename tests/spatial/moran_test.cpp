@@ -292,11 +292,22 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
           expected.push_back(make_moran_results(Allocator(), data.n_variables, shape.n_classes));
           plain_moran_statistics(data, perm, data.classes, filter, interval, expected.back());
         }
+        // With the table the pairs a variable uses are counted in the loop or,
+        // without a filter, from the samples that lack it.
+        const bool unfiltered = filter.selection == kAllPairs || filter.selection == kUnnamedAll;
+        struct Geometry {
+          std::size_t table_limit;
+          bool counts_in_loop;
+        };
+        const Geometry geometries[] = {
+            {PairGeometry::table_bytes(data.n_samples), true}, {PairGeometry::table_bytes(data.n_samples), false}, {0, true}};
         for (VectorPath path : paths) {
-          for (std::size_t table_limit : {PairGeometry::table_bytes(data.n_samples), std::size_t{0}}) {
+          for (const auto& [table_limit, counts_in_loop] : geometries) {
             MoranSetup setup(Allocator(), data, data.classes, filter, interval, table_limit, path);
             ASSERT_EQ(setup.geometry().tabulated(), table_limit != 0);
             ASSERT_EQ(setup.path(), path);
+            setup.count_in_pair_loop(counts_in_loop);
+            ASSERT_EQ(setup.counts_from_missing(), !counts_in_loop && unfiltered);
             MoranScratch scratch(setup);
             for (std::size_t p = 0; p < perms.size(); ++p) {
               MoranResults fast = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
@@ -304,7 +315,8 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
               ASSERT_TRUE(same_results(expected[p], fast, shape.n_classes))
                   << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval "
                   << interval.min_distance << " "
-                  << vector_path_name(path) << (table_limit != 0 ? " with" : " without") << " table";
+                  << vector_path_name(path) << (table_limit != 0 ? " with" : " without") << " table"
+                  << (counts_in_loop ? "" : ", counts from missing values");
               ++compared;
             }
           }
@@ -312,7 +324,7 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
       }
     }
   }
-  EXPECT_EQ(compared, 6 * 7 * 4 * 5 * 2 * static_cast<int>(paths.size()));
+  EXPECT_EQ(compared, 6 * 7 * 4 * 5 * 3 * static_cast<int>(paths.size()));
 }
 
 // The quotient of the pair loop, formed from the rounded reciprocal where
