@@ -177,7 +177,7 @@ void MoranSetup::prepare_counts_from_missing(int n_workers) {
   // loop counts.
   constexpr int kMostClasses = 254;
   const bool filtered = filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll;
-  if (!geometry_.tabulated() || filtered || n_classes_ > kMostClasses) return;
+  if (!geometry_.tabulated() || filtered || n_classes_ > kMostClasses || n_ < 2) return;
   const int n = n_, last = n_classes_ + 2;
 
   // Padding and the distance lane lack nothing that counts.
