@@ -395,6 +395,29 @@ TEST(MoranStatistics, LargeTableAgreesWithWorkingPairsOut) {
   EXPECT_TRUE(same_results(looked_up, worked_out, shape.n_classes));
 }
 
+// The table keeps a class in 15 bits: with more classes every pair is worked
+// out as it comes, and the counts of a variable's pairs come from the loop.
+TEST(MoranStatistics, ClassesBeyondWhatTheTableHoldsAreWorkedOut) {
+  for (int n_classes : {PairCode::kMaxTableClass - 1, PairCode::kMaxTableClass}) {
+    std::vector<double> bounds;
+    for (int c = 1; c <= n_classes; ++c) bounds.push_back(c * 0.01);
+    DataSet data = line_data({0, 1, 3, 140, 200, 327.5}, {1, 2, MISSING_VALUE, 4, 5, 3}, bounds);
+    MoranSetup setup(Allocator(), data, data.classes, PairFilter{}, RegressionInterval{0, 150},
+                     PairGeometry::table_bytes(data.n_samples));
+    EXPECT_EQ(setup.geometry().tabulated(), n_classes < PairCode::kMaxTableClass);
+    EXPECT_FALSE(setup.counts_from_missing());
+    MoranScratch scratch(setup);
+    std::mt19937 gen(11);
+    for (const Permutation& perm : placements(data.n_samples, gen)) {
+      MoranResults fast = make_moran_results(Allocator(), 1, n_classes);
+      MoranResults plain = make_moran_results(Allocator(), 1, n_classes);
+      moran_statistics(setup, perm, scratch, fast);
+      plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{0, 150}, plain);
+      EXPECT_TRUE(same_results(plain, fast, n_classes)) << n_classes << " classes";
+    }
+  }
+}
+
 TEST(MoranStatistics, ReusedScratchGivesTheSameResults) {
   RandomDataShape shape;
   DataSet data = random_data_set(shape, 99);
