@@ -134,10 +134,9 @@ void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permut
         if (!evaluate_next(queue, drawn, perms[static_cast<std::size_t>(worker)], worker, steps, held))
           queue.changed.wait(held);
       } catch (...) {
-        if (!held.owns_lock()) held.lock();
-        if (!queue.failure) queue.failure = std::current_exception();
-        queue.stop = true;
-        queue.changed.notify_all();
+        if (held.owns_lock()) held.unlock();
+        queue.fail(std::current_exception());
+        held.lock();
       }
     }
   };
