@@ -166,7 +166,7 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   inverse_n_minus_1_ = 1.0 / (n - 1);
 
   selector_ = allocator_.double_vector(0, n);
-  if (filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll)
+  if (!takes_every_pair())
     for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
   prepare_counts_from_missing(n_workers);
   sum_all_pairs();
@@ -176,8 +176,7 @@ void MoranSetup::prepare_counts_from_missing(int n_workers) {
   // position_pairs_ holds N x (C + 2) counts: with more classes than this the
   // loop counts.
   constexpr int kMostClasses = 254;
-  const bool filtered = filter_.selection != PairSelection::kAllPairs && filter_.selection != PairSelection::kUnnamedAll;
-  if (!geometry_.tabulated() || filtered || n_classes_ > kMostClasses || n_ < 2) return;
+  if (!geometry_.tabulated() || !takes_every_pair() || n_classes_ > kMostClasses || n_ < 2) return;
   const int n = n_, last = n_classes_ + 2;
 
   // Padding and the distance lane lack nothing that counts.

@@ -95,6 +95,10 @@ class MoranSetup {
              const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
              VectorPath path = best_vector_path(), int n_workers = 1);
 
+  // Whether the filter takes every pair, whatever the states.
+  bool takes_every_pair() const {
+    return filter_.selection == PairSelection::kAllPairs || filter_.selection == PairSelection::kUnnamedAll;
+  }
   // Whether the pair of samples i and j is one the filter selects.
   bool selects(int i, int j) const {
     const double ti = selector_[i], tj = selector_[j];

@@ -36,9 +36,9 @@ void MoranEvaluation::run() {
       w_.class_used_(0, k) = s_.all_pairs_(1, k);
     }
   }
-  const bool filtered =
-      s_.filter_.selection != PairSelection::kAllPairs && s_.filter_.selection != PairSelection::kUnnamedAll;
-  counts_from_missing_ = s_.counts_from_missing_ && !filtered && !sum_all_pairs_ && moves_samples_only();
+  const bool filtered = !s_.takes_every_pair();
+  // The setup allows counts from missing values only where no filter selects.
+  counts_from_missing_ = s_.counts_from_missing_ && !sum_all_pairs_ && moves_samples_only();
   if (s_.geometry_.tabulated())
     filtered ? run_rows<true, true>() : run_rows<true, false>();
   else
