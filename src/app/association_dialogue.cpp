@@ -42,6 +42,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
   if (n_rep < 0) return;
 
   console.print("\n\nCompute correlation between variables");
+  const int n_workers = replicate_workers(console, session.settings);
   const int v_count = data.n_variables;
   StateMeans state_means;
   RangedMatrix<double> observed;
@@ -54,8 +55,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
         state_means = make_state_means(allocator, v_count, data.var_kind);
         observed = allocator.double_matrix(1, v_count, 1, v_count);
         input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values, path);
-        AssociationScratch scratch(allocator, input);
-        association_coefficients(input, session.identity_permutation, scratch, observed, &state_means);
+        association_coefficients(allocator, input, session.identity_permutation, observed, &state_means, n_workers);
       });
   append_results(console, session.results_file_name,
                  [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
@@ -66,7 +66,6 @@ void run_association(Session& session, const AssociationChoices& choices) {
       format("\nNote: the values of %i randomizations of the coefficients between %i variables need more memory "
              "than this machine has; ask for fewer randomizations (or analyse fewer variables).", n_rep, v_count),
       [&] { return make_association_series(allocator, n_rep, v_count); });
-  const int n_workers = replicate_workers(console, session.settings);
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
     run_association_series(console, allocator, input, n_rep, n_workers, session.work_permutation, draw, observed,
                            series);

@@ -14,6 +14,7 @@ namespace {
 enum class Option {
   kHelp, kVersion, kSpatial, kAssociation, kLocalMeans, kRandomizations, kBothTests, kDetailed, kPairsBy,
   kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable,
+  kGreatCircle, kClasses,
 };
 
 struct OptionName {
@@ -43,6 +44,8 @@ const OptionName kOptions[] = {
     {"threads", 'j', true, Option::kThreads},
     {"quiet", 'q', false, Option::kQuiet},
     {"table", 0, true, Option::kTable},
+    {"great-circle", 0, false, Option::kGreatCircle},
+    {"classes", 0, true, Option::kClasses},
 };
 
 const char* analysis_option(ChosenAnalysis analysis) {
@@ -69,6 +72,34 @@ std::optional<float> plain_number(std::string_view value) {
   if (!number.found || !number.in_range || number.end != value.size() || is_blank_char(value[0]))
     return std::nullopt;
   return number.value;
+}
+
+// The most classes --classes makes.
+constexpr int kMostChosenClasses = 1000;
+
+// SPEC of --classes: equal-count:C, equal-width:C or sturges, each with an
+// optional ",MAX".
+std::optional<ClassRule> read_class_rule(const std::string& spec) {
+  const std::size_t comma = spec.find(',');
+  const std::string rule = spec.substr(0, comma);
+  ClassRule chosen;
+  if (comma != std::string::npos) {
+    const std::optional<float> max = plain_number(std::string_view(spec).substr(comma + 1));
+    if (!max || !(*max > 0)) return std::nullopt;
+    chosen.max_distance = *max;
+  }
+  if (rule == "sturges") {
+    chosen.kind = ClassRuleKind::kSturges;
+    return chosen;
+  }
+  const std::size_t colon = rule.find(':');
+  const std::string name = rule.substr(0, colon);
+  if (colon == std::string::npos || (name != "equal-count" && name != "equal-width")) return std::nullopt;
+  const std::optional<long long> n_classes = whole_number(rule.substr(colon + 1), 1, kMostChosenClasses);
+  if (!n_classes) return std::nullopt;
+  chosen.kind = name == "equal-count" ? ClassRuleKind::kEqualCount : ClassRuleKind::kEqualWidth;
+  chosen.n_classes = static_cast<int>(*n_classes);
+  return chosen;
 }
 
 // Reads the options one by one; remembers the first spelling of those that
@@ -250,6 +281,15 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       line_.threads = value;
       break;
     case Option::kQuiet: line_.quiet = true; break;
+    case Option::kGreatCircle: line_.great_circle = true; break;
+    case Option::kClasses:
+      line_.classes = read_class_rule(value);
+      if (!line_.classes)
+        return invalid(format("equal-count:C, equal-width:C or sturges is expected, each optionally followed by "
+                              ",MAX (C from 1 to %d classes, MAX a distance above 0)",
+                              kMostChosenClasses));
+      line_.classes_option = spelled + "=" + value;
+      break;
     case Option::kTable:
       if (value.empty()) return invalid("a file name is expected");
       line_.table = value;
@@ -272,6 +312,9 @@ std::optional<std::string> Parser::check_combinations() const {
     return line_.pairs_by_option + " needs --same-state, --distinct-states or --state";
   if (line_.pairs_by.empty() && line_.pair_selection != PairSelection::kAllPairs)
     return selection_option_ + " needs --pairs-by, the qualitative variable whose states select the pairs";
+  // The classes serve the spatial analysis, which the dialogue may choose.
+  if (line_.classes && analysis != ChosenAnalysis::kAsked && analysis != ChosenAnalysis::kSpatial)
+    return line_.classes_option + " applies to --spatial only, not to " + analysis_spelled_;
   if (line_.table && analysis == ChosenAnalysis::kLocalMeans)
     return "--table: local means have no statistics to tabulate (they are written to newvar.txt)";
   // The dialogue ignores names after the second, as it always has.

@@ -11,6 +11,7 @@
 #include "app/association_dialogue.h"
 #include "app/file_names.h"
 #include "app/spatial_dialogue.h"
+#include "spatial/pair_distances.h"
 
 namespace kalveno {
 
@@ -37,6 +38,9 @@ struct CommandLine {
   std::optional<std::string> seed, threads;  // checked; they win over the environment
   std::optional<std::string> table;          // the file of the tidy table
   bool quiet = false;
+  bool great_circle = false;                 // x longitude, y latitude, distances in km
+  std::optional<ClassRule> classes;          // chosen for the run, in place of line 3
+  std::string classes_option;                // as spelled, "--classes=equal-count:10"
   // The options as spelled on the command line, for messages.
   std::string both_tests_option, pairs_by_option, state_option;
 };

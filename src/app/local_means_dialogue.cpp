@@ -5,6 +5,7 @@
 #include "base/console.h"
 #include "base/files.h"
 #include "base/program_end.h"
+#include "base/progress.h"
 #include "base/text.h"
 #include "descriptive/local_means.h"
 
@@ -18,7 +19,11 @@ void run_local_means(Session& session, float threshold) {
                   "not written, so as not to erase it.\n");
     end_program(kResultsUnwritable);
   }
-  const LocalMeans local = local_means(session.allocator, session.data, threshold);
+  LocalMeans local;
+  {
+    Progress progress(console);
+    local = local_means(session.allocator, session.data, threshold, &progress);
+  }
   replace_new_variables(console, [&](OutputFile& out) {
     write_new_variables(out, session.data, local, session.data_file_name, threshold);
   });

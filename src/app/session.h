@@ -2,6 +2,7 @@
 // console, the settings, the allocator, the generator, the file names, the
 // data and what is built from it.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "numeric/statistics_table.h"
 #include "randomization/permutation.h"
 #include "randomization/sample_grid.h"
+#include "spatial/pair_distances.h"
 
 namespace kalveno {
 
@@ -34,6 +36,10 @@ struct Session {
   bool tabulate = false;
   std::vector<StatisticRow> table_rows;
   bool new_variables_written = false;    // newvar.txt, by the local means
+  DistanceRange distance_range;          // worked out at start-up
+  // Classes chosen by --classes, made when the spatial analysis starts.
+  std::optional<ClassRule> class_rule;
+  std::string class_rule_option;
 };
 
 }  // namespace kalveno

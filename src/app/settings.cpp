@@ -18,6 +18,16 @@ std::optional<std::string> environment_variable(const char* name) {
   return std::string(value);
 }
 
+// KALVENO_THREADS when it holds a whole number from 1 to 1024.
+std::optional<int> threads_asked(const RunSettings& settings) {
+  if (!settings.threads) return std::nullopt;
+  const char* wanted = settings.threads->c_str();
+  char* end = nullptr;
+  long value = std::strtol(wanted, &end, 10);
+  if (end != wanted && *end == '\0' && value >= 1 && value <= 1024) return static_cast<int>(value);
+  return std::nullopt;
+}
+
 }  // namespace
 
 RunSettings RunSettings::of_this_process() {
@@ -44,16 +54,16 @@ std::int32_t run_seed(Console& console, const RunSettings& settings) {
   return seed;
 }
 
-int replicate_workers(Console& console, const RunSettings& settings) {
-  if (settings.threads) {
-    const char* wanted = settings.threads->c_str();
-    char* end = nullptr;
-    long value = std::strtol(wanted, &end, 10);
-    if (end != wanted && *end == '\0' && value >= 1 && value <= 1024) return static_cast<int>(value);
-    console.print("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to 1024; every core is used.",
-                  wanted);
-  }
+int worker_count(const RunSettings& settings) {
+  if (const std::optional<int> asked = threads_asked(settings)) return *asked;
   return std::max(1u, std::thread::hardware_concurrency());
+}
+
+int replicate_workers(Console& console, const RunSettings& settings) {
+  if (settings.threads && !threads_asked(settings))
+    console.print("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to 1024; every core is used.",
+                  settings.threads->c_str());
+  return worker_count(settings);
 }
 
 VectorPath vector_path(Console& console, const RunSettings& settings) {

@@ -34,10 +34,14 @@ struct RunSettings {
 // which the console shows with how to repeat the run.
 std::int32_t run_seed(Console& console, const RunSettings& settings);
 
-// The threads that run the replicates: KALVENO_THREADS when it holds a whole
-// number from 1 to 1024 (another value is ignored with a warning on the
-// console), else every hardware thread. --threads is put in its place.
+// The threads that run the replicates and the long passes over the pairs:
+// KALVENO_THREADS when it holds a whole number from 1 to 1024 (another value
+// is ignored with a warning on the console), else every hardware thread.
+// --threads is put in its place.
 int replicate_workers(Console& console, const RunSettings& settings);
+// The same without the warning, for the passes of start-up; the analysis
+// that follows gives it.
+int worker_count(const RunSettings& settings);
 
 // The vector instructions of the numerical loops (Moran's I pairs and the
 // association replicates): KALVENO_VECTORS when it names avx512, avx2 or sse2

@@ -8,6 +8,7 @@
 #include "app/session.h"
 #include "base/console.h"
 #include "base/program_end.h"
+#include "base/progress.h"
 #include "base/text.h"
 #include "spatial/moran_report.h"
 #include "spatial/moran_series.h"
@@ -125,6 +126,24 @@ RegressionInterval ask_regression_interval(Console& console) {
   }
 }
 
+// The classes of --classes in place of those of the data file, once per run.
+void choose_classes(Session& session, int n_workers) {
+  const ClassRule rule = *session.class_rule;
+  session.class_rule.reset();
+  DistanceClasses chosen;
+  {
+    Progress progress(session.console);
+    chosen = choose_distance_classes(session.allocator, session.data, rule, session.distance_range.largest, n_workers,
+                                     progress);
+  }
+  session.console.print("\nNote: the %i distance classes come from %s, not from line 3 of the data file", chosen.n_classes,
+                        session.class_rule_option.c_str());
+  if (rule.kind != ClassRuleKind::kSturges && chosen.n_classes < rule.n_classes)
+    session.console.print(" (%i asked for: tied distances share a bound)", rule.n_classes);
+  session.console.print(".");
+  session.data.classes = std::move(chosen);
+}
+
 }  // namespace
 
 SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int randomization_ceiling) {
@@ -151,12 +170,18 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   const bool toroidal_too = choices.count.both_kinds && data.n_grids != 0;
   if (n_rep < 0) return;
 
+  if (session.class_rule) choose_classes(session, worker_count(session.settings));
   console.print("\nComputing Moran's I statistics");
-  const int n_workers = n_rep > 0 ? replicate_workers(console, session.settings) : 1;
+  const int n_workers = replicate_workers(console, session.settings);
   const VectorPath path = vector_path(console, session.settings);
   // The pair table pays only when the randomizations look pairs up again.
   const std::size_t table_limit = n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
-  const MoranSetup setup(allocator, data, classes, choices.filter, choices.interval, table_limit, path, n_workers);
+  std::optional<MoranSetup> made;
+  {
+    Progress progress(console);
+    made.emplace(allocator, data, classes, choices.filter, choices.interval, table_limit, path, n_workers, &progress);
+  }
+  const MoranSetup& setup = *made;
   if (const long long at_zero = setup.regression_pairs_at_distance_zero(); at_zero > 0)
     console.print("\nNote: pairs of samples at distance 0 enter the regression (%lld of them): the slope on "
                   "ln(distance) is not a number for each variable they have.", at_zero);

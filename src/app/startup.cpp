@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 
 #include "app/association_dialogue.h"
@@ -16,6 +18,7 @@
 #include "base/console.h"
 #include "base/files.h"
 #include "base/program_end.h"
+#include "base/progress.h"
 #include "base/results_headings.h"
 #include "base/text.h"
 #include "data/data_file.h"
@@ -55,6 +58,11 @@ void check_table_file(Console& console, const std::string& table, const FileName
     refuse_command_line(console, "--table=" + table + ": that is the results file of this run");
 }
 
+// " km (great-circle)" after a distance range measured on the sphere.
+const char* distance_unit(const DataSet& data) {
+  return data.distance_kind == DistanceKind::kGreatCircle ? " km (great-circle)" : "";
+}
+
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
   const DataSet& data = session.data;
   results.print("\nKALVENO 1.0 - Written by Bremwick\n");
@@ -62,7 +70,7 @@ void write_results_header(OutputFile& results, const Session& session, double sm
                 session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
   results.print("\n# samples: %i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", data.n_samples,
                 data.n_grids, data.n_variables, data.missing_code.c_str());
-  results.print("\nMinimal and maximal distance between samples: %f - %f", smallest, largest);
+  results.print("\nMinimal and maximal distance between samples: %f - %f%s", smallest, largest, distance_unit(data));
 }
 
 // The file names, then the data: nothing is written to the results file yet.
@@ -79,10 +87,14 @@ void load_data(Session& session, const CommandLine& line) {
   session.results_file_name = names.results_file;
   if (line.table) check_table_file(console, *line.table, names);
 
+  data.distance_kind = line.great_circle ? DistanceKind::kGreatCircle : DistanceKind::kPlanar;
+  session.class_rule = line.classes;
+  session.class_rule_option = line.classes_option;
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
     auto warn = [&](const std::string& warning) { console.write(warning); };
-    file.read_header(allocator, data, warn);
+    // Classes chosen by option leave the bounds of line 3 unused.
+    file.read_header(allocator, data, warn, !line.classes);
     console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
                   data.n_grids, data.n_variables);
     console.print("\nMissing data represented by %s", data.missing_code.c_str());
@@ -121,10 +133,17 @@ void load_data(Session& session, const CommandLine& line) {
 // in the results file (emptied first when asked for).
 void write_start_of_results(Session& session, bool empty_first) {
   Console& console = session.console;
-  double smallest = 0, largest = 0;
-  console.print("\nMin & max distances between samples: ");
-  distance_range(session.data, smallest, largest);
-  console.print("%.3g - %.3g", smallest, largest);
+  const DataSet& data = session.data;
+  {
+    Progress progress(console);
+    session.distance_range = distance_range(data, worker_count(session.settings), progress);
+  }
+  const double smallest = session.distance_range.smallest, largest = session.distance_range.largest;
+  console.print("\nMin & max distances between samples: %.3g - %.3g%s", smallest, largest, distance_unit(data));
+  if (data.distance_kind == DistanceKind::kPlanar && looks_like_degrees(data))
+    console.print("\nNote: the x and y columns (%s, %s) look like longitudes and latitudes in degrees, whose "
+                  "distances are taken here as on a plane; --great-circle measures them on the Earth, in km.",
+                  data.x_name.c_str(), data.y_name.c_str());
 
   auto header = [&](OutputFile& results) { write_results_header(results, session, smallest, largest); };
   if (empty_first)
@@ -193,18 +212,22 @@ int log_allocation_failure(Console& console, const AllocationFailure& failure) {
 
 }  // namespace
 
-void distance_range(const DataSet& data, double& smallest, double& largest) {
-  const int n = data.n_samples;
-  smallest = largest = 0;
-  if (n < 2) return;
-  smallest = sample_distance(data.x, data.y, 1, 2);
-  for (int i = 1; i < n; ++i) {
-    for (int k = i + 1; k <= n; ++k) {
-      const double d = sample_distance(data.x, data.y, i, k);
-      if (d > largest) largest = d;
-      if (d < smallest) smallest = d;
-    }
+bool looks_like_degrees(const DataSet& data) {
+  auto named = [](const std::string& header, std::initializer_list<const char*> names) {
+    std::string lower = header;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return std::find(names.begin(), names.end(), lower) != names.end();
+  };
+  if (!named(data.x_name, {"lon", "long", "longitude"}) || !named(data.y_name, {"lat", "latitude"})) return false;
+  if (data.n_samples < 1) return false;
+  double x_low = data.x[1], x_high = data.x[1], y_low = data.y[1], y_high = data.y[1];
+  for (int i = 1; i <= data.n_samples; ++i) {
+    if (!(data.x[i] >= kLowestLongitude && data.x[i] <= kHighestLongitude)) return false;
+    if (!(data.y[i] >= kLowestLatitude && data.y[i] <= kHighestLatitude)) return false;
+    x_low = std::min(x_low, data.x[i]), x_high = std::max(x_high, data.x[i]);
+    y_low = std::min(y_low, data.y[i]), y_high = std::max(y_high, data.y[i]);
   }
+  return x_high - x_low < 360 && y_high - y_low < 180;
 }
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {

@@ -18,8 +18,10 @@ struct DataSet;
 // a key press, when error.txt cannot be written).
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings);
 
-// Smallest and largest distance between two samples; both 0 with fewer than
-// two samples.
-void distance_range(const DataSet& data, double& smallest, double& largest);
+// Whether data, whose distances are planar, look like longitudes (x) and
+// latitudes (y) in degrees: every coordinate within the degrees great-circle
+// distances take, an extent under 360 by 180, and x and y columns named
+// lon, long or longitude and lat or latitude (in any case).
+bool looks_like_degrees(const DataSet& data);
 
 }  // namespace kalveno

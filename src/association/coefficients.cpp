@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "data/data_set.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -271,12 +273,13 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 
 namespace {
 
-// Pearson's r for every ordered pair of quantitative variables.
-void pearson(const AssociationInput& in, const Permutation& perm, AssociationScratch& s,
-             RangedMatrix<double>& association) {
+// Pearson's r of quantitative variable p (permuted) with every quantitative
+// variable.
+void pearson_row(const AssociationInput& in, const Permutation& perm, int p, AssociationScratch& s,
+                 RangedMatrix<double>& association) {
   const int n_samples = in.n_samples, nq = in.n_quantitative;
   double* x = s.permuted_value.data();  // sites 1..N
-  for (int p = 1; p <= nq; ++p) {
+  {
     // Variable j at site i is that of sample perm[i]; entry 0 names no sample.
     int x_present = 0;
     const double* row = n_samples > 0 ? in.by_variable.row(p) : nullptr;  // sample i at row[i - 1]
@@ -430,25 +433,52 @@ void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, R
   }
 }
 
+// The chi-square statistics of qualitative variable c (permuted) with every
+// qualitative variable, and its intra-class correlations with every
+// quantitative one.
+void qualitative_row(const AssociationInput& in, const Permutation& perm, int c, AssociationScratch& s,
+                     RangedMatrix<double>& association, StateMeans* means) {
+  const int j = in.qualitative[c];
+  for (int i = 1; i <= in.n_samples; ++i) s.permuted_state[i] = perm[i] == 0 ? 0 : in.state(c, perm[i]);
+  chi_square_row(in, c, s, association);
+  if (in.var_kind[j] >= 2) {
+    if (in.n_quantitative > 0) intra_class_row(in, c, s, association, means);
+  } else {
+    // One state: nothing to classify by.
+    for (int q = 1; q <= in.n_quantitative; ++q) {
+      const int k = in.quantitative[q];
+      association(j, k) = association(k, j) = MISSING_VALUE;
+    }
+  }
+}
+
+// Row item of the coefficients: the quantitative variables first, then the
+// qualitative ones. Rows write entries of their own only.
+void association_row(const AssociationInput& in, const Permutation& perm, int item, AssociationScratch& s,
+                     RangedMatrix<double>& association, StateMeans* means) {
+  if (item < in.n_quantitative)
+    pearson_row(in, perm, item + 1, s, association);
+  else
+    qualitative_row(in, perm, item - in.n_quantitative + 1, s, association, means);
+}
+
 }  // namespace
 
 void association_coefficients(const AssociationInput& in, const Permutation& perm, AssociationScratch& s,
                               RangedMatrix<double>& association, StateMeans* means) {
-  pearson(in, perm, s, association);
-  for (int c = 1; c <= in.n_qualitative; ++c) {
-    const int j = in.qualitative[c];
-    for (int i = 1; i <= in.n_samples; ++i) s.permuted_state[i] = perm[i] == 0 ? 0 : in.state(c, perm[i]);
-    chi_square_row(in, c, s, association);
-    if (in.var_kind[j] >= 2) {
-      if (in.n_quantitative > 0) intra_class_row(in, c, s, association, means);
-    } else {
-      // One state: nothing to classify by.
-      for (int q = 1; q <= in.n_quantitative; ++q) {
-        const int k = in.quantitative[q];
-        association(j, k) = association(k, j) = MISSING_VALUE;
-      }
-    }
-  }
+  for (int item = 0; item < in.n_quantitative + in.n_qualitative; ++item)
+    association_row(in, perm, item, s, association, means);
+}
+
+void association_coefficients(const Allocator& allocator, const AssociationInput& in, const Permutation& perm,
+                              RangedMatrix<double>& association, StateMeans* means, int n_workers) {
+  const int n_items = in.n_quantitative + in.n_qualitative;
+  n_workers = std::max(1, std::min(n_workers, n_items));
+  std::vector<AssociationScratch> scratch;
+  for (int w = 0; w < n_workers; ++w) scratch.emplace_back(allocator, in);
+  parallel_for(n_items, n_workers, [&](int worker, int item) {
+    association_row(in, perm, item, scratch[static_cast<std::size_t>(worker)], association, means);
+  });
 }
 
 }  // namespace kalveno

@@ -104,5 +104,9 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 // i = 1..N in order, so the result does not depend on how it is computed.
 void association_coefficients(const AssociationInput& input, const Permutation& perm, AssociationScratch& scratch,
                               RangedMatrix<double>& association, StateMeans* means);
+// The same, the rows of each variable shared out among n_workers threads
+// with scratch of their own, for the observed data: the same results.
+void association_coefficients(const Allocator& allocator, const AssociationInput& input, const Permutation& perm,
+                              RangedMatrix<double>& association, StateMeans* means, int n_workers);
 
 }  // namespace kalveno

@@ -47,8 +47,20 @@ class Console {
   }
 
   // Whether the replicate loops print their progress marks (on by default).
+  // Off also turns off the progress lines below.
   void set_progress_marks(bool shown) { progress_marks_ = shown; }
   bool progress_marks() const { return progress_marks_; }
+
+  // Where the progress lines of long steps go (base/progress.h): the error
+  // stream, when it is a terminal. out_is_terminal says whether the
+  // console's own text shares that terminal.
+  void set_terminals(bool err_is_terminal, bool out_is_terminal) {
+    err_is_terminal_ = err_is_terminal;
+    out_is_terminal_ = out_is_terminal;
+  }
+  // The stream of the progress lines, or nullptr when they are not shown.
+  std::ostream* progress_stream() { return progress_marks_ && err_is_terminal_ && err_ != nullptr ? err_ : nullptr; }
+  bool out_is_terminal() const { return out_is_terminal_; }
 
  private:
   void say_what_the_wait_is_for(std::string_view purpose);
@@ -60,6 +72,7 @@ class Console {
   bool input_ended_ = false;
   bool input_closed_ = false;
   bool progress_marks_ = true;
+  bool err_is_terminal_ = false, out_is_terminal_ = false;
 };
 
 }  // namespace kalveno

@@ -91,6 +91,11 @@ void read_variable_names(const Allocator& allocator, std::string_view line, Data
   if (found < static_cast<std::size_t>(v_count))
     refuse(format("\n\nWARNING: %i variable names expected on fourth line of the data file, %zu "
                   "found", v_count, found));
+  auto header = [&](std::size_t column) {
+    return column < cells.size() ? std::string(trim_blanks(cells[column])) : std::string();
+  };
+  data.x_name = header(1);
+  data.y_name = header(2);
   data.var_names = allocator.text_vector(0, v_count);
   data.var_kind = allocator.int_vector(0, v_count);
   data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
@@ -172,6 +177,21 @@ class SampleLineReader {
   std::vector<std::string_view> cells_;
 };
 
+// Great-circle distances read x as a longitude and y as a latitude, in
+// degrees; a longitude runs from -180 to 360 so that both of the usual
+// conventions read as written.
+void check_degrees(const DataSet& data, int i, int line) {
+  auto refuse_angle = [&](const char* angle, const char* axis, double value, double low, double high) {
+    refuse(format("\n\nWARNING: sample %i (%s, line %i of the data file) has a %s (%s) of %g: great-circle "
+                  "distances take %ss from %g to %g degrees",
+                  i, data.sample_names[i].c_str(), line, angle, axis, value, angle, low, high));
+  };
+  if (!(data.x[i] >= kLowestLongitude && data.x[i] <= kHighestLongitude))
+    refuse_angle("longitude", "x", data.x[i], kLowestLongitude, kHighestLongitude);
+  if (!(data.y[i] >= kLowestLatitude && data.y[i] <= kHighestLatitude))
+    refuse_angle("latitude", "y", data.y[i], kLowestLatitude, kHighestLatitude);
+}
+
 // Whether an unmarked variable's word makes it qualitative: it does not start
 // with a number, or a letter follows its leading number (A3, 12kg; not 12%).
 bool reads_as_qualitative(std::string_view word) {
@@ -184,12 +204,13 @@ bool reads_as_qualitative(std::string_view word) {
 
 DataFile::DataFile(std::string text) : text_(std::move(text)), lines_(split_lines(text_)) {}
 
-void DataFile::read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn) const {
+void DataFile::read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn,
+                           bool check_class_order) const {
   auto line = [&](std::size_t number) { return number <= lines_.size() ? lines_[number - 1] : std::string_view(); };
 
   data.title_line = std::string(line(1)) + "\n";
   read_counts(line(2), data);
-  read_classes(allocator, line(3), data, warn);
+  read_classes(allocator, line(3), data, check_class_order ? warn : DataFileWarning());
   read_variable_names(allocator, line(4), data);
 
   std::size_t sample_lines = lines_.size() > kHeaderLines ? lines_.size() - kHeaderLines : 0;
@@ -226,6 +247,7 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
     data.sample_names[i] = std::string(reader.word(0, "sample name"));
     data.x[i] = reader.coordinate(1, "x coordinate");
     data.y[i] = reader.coordinate(2, "y coordinate");
+    if (data.distance_kind == DistanceKind::kGreatCircle) check_degrees(data, i, reader.line_number());
     int column = 3;
     if (g_count >= 2) {
       std::string_view grid_name = reader.word(column++, "grid name");
@@ -257,6 +279,8 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) data.var_kind[j] = 1;
     }
   }
+
+  if (data.distance_kind == DistanceKind::kGreatCircle) make_sphere_points(allocator, data);
 
   // Second pass, variable by variable: numbers, or state numbers in order of
   // first appearance (counted from the first sample that has the variable).

@@ -33,13 +33,17 @@ class DataFile {
   DataFile& operator=(const DataFile&) = delete;
 
   // Reads the four header lines, and checks that the N sample lines are
-  // there. Warns about class bounds out of increasing order.
-  void read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {}) const;
+  // there. Warns about class bounds out of increasing order, unless
+  // check_class_order is false (the run chooses its classes otherwise).
+  void read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {},
+                   bool check_class_order = true) const;
 
   // Reads the sample lines into the arrays made by allocate_sample_arrays,
   // decides the kind of every unmarked variable and numbers the states of the
   // qualitative ones. Warns about each unmarked quantitative variable that
-  // has a cell with text after its number.
+  // has a cell with text after its number. With great-circle distances
+  // (data.distance_kind set first), refuses a longitude or latitude out of
+  // range and makes data.sphere.
   void read_samples(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {}) const;
 
  private:

@@ -2,11 +2,13 @@
 // coordinates and grid positions, the variables and their values, the
 // distance classes, and the one distance between two samples.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "base/allocation.h"
 #include "base/ranged_array.h"
 
 namespace kalveno {
@@ -19,6 +21,30 @@ struct DistanceClasses {
   // Inclusive upper bounds of the classes, in file order, [1..n_classes].
   RangedVector<double> class_max;
 };
+
+// How the distance between two samples is measured.
+enum class DistanceKind {
+  kPlanar,       // x and y are planar coordinates: the straight-line distance, in their unit
+  kGreatCircle,  // x is the longitude, y the latitude, in degrees: the great-circle distance in km
+};
+
+// The mean radius of the Earth, in km, of the sphere great-circle distances
+// are measured on.
+constexpr double kEarthRadiusKm = 6371.0088;
+
+// A sample's place on the sphere as the great-circle distance reads it,
+// worked out once per sample: the sine and cosine of half its latitude and
+// of half its longitude, and the cosine of its latitude.
+struct SpherePoint {
+  double sin_half_latitude = 0, cos_half_latitude = 1;
+  double sin_half_longitude = 0, cos_half_longitude = 1;
+  double cos_latitude = 1;
+};
+SpherePoint sphere_point(double longitude, double latitude);
+
+// Coordinates great-circle distances take, in degrees.
+constexpr double kLowestLatitude = -90, kHighestLatitude = 90;
+constexpr double kLowestLongitude = -180, kHighestLongitude = 360;
 
 struct DataSet {
   std::string title_line;  // line 1 as read, ending with its line feed
@@ -37,6 +63,9 @@ struct DataSet {
 
   RangedVector<std::string> sample_names;  // [1..N]
   RangedVector<double> x, y;               // [1..N]
+  std::string x_name, y_name;              // the headers of the x and y columns
+  DistanceKind distance_kind = DistanceKind::kPlanar;
+  RangedVector<SpherePoint> sphere;        // [1..N], great-circle distances only
   // Column i: row 0 the grid 1..G of sample i, rows 1 and 2 its grid X and Y.
   RangedMatrix<int> sample_grid;           // [0..2][0..N]
   int max_grid_x = 0, max_grid_y = 0;
@@ -47,12 +76,32 @@ struct DataSet {
   bool is_qualitative(int j) const { return var_kind[j] > 0; }
 };
 
+// Makes data.sphere from the samples' x (longitude) and y (latitude), for
+// great-circle distances.
+void make_sphere_points(const Allocator& allocator, DataSet& data);
+
+// The haversine distance on the Earth's sphere: 2 R asin sqrt(h), with
+// h = sin^2(dlat / 2) + cos lat_a cos lat_b sin^2(dlon / 2). The sine of
+// half a difference comes from the samples' own half-angle sines and
+// cosines, sin(q - p) = sin q cos p - cos q sin p: no sine per pair, and
+// exact to some 1e-16 radians, a few nanometres. h rounded above 1 (two
+// antipodes) is taken as 1.
+inline double great_circle_distance(const SpherePoint& a, const SpherePoint& b) {
+  const double half_dlat = b.sin_half_latitude * a.cos_half_latitude - b.cos_half_latitude * a.sin_half_latitude;
+  const double half_dlon =
+      b.sin_half_longitude * a.cos_half_longitude - b.cos_half_longitude * a.sin_half_longitude;
+  const double h = half_dlat * half_dlat + (a.cos_latitude * b.cos_latitude) * (half_dlon * half_dlon);
+  return 2 * kEarthRadiusKm * std::asin(std::sqrt(std::min(h, 1.0)));
+}
+
 // The distance between the samples at a and b, for every distance the program
 // works out, so that a pair has the same distance to the bit wherever it is
 // used. Either order gives the same bits: x[a] - x[b] is exactly
-// -(x[b] - x[a]) in IEEE arithmetic.
-inline double sample_distance(const RangedVector<double>& x, const RangedVector<double>& y, int a, int b) {
-  const double dx = x[a] - x[b], dy = y[a] - y[b];
+// -(x[b] - x[a]) in IEEE arithmetic, and so are the differences of the
+// great-circle distance.
+inline double sample_distance(const DataSet& data, int a, int b) {
+  if (data.distance_kind == DistanceKind::kGreatCircle) return great_circle_distance(data.sphere[a], data.sphere[b]);
+  const double dx = data.x[a] - data.x[b], dy = data.y[a] - data.y[b];
   return std::sqrt(dx * dx + dy * dy);
 }
 

@@ -6,7 +6,8 @@
 
 namespace kalveno {
 
-LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold) {
+LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold,
+                       Progress* progress) {
   const int n = data.n_samples, v_count = data.n_variables;
   const double radius = std::fabs(distance_threshold);
   const bool focal_excluded = distance_threshold < 0;
@@ -26,10 +27,12 @@ LocalMeans local_means(const Allocator& allocator, const DataSet& data, float di
       local.means(k, focal) += value;
     }
   };
+  if (progress != nullptr) progress->begin("Local means", 0.5 * n * (n - 1.0));
   for (int a = 1; a <= n; ++a) {
+    if (progress != nullptr) progress->advance(n - a);
     if (!focal_excluded) add(a, a);
     for (int b = a + 1; b <= n; ++b) {
-      if (sample_distance(data.x, data.y, a, b) <= radius) {
+      if (sample_distance(data, a, b) <= radius) {
         add(a, b);
         add(b, a);
       }

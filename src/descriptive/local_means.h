@@ -7,6 +7,7 @@
 
 #include "base/allocation.h"
 #include "base/files.h"
+#include "base/progress.h"
 #include "data/data_set.h"
 
 namespace kalveno {
@@ -22,7 +23,9 @@ struct LocalMeans {
 
 // The local means within |threshold| of each sample. A negative threshold
 // leaves the focal sample out; samples at its very position always count.
-LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold);
+// Shows its pace on progress when given.
+LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold,
+                       Progress* progress = nullptr);
 
 // The whole content of newvar.txt: a title line, the counts line, the column
 // headers and one line per sample with its local means.

@@ -44,6 +44,42 @@ void parallel_for(int n_items, int n_workers, const std::function<void(int worke
   if (failure) std::rethrow_exception(failure);
 }
 
+void run_together(int n_workers, const std::function<void(int n)>& prepare, const std::function<void(int worker)>& body) {
+  std::mutex lock;
+  std::condition_variable started;
+  bool go = false;
+  int n = 0;  // the threads that run body; 0 when prepare failed
+  std::vector<std::thread> threads;
+  for (int w = 1; w < n_workers; ++w) {
+    try {
+      threads.emplace_back([&, w] {
+        {
+          std::unique_lock<std::mutex> held(lock);
+          started.wait(held, [&] { return go; });
+        }
+        if (w < n) body(w);
+      });
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: those there are share the work
+    }
+  }
+  std::exception_ptr failure;
+  try {
+    prepare(static_cast<int>(threads.size()) + 1);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    n = failure ? 0 : static_cast<int>(threads.size()) + 1;
+    go = true;
+  }
+  started.notify_all();
+  if (n > 0) body(0);
+  for (std::thread& thread : threads) thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
 void summarise_replicates(const Allocator& allocator, const RangedCube<float>& replicates, int n_rep,
                           const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers) {
   const int first_row = observed.row_lo(), first_col = observed.col_lo();

@@ -52,7 +52,7 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
 
 MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
                        const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
-                       VectorPath path, int n_workers)
+                       VectorPath path, int n_workers, Progress* progress)
     : allocator_(allocator),
       n_(data.n_samples),
       n_variables_(data.n_variables),
@@ -60,7 +60,7 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
       regression_restricted_(interval.restricted()),
       filter_(filter),
       path_(vector_path_supported(path) ? path : best_vector_path()),
-      geometry_(allocator, data, classes, interval, geometry_table_limit, n_workers) {
+      geometry_(allocator, data, classes, interval, geometry_table_limit, n_workers, progress) {
   const int n = n_;
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
@@ -169,7 +169,8 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   if (!takes_every_pair())
     for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
   prepare_counts_from_missing(n_workers);
-  sum_all_pairs();
+  Progress quiet;
+  sum_all_pairs(n_workers, progress != nullptr ? *progress : quiet);
 }
 
 void MoranSetup::prepare_counts_from_missing(int n_workers) {
@@ -224,20 +225,6 @@ void MoranSetup::prepare_counts_from_missing(int n_workers) {
   counts_from_missing_ = between <= pairs / 32;
 }
 
-long long MoranSetup::regression_pairs_at_distance_zero() const {
-  long long count = 0;
-  for (int i = 1; i < n_; ++i) {
-    for (int j = i + 1; j <= n_; ++j) {
-      if (geometry_.distance(i, j) != 0 || !selects(i, j)) continue;
-      double d, log_d;
-      int code;
-      geometry_.place(i, j, d, log_d, code);
-      if (d == 0 && PairCode::in_regression(code)) ++count;
-    }
-  }
-  return count;
-}
-
 MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last_class = setup.n_classes() + 1;
   const Allocator& allocator = setup.allocator();
@@ -261,11 +248,12 @@ MoranResults make_moran_results(const Allocator& allocator, int n_variables, int
   return results;
 }
 
-void MoranSetup::sum_all_pairs() {
+void MoranSetup::sum_all_pairs(int n_workers, Progress& progress) {
   all_pairs_ = allocator_.double_matrix(0, 1, 0, n_lanes_ - 1);
   MoranScratch scratch(*this);
   MoranResults results = make_moran_results(allocator_, n_variables_, n_classes_);
-  MoranEvaluation(*this, identity_permutation(n_), scratch, results, true).run();
+  MoranEvaluation(*this, identity_permutation(n_), scratch, results, true)
+      .run_shared(n_workers, progress, regression_pairs_at_distance_zero_);
   for (int k = 0; k < n_lanes_; ++k) {
     all_pairs_(0, k) = scratch.class_sum_(0, k);
     all_pairs_(1, k) = scratch.class_used_(0, k);

@@ -24,6 +24,7 @@
 #include <cstddef>
 
 #include "base/allocation.h"
+#include "base/progress.h"
 #include "base/ranged_array.h"
 #include "data/data_set.h"
 #include "randomization/permutation.h"
@@ -84,7 +85,8 @@ class LaneRows {
 // selecting state, the pair geometry, and the sums over all selected pairs.
 // Shared read-only by every worker. path chooses the vector instructions of
 // the pair loop (the best the processor has when it lacks the one asked for);
-// every path gives the same bits. n_workers threads work out the pair table.
+// every path gives the same bits. n_workers threads work out the pair table
+// and the observed placement, showing their pace on progress when given.
 class MoranSetup {
  public:
   // With the pair geometry tabulated when it fits the allocator's default
@@ -93,7 +95,7 @@ class MoranSetup {
              const PairFilter& filter, const RegressionInterval& interval);
   MoranSetup(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
              const PairFilter& filter, const RegressionInterval& interval, std::size_t geometry_table_limit,
-             VectorPath path = best_vector_path(), int n_workers = 1);
+             VectorPath path = best_vector_path(), int n_workers = 1, Progress* progress = nullptr);
 
   // Whether the filter takes every pair, whatever the states.
   bool takes_every_pair() const {
@@ -116,8 +118,8 @@ class MoranSetup {
   // The selected pairs of samples, where the data place them, that lie at
   // distance 0 inside the regression: the logarithm of their distance is
   // -inf, which makes the slope on ln(distance) not a number for every
-  // variable that both samples have.
-  long long regression_pairs_at_distance_zero() const;
+  // variable that both samples have. Counted with the observed placement.
+  long long regression_pairs_at_distance_zero() const { return regression_pairs_at_distance_zero_; }
 
   // The pairs a variable uses, per class, are counted in the pair loop, or,
   // where the placement puts every sample on a position of its own and no
@@ -197,7 +199,8 @@ class MoranSetup {
   void prepare_counts_from_missing(int n_workers);
   RangedVector<int> identity_pair_count_;
   RangedVector<double> identity_mean_distance_;
-  void sum_all_pairs();
+  long long regression_pairs_at_distance_zero_ = 0;
+  void sum_all_pairs(int n_workers, Progress& progress);
 };
 
 // The working storage of one evaluation at a time: make one per thread and

@@ -24,6 +24,17 @@ constexpr int kFetchAhead = 24;
 }  // namespace
 
 void MoranEvaluation::run() {
+  reset();
+  const bool filtered = !s_.takes_every_pair();
+  if (s_.geometry_.tabulated())
+    filtered ? run_rows<true, true>() : run_rows<true, false>();
+  else
+    filtered ? run_rows<false, true>() : run_rows<false, false>();
+  if (counts_from_missing_) count_from_missing();
+  finish();
+}
+
+void MoranEvaluation::reset() {
   w_.class_sum_.fill(0);
   w_.class_used_.fill(0);
   w_.regression_.fill(0);
@@ -36,15 +47,8 @@ void MoranEvaluation::run() {
       w_.class_used_(0, k) = s_.all_pairs_(1, k);
     }
   }
-  const bool filtered = !s_.takes_every_pair();
   // The setup allows counts from missing values only where no filter selects.
   counts_from_missing_ = s_.counts_from_missing_ && !sum_all_pairs_ && moves_samples_only();
-  if (s_.geometry_.tabulated())
-    filtered ? run_rows<true, true>() : run_rows<true, false>();
-  else
-    filtered ? run_rows<false, true>() : run_rows<false, false>();
-  if (counts_from_missing_) count_from_missing();
-  finish();
 }
 
 // Whether the placement puts every sample on a position of its own: then its
@@ -86,7 +90,7 @@ void MoranEvaluation::count_from_missing() {
   }
 }
 
-LaneGroup MoranEvaluation::lane_group(bool quantitative) {
+LaneGroup MoranEvaluation::lane_group(bool quantitative, MoranScratch& scratch) const {
   const int first = quantitative ? 0 : s_.quantitative_lanes_;
   LaneGroup g;
   g.n_lanes = quantitative ? s_.quantitative_lanes_ : s_.n_lanes_ - s_.quantitative_lanes_;
@@ -108,15 +112,15 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative) {
   g.sum_all = sum_all_pairs_;
   g.restricted = s_.regression_restricted_;
   g.count_used = !counts_from_missing_;
-  g.class_sum = w_.class_sum_.row(0) + first;
-  g.class_used = w_.class_used_.row(0) + first;
-  g.regression = w_.regression_.row(0) + first;
+  g.class_sum = scratch.class_sum_.row(0) + first;
+  g.class_used = scratch.class_used_.row(0) + first;
+  g.regression = scratch.regression_.row(0) + first;
   return g;
 }
 
 template <bool kTabulated, bool kFiltered>
 void MoranEvaluation::run_rows() {
-  const LaneGroup groups[2] = {lane_group(true), lane_group(false)};
+  const LaneGroup groups[2] = {lane_group(true, w_), lane_group(false, w_)};
   RowPairs row;
   GatheredPairs& gathered = row.gathered;
   gathered.sample = w_.row_sample_.data();
@@ -133,6 +137,7 @@ void MoranEvaluation::run_rows() {
   bool any_complete = false;
   for (int k = 0; k < s_.n_lanes_; ++k) any_complete = any_complete || (s_.complete_[k] && s_.lane_variable_[k] != 0);
   row.shared = any_complete ? w_.shared_.data() : nullptr;
+  const Gathered out{w_.row_sample_.data(), w_.row_code_.data(), w_.row_geometry_.data()};
   const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
@@ -150,8 +155,9 @@ void MoranEvaluation::run_rows() {
       }
     } else {
       for (int j = i + 1; j <= s_.n_;) {
-        gathered.n_pairs = gather<kTabulated, kFiltered>(i, j);
+        gathered.n_pairs = gather<kTabulated, kFiltered>(i, j, s_.n_ + 1, kStretch, out);
         if (gathered.n_pairs == 0) continue;
+        add_pair_sums(gathered, any_complete);
         for (const LaneGroup& g : groups)
           if (g.n_lanes > 0) add_pairs(path, row, g, false);
       }
@@ -161,13 +167,9 @@ void MoranEvaluation::run_rows() {
 
 bool MoranEvaluation::selected(int i, int j) const { return s_.selects(i, j); }
 
-// The next selected pairs (i, j), from j on, whose samples both have a
-// position, up to kStretch of them, with their geometry; counts them per
-// class on the way. Leaves j at the first pair not looked at; returns how
-// many were gathered.
 template <bool kTabulated, bool kFiltered>
-int MoranEvaluation::gather(int i, int& j) {
-  const int n = s_.n_, a = perm_[i];
+int MoranEvaluation::gather(int i, int& j, int j_end, int max_pairs, const Gathered& out) const {
+  const int a = perm_[i];
   const PairGeometry& geometry = s_.geometry_;
   const PairPlace* place_row = nullptr;
   const std::uint16_t* code_row = nullptr;
@@ -175,17 +177,11 @@ int MoranEvaluation::gather(int i, int& j) {
     place_row = geometry.place_row(a);
     code_row = geometry.code_row(a);
   }
-  int* pair_count = out_.class_pair_count.data();
-  double* distance_sum = w_.distance_sum_.data();
-  int* sample = w_.row_sample_.data();
-  int* codes = w_.row_code_.data();
-  double* geometry_out = w_.row_geometry_.data();
-  double* shared = w_.shared_.data();
   const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
-  for (; j <= n && n_pairs < kStretch; ++j) {
+  for (; j < j_end && n_pairs < max_pairs; ++j) {
     if constexpr (kTabulated) {
-      if (j + kFetchAhead <= n) {
+      if (j + kFetchAhead < j_end) {
         const int ahead = perm[j + kFetchAhead];
         __builtin_prefetch(place_row + ahead);
         __builtin_prefetch(code_row + ahead);
@@ -204,27 +200,36 @@ int MoranEvaluation::gather(int i, int& j) {
     } else {
       geometry.work_out(a, b, d, log_d, code);
     }
-    const int c = PairCode::distance_class(code);
-    ++pair_count[c];
-    distance_sum[c] += d;
-    sample[n_pairs] = j;
-    codes[n_pairs] = code;
-    double* g = geometry_out + 4 * n_pairs;
+    out.sample[n_pairs] = j;
+    out.code[n_pairs] = code;
+    double* g = out.geometry + 4 * n_pairs;
     g[0] = d;
     g[1] = log_d;
     g[2] = d * d;
     g[3] = log_d * log_d;
-    if (PairCode::in_regression(code)) {
-      shared[kPairs] += 1;
-      shared[kSumD] += d;
-      shared[kSumD2] += g[2];
-      shared[kSumLog] += log_d;
-      shared[kSumLog2] += g[3];
-    }
     ++n_pairs;
   }
-  pair_count[0] += n_pairs;
   return n_pairs;
+}
+
+void MoranEvaluation::add_pair_sums(const GatheredPairs& pairs, bool share) {
+  int* pair_count = out_.class_pair_count.data();
+  double* distance_sum = w_.distance_sum_.data();
+  double* shared = w_.shared_.data();
+  for (int e = 0; e < pairs.n_pairs; ++e) {
+    const int code = pairs.code[e], c = PairCode::distance_class(code);
+    const double* g = pairs.geometry + 4 * e;
+    ++pair_count[c];
+    distance_sum[c] += g[0];
+    if (share && PairCode::in_regression(code)) {
+      shared[kPairs] += 1;
+      shared[kSumD] += g[0];
+      shared[kSumD2] += g[2];
+      shared[kSumLog] += g[1];
+      shared[kSumLog2] += g[3];
+    }
+  }
+  pair_count[0] += pairs.n_pairs;
 }
 
 void MoranEvaluation::finish() {
@@ -278,5 +283,11 @@ void MoranEvaluation::finish() {
                                (w_.regression_(kSumLog2, k) / pairs - mean_log * mean_log);
   }
 }
+
+// The shared evaluation (moran_shared_evaluation.cpp) gathers with these.
+template int MoranEvaluation::gather<true, true>(int, int&, int, int, const Gathered&) const;
+template int MoranEvaluation::gather<true, false>(int, int&, int, int, const Gathered&) const;
+template int MoranEvaluation::gather<false, true>(int, int&, int, int, const Gathered&) const;
+template int MoranEvaluation::gather<false, false>(int, int&, int, int, const Gathered&) const;
 
 }  // namespace kalveno

@@ -1,6 +1,7 @@
 // One evaluation of Moran's I for one placement: the pair loop over a
-// MoranSetup, in a MoranScratch. Used by moran_statistics only.
+// MoranSetup, in a MoranScratch. Used by moran_statistics and the setup.
 #pragma once
+#include "base/progress.h"
 #include "spatial/moran.h"
 
 namespace kalveno {
@@ -20,13 +21,35 @@ class MoranEvaluation {
 
   void run();
 
+  // The same results with the work shared out among n_workers threads
+  // (moran_shared_evaluation.cpp): the geometry of a batch of pairs is
+  // gathered by all of them, then each adds the pairs, in order, to lanes of
+  // its own. Also counts the pairs at distance 0 inside the regression.
+  void run_shared(int n_workers, Progress& progress, long long& regression_pairs_at_distance_zero);
+
  private:
+  void reset();
   template <bool kTabulated, bool kFiltered>
   void run_rows();
-  bool selected(int i, int j) const;
   template <bool kTabulated, bool kFiltered>
-  int gather(int i, int& j);
-  LaneGroup lane_group(bool quantitative);
+  void run_shared_as(int n_workers, Progress& progress, long long& at_zero);
+  bool selected(int i, int j) const;
+  // The selected pairs (i, j), from j on and before j_end, whose samples
+  // both have a position, up to max_pairs of them: their samples, codes and
+  // geometry into sample, code and geometry. Leaves j at the first pair not
+  // looked at; returns how many were gathered.
+  struct Gathered {
+    int* sample;
+    int* code;
+    double* geometry;
+  };
+  template <bool kTabulated, bool kFiltered>
+  int gather(int i, int& j, int j_end, int max_pairs, const Gathered& out) const;
+  // Counts the gathered pairs per class, adds their distances to the class
+  // sums and makes the regression sums that lanes without missing data
+  // share, in the order of the pairs.
+  void add_pair_sums(const GatheredPairs& pairs, bool share);
+  LaneGroup lane_group(bool quantitative, MoranScratch& scratch) const;
   bool moves_samples_only();
   void count_from_missing();
   void finish();

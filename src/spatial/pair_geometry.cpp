@@ -15,8 +15,9 @@ std::size_t PairGeometry::table_bytes(int n_samples) {
 }
 
 PairGeometry::PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
-                           const RegressionInterval& interval, std::size_t table_limit, int n_workers)
-    : x_(data.x), y_(data.y), class_max_(classes.class_max), n_classes_(classes.n_classes), interval_(interval) {
+                           const RegressionInterval& interval, std::size_t table_limit, int n_workers,
+                           Progress* progress)
+    : data_(data), class_max_(classes.class_max), n_classes_(classes.n_classes), interval_(interval) {
   bounds_rise_ = true;
   for (int c = 2; c <= n_classes_; ++c) bounds_rise_ = bounds_rise_ && class_max_[c - 1] <= class_max_[c];
   const int n = data.n_samples;
@@ -25,13 +26,14 @@ PairGeometry::PairGeometry(const Allocator& allocator, const DataSet& data, cons
   if (!tabulated_) return;
   place_ = PairTableRows<PairPlace>(allocator, n, "\nallocation failure in the pair table");
   code_ = PairTableRows<std::uint16_t>(allocator, n, "\nallocation failure in the pair table");
-  fill_table(n, n_workers);
+  fill_table(n, n_workers, progress);
 }
 
 // A pair has the same distance in either order (sample_distance): the upper
 // triangle is worked out and the lower one copied from it, a band of square tiles at a time to keep both in
 // cache. Rows and bands are shared out among the workers.
-void PairGeometry::fill_table(int n, int n_workers) {
+void PairGeometry::fill_table(int n, int n_workers, Progress* progress) {
+  if (progress != nullptr) progress->begin("Pair table", 0.5 * n * (n + 1.0));
   parallel_for(n, n_workers, [&](int, int item) {
     const int a = item + 1;
     PairPlace* places = place_.row(a);
@@ -41,6 +43,7 @@ void PairGeometry::fill_table(int n, int n_workers) {
       work_out(a, b, places[b].distance, places[b].log_distance, code);
       codes[b] = PairCode::to_table(code);
     }
+    if (progress != nullptr) progress->advance(n - a + 1);
   });
   constexpr int kTile = 64;
   parallel_for((n + kTile - 1) / kTile, n_workers, [&](int, int band) {
@@ -73,7 +76,7 @@ int PairGeometry::distance_class(double d) const {
 }
 
 void PairGeometry::work_out(int a, int b, double& d, double& log_d, int& code) const {
-  d = sample_distance(x_, y_, a, b);
+  d = sample_distance(data_, a, b);
   log_d = std::log(d);
   code = distance_class(d);
   if (!interval_.restricted() ||

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "base/allocation.h"
+#include "base/progress.h"
 #include "base/ranged_array.h"
 #include "data/data_set.h"
 #include "spatial/lane_kernels.h"
@@ -53,9 +54,11 @@ class PairGeometry {
   static std::size_t default_table_limit(std::size_t memory_budget);
   static std::size_t table_bytes(int n_samples);
 
-  // The table is worked out by n_workers threads.
+  // The table is worked out by n_workers threads, showing their pace on
+  // progress when given.
   PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
-               const RegressionInterval& interval, std::size_t table_limit, int n_workers = 1);
+               const RegressionInterval& interval, std::size_t table_limit, int n_workers = 1,
+               Progress* progress = nullptr);
 
   bool tabulated() const { return tabulated_; }
 
@@ -71,7 +74,7 @@ class PairGeometry {
   }
 
   // The distance alone, looked up or worked out.
-  double distance(int a, int b) const { return tabulated_ ? place_(a, b).distance : sample_distance(x_, y_, a, b); }
+  double distance(int a, int b) const { return tabulated_ ? place_(a, b).distance : sample_distance(data_, a, b); }
 
   // Row a of the table, indexed by b (tabulated only).
   const PairPlace* place_row(int a) const { return place_.row(a); }
@@ -82,11 +85,10 @@ class PairGeometry {
   void work_out(int a, int b, double& d, double& log_d, int& code) const;
 
  private:
-  void fill_table(int n, int n_workers);
+  void fill_table(int n, int n_workers, Progress* progress);
   int distance_class(double d) const;
 
-  const RangedVector<double>& x_;
-  const RangedVector<double>& y_;
+  const DataSet& data_;
   const RangedVector<double>& class_max_;
   int n_classes_;
   bool bounds_rise_ = false;  // class_max never falls from one class to the next

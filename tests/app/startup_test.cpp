@@ -68,29 +68,6 @@ TEST(RunSeed, TakesAValidSeedAndWarnsAboutOthers) {
             std::string::npos);
 }
 
-// The range is that of the squared distances, rooted: the same bits.
-TEST(DistanceRange, IsTheRootOfTheExtremeSquaredDistances) {
-  std::mt19937 gen(7);
-  std::uniform_real_distribution<float> coordinate(-1000, 1000);
-  DataSet data;
-  data.n_samples = 300;
-  data.x = Allocator().double_vector(0, data.n_samples);
-  data.y = Allocator().double_vector(0, data.n_samples);
-  for (int i = 1; i <= data.n_samples; ++i) data.x[i] = coordinate(gen), data.y[i] = coordinate(gen);
-  double smallest2 = INFINITY, largest2 = 0;
-  for (int i = 1; i < data.n_samples; ++i) {
-    for (int k = i + 1; k <= data.n_samples; ++k) {
-      const double dx = data.x[i] - data.x[k], dy = data.y[i] - data.y[k];
-      smallest2 = std::min(smallest2, dx * dx + dy * dy);
-      largest2 = std::max(largest2, dx * dx + dy * dy);
-    }
-  }
-  double smallest = 0, largest = 0;
-  distance_range(data, smallest, largest);
-  EXPECT_EQ(smallest, std::sqrt(smallest2));
-  EXPECT_EQ(largest, std::sqrt(largest2));
-}
-
 // A run in a folder of its own, with a memory budget too small for the
 // first array of the example data.
 struct Ended {

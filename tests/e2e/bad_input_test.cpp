@@ -48,6 +48,7 @@ struct BadInput {
   std::map<std::string, std::string> env = {};
   std::vector<std::string> folders = {};  // names taken by folders, so that no file can be opened under them
   std::string in_results = {};            // written into the results file, when given
+  std::vector<std::string> options = {};  // before the file names
 };
 
 std::ostream& operator<<(std::ostream& out, const BadInput& input) { return out << input.name; }
@@ -98,6 +99,14 @@ std::vector<BadInput> bad_inputs() {
       {"CoordinateNotANumber", data("1 0 1 NA", "0", kNamesOk, "s\tNA\t0\t1\n"), "\n",
        "\n\nWARNING: cannot read the x coordinate of sample 1 (line 5 of the data file): a number is expected",
        "coordinate of sample", 2},
+      {"LatitudeBeyondAPole", data("2 0 1 NA", "0", "n\tlon\tlat\ta", "p\t2.35\t48.86\t1\nq\t0\t-91\t2\n"), "\n",
+       "\n\nWARNING: sample 2 (q, line 6 of the data file) has a latitude (y) of -91: great-circle distances take "
+       "latitudes from -90 to 90 degrees",
+       "great-circle distances take latitudes from -90 to 90 degrees", 2, {}, {}, {}, {"--great-circle"}},
+      {"LongitudeBeyondAFullTurn", data("1 0 1 NA", "0", "n\tlon\tlat\ta", "p\t361\t0\t1\n"), "\n",
+       "\n\nWARNING: sample 1 (p, line 5 of the data file) has a longitude (x) of 361: great-circle distances take "
+       "longitudes from -180 to 360 degrees",
+       "great-circle distances take longitudes from -180 to 360 degrees", 2, {}, {}, {}, {"--great-circle"}},
       {"GridWithoutName",
        data("2 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta", "s\t0\t0\t\t1\t1\t1\nt\t1\t0\tA\t1\t1\t1\n"), "\n",
        "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)", "no grid name for sample", 2},
@@ -220,7 +229,9 @@ TEST_P(BadInputs, PrintTheirMessageEndWithTheirStatusAndKeepEarlierResults) {
   folder.write("in.txt", input.data);
   folder.write("out.txt", kEarlier);
   for (const std::string& name : input.folders) std::filesystem::create_directory(folder.file(name));
-  ProgramRun run = run_kalveno(folder.path(), {"in.txt", "out.txt"}, "\n" + input.answers, input.env);
+  std::vector<std::string> args = input.options;
+  args.insert(args.end(), {"in.txt", "out.txt"});
+  ProgramRun run = run_kalveno(folder.path(), args, "\n" + input.answers, input.env);
   EXPECT_EQ(run.status, input.status) << run.output.substr(run.output.size() > 2000 ? run.output.size() - 2000 : 0);
   EXPECT_NE(run.output.find(input.message), std::string::npos) << run.output.substr(
       run.output.size() > 2000 ? run.output.size() - 2000 : 0);

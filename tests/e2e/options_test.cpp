@@ -29,6 +29,7 @@ struct Equivalent {
   std::string answers;               // the dialogue's, after both file names
   bool earlier = false;              // both runs start with earlier results
   std::map<std::string, std::string> dialogue_env = {};
+  std::vector<std::string> dialogue_options = {};  // run settings given to the dialogue run too
 };
 
 std::ostream& operator<<(std::ostream& out, const Equivalent& e) { return out << e.name; }
@@ -57,6 +58,9 @@ std::vector<Equivalent> equivalents() {
        "e\n1\n\n\n9\n\n", true},
       {"SeedOptionWinsOverTheEnvironment", "tests/data/spatial_grid.txt", {"--spatial", "-r", "19", "--seed=7"},
        "1\n\n\n19\n\n", false, {{"KALVENO_SEED", "7"}}},
+      {"GreatCircleAndChosenClassesAlsoWithTheDialogue", "tests/data/capitals.txt",
+       {"--great-circle", "--classes=equal-count:4", "--spatial", "-r", "19"}, "1\n\n\n19\n\n", false, {},
+       {"--great-circle", "--classes=equal-count:4"}},
   };
 }
 
@@ -69,7 +73,9 @@ TEST_P(OptionRuns, WriteWhatTheDialogueWritesAndSayWhereItWent) {
     folder->write("in.txt", source_file(e.data_file));
     if (e.earlier) folder->write("out.txt", kEarlier);
   }
-  const ProgramRun dialogue = run_kalveno(asked.path(), {"in.txt", "out.txt"}, e.answers, e.dialogue_env);
+  std::vector<std::string> dialogue_args = e.dialogue_options;
+  dialogue_args.insert(dialogue_args.end(), {"in.txt", "out.txt"});
+  const ProgramRun dialogue = run_kalveno(asked.path(), dialogue_args, e.answers, e.dialogue_env);
   std::vector<std::string> args = e.options;
   args.insert(args.end(), {"in.txt", "out.txt"});
   // Answers on standard input must go unread.
@@ -184,6 +190,11 @@ std::vector<Refusal> refusals() {
        "--state=A: the second state must differ from the first"},
       {"ThreeStates", with_files({"--spatial", "--pairs-by=c", "--state=A", "--state=B", "--state=A"}),
        "--state: at most two states select pairs"},
+      {"ClassesNotARule", with_files({"--spatial", "--classes=equal-count:0"}),
+       "invalid value 'equal-count:0' for --classes: equal-count:C, equal-width:C or sturges is expected, each "
+       "optionally followed by ,MAX (C from 1 to 1000 classes, MAX a distance above 0)"},
+      {"ClassesWithAssociation", with_files({"--association", "--classes=sturges"}),
+       "--classes=sturges applies to --spatial only, not to --association"},
       {"TableOfLocalMeans", with_files({"--local-means=2", "--table=t.csv"}),
        "--table: local means have no statistics to tabulate (they are written to newvar.txt)"},
       {"AnalysisWithoutResultsFile", {"--spatial", "in.txt"},

@@ -77,8 +77,7 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
         if (!take) continue;
       }
       if (p[i] == 0 || p[j] == 0) continue;  // a sample without a position sits out
-      double dx = data.x[p[i]] - data.x[p[j]], dy = data.y[p[i]] - data.y[p[j]];
-      double d = std::sqrt(dx * dx + dy * dy);
+      double d = sample_distance(data, p[i], p[j]);
       double l = std::log(d);
       ++out.class_pair_count[0];
       int c = 1;

@@ -327,6 +327,53 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
   EXPECT_EQ(compared, 6 * 7 * 4 * 5 * 3 * static_cast<int>(paths.size()));
 }
 
+// The observed placement is evaluated by every worker at once, each adding
+// the pairs to lanes of its own: over several batches of pairs, with a
+// filter or without, planar and great-circle distances, it gives the bits of
+// the plain evaluation on any number of workers, and the pairs at distance
+// 0 in the regression. With 24 variables no lane is left for the pair
+// counts and distance sums, which are then made apart.
+TEST(MoranStatistics, TheObservedPlacementSharedOutAmongWorkersKeepsEveryBit) {
+  RandomDataShape shape;
+  shape.n_samples = 430;  // some 92 000 pairs
+  shape.n_classes = 6;
+  shape.extent = 90;  // degrees, for the great circle too
+  for (DistanceKind kind : {DistanceKind::kPlanar, DistanceKind::kGreatCircle}) {
+    const bool full = kind == DistanceKind::kGreatCircle;
+    shape.n_quantitative = full ? 16 : 11;
+    shape.n_qualitative = full ? 8 : 3;
+    DataSet data = random_data_set(shape, 31);
+    data.distance_kind = kind;
+    if (kind == DistanceKind::kGreatCircle) make_sphere_points(Allocator(), data);
+    for (PairSelection selection : {PairSelection::kAllPairs, PairSelection::kDistinctStates}) {
+      const PairFilter filter{selection, shape.n_quantitative + 1, 0, 0};
+      const RegressionInterval interval{0, 40};
+      MoranResults plain = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+      const Permutation identity = identity_permutation(data.n_samples);
+      plain_moran_statistics(data, identity, data.classes, filter, interval, plain);
+      long long at_zero = 0;
+      for (int i = 1; i < data.n_samples; ++i)
+        for (int j = i + 1; j <= data.n_samples; ++j)
+          at_zero += sample_distance(data, i, j) == 0 &&
+                     (selection == PairSelection::kAllPairs || data.values(filter.variable, i) != data.values(filter.variable, j));
+      ASSERT_GT(at_zero, 0);
+      for (VectorPath path : supported_paths()) {
+        for (std::size_t table_limit : {std::size_t{0}, PairGeometry::table_bytes(data.n_samples)}) {
+          for (int workers : {1, 2, 5}) {
+            const MoranSetup setup(Allocator(), data, data.classes, filter, interval, table_limit, path, workers);
+            MoranScratch scratch(setup);
+            MoranResults shared = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+            moran_statistics(setup, identity, scratch, shared);
+            EXPECT_TRUE(same_results(plain, shared, shape.n_classes))
+                << vector_path_name(path) << ", " << workers << " workers" << (table_limit ? ", table" : "");
+            EXPECT_EQ(setup.regression_pairs_at_distance_zero(), at_zero);
+          }
+        }
+      }
+    }
+  }
+}
+
 // The quotient of the pair loop, formed from the rounded reciprocal where
 // the processor has fused multiply-add, against the true division: operands
 // at the ends of the range the engine allows, mantissas next to each other

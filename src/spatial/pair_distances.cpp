@@ -1,0 +1,199 @@
+#include "spatial/pair_distances.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "base/text.h"
+#include "randomization/replicate_runner.h"
+
+namespace kalveno {
+
+namespace {
+
+long long all_pairs(int n) { return static_cast<long long>(n) * (n - 1) / 2; }
+
+// Runs pair(worker, d) for the distance d of every pair of samples, the
+// rows of pairs shared out among the workers.
+template <class Pair>
+void for_each_distance(const DataSet& data, int n_workers, Progress& progress, Pair pair) {
+  const int n = data.n_samples;
+  if (n < 2) return;
+  parallel_for(n - 1, n_workers, [&](int worker, int item) {
+    const int i = item + 1;
+    for (int j = i + 1; j <= n; ++j) pair(worker, sample_distance(data, i, j));
+    progress.advance(n - i);
+  });
+}
+
+// Selection works on the smallest single-precision number at or above each
+// distance, the bound that keeps it in its class: the k-th smallest of those
+// is the bound of the k-th smallest distance. Non-negative floats order as
+// their bits, so the bits are selected a part at a time, high then low.
+constexpr int kLowBits = 15;  // the keys have 31 bits: 16 high, 15 low
+constexpr int kHighBins = 1 << (31 - kLowBits), kLowBins = 1 << kLowBits;
+constexpr std::uint32_t kLowMask = kLowBins - 1;
+// The high parts whose low parts one pass counts: 64 x 256 KB a worker.
+constexpr int kPartsPerPass = 64;
+
+std::uint32_t bound_key(double d) {
+  constexpr float kLargest = std::numeric_limits<float>::max();
+  if (d > kLargest) return std::bit_cast<std::uint32_t>(std::numeric_limits<float>::infinity());
+  float bound = static_cast<float>(d);
+  if (static_cast<double>(bound) < d) bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
+  return std::bit_cast<std::uint32_t>(bound);
+}
+
+double key_bound(std::uint32_t key) { return std::bit_cast<float>(key); }
+
+// The bin of counts[first..first + bins - 1] that holds the rank-th smallest
+// key (rank from 1), and the key's rank within it.
+void find_rank(const std::uint64_t* counts, int bins, std::uint64_t& rank, int& bin) {
+  for (bin = 0; bin < bins - 1 && counts[bin] < rank; ++bin) rank -= counts[bin];
+}
+
+// Counts per worker, summed into the first.
+void sum_counts(std::vector<std::vector<std::uint64_t>>& counts) {
+  for (std::size_t w = 1; w < counts.size(); ++w)
+    for (std::size_t b = 0; b < counts[0].size(); ++b) counts[0][b] += counts[w][b];
+}
+
+std::vector<std::vector<std::uint64_t>> zero_counts(int n_workers, std::size_t bins) {
+  try {
+    return std::vector<std::vector<std::uint64_t>>(static_cast<std::size_t>(n_workers),
+                                                   std::vector<std::uint64_t>(bins));
+  } catch (const std::bad_alloc&) {
+    throw AllocationFailure{"\nallocation failure in the distance classes", {}};
+  }
+}
+
+std::vector<double> equal_count_bounds(const DataSet& data, const ClassRule& rule, int n_workers,
+                                       Progress& progress) {
+  const double max = rule.max_distance;
+  const long long pairs_per_pass = all_pairs(data.n_samples);
+  progress.begin("Distance classes, pass 1", static_cast<double>(pairs_per_pass));
+  std::vector<std::vector<std::uint64_t>> high = zero_counts(n_workers, kHighBins);
+  for_each_distance(data, n_workers, progress, [&](int worker, double d) {
+    if (max > 0 && d > max) return;
+    ++high[static_cast<std::size_t>(worker)][bound_key(d) >> kLowBits];
+  });
+  sum_counts(high);
+  std::uint64_t pairs = 0;
+  for (std::uint64_t count : high[0]) pairs += count;
+  const int n_classes = rule.n_classes;
+  // No pair to choose from: one class, up to MAX or 0.
+  if (pairs == 0) return std::vector<double>(1, key_bound(bound_key(max)));
+
+  // The high part of each class's key, and its rank among the keys of that part.
+  std::vector<int> part(static_cast<std::size_t>(n_classes));
+  std::vector<std::uint64_t> rank(static_cast<std::size_t>(n_classes));
+  for (int c = 1; c <= n_classes; ++c) {
+    const unsigned __int128 product = static_cast<unsigned __int128>(c) * pairs;
+    std::uint64_t r = static_cast<std::uint64_t>((product + n_classes - 1) / n_classes);
+    int bin = 0;
+    find_rank(high[0].data(), kHighBins, r, bin);
+    part[static_cast<std::size_t>(c - 1)] = bin;
+    rank[static_cast<std::size_t>(c - 1)] = r;
+  }
+  std::vector<int> parts = part;  // already in increasing order
+  parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
+  const int n_passes = static_cast<int>((parts.size() + kPartsPerPass - 1) / kPartsPerPass);
+  high.clear();
+
+  std::vector<double> bounds(static_cast<std::size_t>(n_classes));
+  std::vector<int> slot_of(kHighBins, -1);
+  for (std::size_t first = 0; first < parts.size(); first += kPartsPerPass) {
+    const std::size_t last = std::min(parts.size(), first + kPartsPerPass);
+    for (std::size_t p = first; p < last; ++p) slot_of[static_cast<std::size_t>(parts[p])] = static_cast<int>(p - first);
+    std::vector<std::vector<std::uint64_t>> low = zero_counts(n_workers, (last - first) * kLowBins);
+    progress.begin(format("Distance classes, pass %d of %d", static_cast<int>(2 + first / kPartsPerPass), 1 + n_passes),
+                   static_cast<double>(pairs_per_pass));
+    for_each_distance(data, n_workers, progress, [&](int worker, double d) {
+      if (max > 0 && d > max) return;
+      const std::uint32_t key = bound_key(d);
+      const int slot = slot_of[key >> kLowBits];
+      if (slot >= 0) ++low[static_cast<std::size_t>(worker)][static_cast<std::size_t>(slot) * kLowBins + (key & kLowMask)];
+    });
+    sum_counts(low);
+    for (int c = 0; c < n_classes; ++c) {
+      const int slot = slot_of[static_cast<std::size_t>(part[static_cast<std::size_t>(c)])];
+      if (slot < 0) continue;
+      std::uint64_t r = rank[static_cast<std::size_t>(c)];
+      int bin = 0;
+      find_rank(low[0].data() + static_cast<std::size_t>(slot) * kLowBins, kLowBins, r, bin);
+      const std::uint32_t key = static_cast<std::uint32_t>(part[static_cast<std::size_t>(c)]) << kLowBits |
+                                static_cast<std::uint32_t>(bin);
+      bounds[static_cast<std::size_t>(c)] = key_bound(key);
+    }
+    for (std::size_t p = first; p < last; ++p) slot_of[static_cast<std::size_t>(parts[p])] = -1;
+  }
+  return bounds;
+}
+
+std::vector<double> equal_width_bounds(int n_classes, double top) {
+  std::vector<double> bounds(static_cast<std::size_t>(n_classes));
+  for (int c = 1; c <= n_classes; ++c)
+    bounds[static_cast<std::size_t>(c - 1)] = key_bound(bound_key(c == n_classes ? top : top * c / n_classes));
+  return bounds;
+}
+
+}  // namespace
+
+DistanceRange distance_range(const DataSet& data, int n_workers, Progress& progress) {
+  const int n = data.n_samples;
+  if (n < 2) return {};
+  progress.begin("Distances between samples", static_cast<double>(all_pairs(n)));
+  std::vector<DistanceRange> found(static_cast<std::size_t>(n_workers),
+                                   DistanceRange{std::numeric_limits<double>::infinity(), 0});
+  for_each_distance(data, n_workers, progress, [&](int worker, double d) {
+    DistanceRange& range = found[static_cast<std::size_t>(worker)];
+    range.smallest = d < range.smallest ? d : range.smallest;
+    range.largest = d > range.largest ? d : range.largest;
+  });
+  DistanceRange range = found[0];
+  for (const DistanceRange& other : found) {
+    range.smallest = std::min(range.smallest, other.smallest);
+    range.largest = std::max(range.largest, other.largest);
+  }
+  return range;
+}
+
+long long pairs_within(const DataSet& data, float max_distance, int n_workers, Progress& progress) {
+  const int n = data.n_samples;
+  if (max_distance <= 0) return n < 2 ? 0 : all_pairs(n);
+  progress.begin("Pairs within the distance classes", static_cast<double>(all_pairs(n)));
+  std::vector<long long> found(static_cast<std::size_t>(n_workers));
+  for_each_distance(data, n_workers, progress, [&](int worker, double d) {
+    found[static_cast<std::size_t>(worker)] += d <= max_distance;
+  });
+  long long pairs = 0;
+  for (long long count : found) pairs += count;
+  return pairs;
+}
+
+DistanceClasses choose_distance_classes(const Allocator& allocator, const DataSet& data, const ClassRule& rule,
+                                        double largest, int n_workers, Progress& progress) {
+  const double top = rule.max_distance > 0 ? rule.max_distance : largest;
+  std::vector<double> bounds;
+  switch (rule.kind) {
+    case ClassRuleKind::kEqualCount: bounds = equal_count_bounds(data, rule, n_workers, progress); break;
+    case ClassRuleKind::kEqualWidth: bounds = equal_width_bounds(rule.n_classes, top); break;
+    case ClassRuleKind::kSturges: {
+      const long long pairs = pairs_within(data, rule.max_distance, n_workers, progress);
+      const int n_classes = pairs <= 1 ? 1 : 1 + std::bit_width(static_cast<unsigned long long>(pairs - 1));
+      bounds = equal_width_bounds(n_classes, top);
+      break;
+    }
+  }
+  bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+  DistanceClasses classes;
+  classes.n_classes = static_cast<int>(bounds.size());
+  classes.class_max = allocator.double_vector(1, classes.n_classes);
+  for (int c = 1; c <= classes.n_classes; ++c) classes.class_max[c] = bounds[static_cast<std::size_t>(c - 1)];
+  return classes;
+}
+
+}  // namespace kalveno
