@@ -143,6 +143,16 @@ FuzzData make_data(Choices& in) {
       seen.push_back(data.y[i]);
     }
   }
+  // Great-circle distances, on positions brought into the degrees the
+  // loader lets through.
+  if (in.flag()) {
+    for (int i = 1; i <= n; ++i) {
+      if (!(data.x[i] >= kLowestLongitude && data.x[i] <= kHighestLongitude)) data.x[i] = std::fmod(data.x[i], 180.0);
+      if (!(data.y[i] >= kLowestLatitude && data.y[i] <= kHighestLatitude)) data.y[i] = std::fmod(data.y[i], 90.0);
+    }
+    data.distance_kind = DistanceKind::kGreatCircle;
+    make_sphere_points(Allocator(), data);
+  }
   for (int v = 1; v <= v_count; ++v) {
     const int n_states = in.flag() ? in.range(1, kMaxStates) : 0;
     if (n_states > 0) testing::make_qualitative(data, v, n_states);

@@ -105,4 +105,8 @@ inline double sample_distance(const DataSet& data, int a, int b) {
   return std::sqrt(dx * dx + dy * dy);
 }
 
+// sample_distance(data, a, b[e]) into out[e] for e < count, the same bits,
+// planar distances two at a time.
+void sample_distances(const DataSet& data, int a, const int* b, int count, double* out);
+
 }  // namespace kalveno

@@ -5,11 +5,13 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "base/console.h"
+#include "base/progress.h"
 
 namespace kalveno {
 
@@ -40,42 +42,6 @@ void parallel_for(int n_items, int n_workers, const std::function<void(int worke
     }
   }
   worker_loop(0);
-  for (std::thread& thread : threads) thread.join();
-  if (failure) std::rethrow_exception(failure);
-}
-
-void run_together(int n_workers, const std::function<void(int n)>& prepare, const std::function<void(int worker)>& body) {
-  std::mutex lock;
-  std::condition_variable started;
-  bool go = false;
-  int n = 0;  // the threads that run body; 0 when prepare failed
-  std::vector<std::thread> threads;
-  for (int w = 1; w < n_workers; ++w) {
-    try {
-      threads.emplace_back([&, w] {
-        {
-          std::unique_lock<std::mutex> held(lock);
-          started.wait(held, [&] { return go; });
-        }
-        if (w < n) body(w);
-      });
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: those there are share the work
-    }
-  }
-  std::exception_ptr failure;
-  try {
-    prepare(static_cast<int>(threads.size()) + 1);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  {
-    std::lock_guard<std::mutex> hold(lock);
-    n = failure ? 0 : static_cast<int>(threads.size()) + 1;
-    go = true;
-  }
-  started.notify_all();
-  if (n > 0) body(0);
   for (std::thread& thread : threads) thread.join();
   if (failure) std::rethrow_exception(failure);
 }
@@ -223,8 +189,19 @@ void run_series(Console& console, const Allocator& allocator, int n_rep, int n_w
   ReplicateSteps steps;
   steps.draw = draw;
   steps.evaluate = evaluate;
-  steps.done = [&](int r) { show_progress(console, r, n_rep); };
+  // Where the console is not on the terminal, its progress marks are not
+  // seen there: the progress line shows the pace instead.
+  std::optional<Progress> progress;
+  if (!console.out_is_terminal()) {
+    progress.emplace(console);
+    progress->begin("Randomizations", n_rep);
+  }
+  steps.done = [&](int r) {
+    show_progress(console, r, n_rep);
+    if (progress) progress->advance(1);
+  };
   run_replicates(allocator, n_rep, n_workers, work, steps);
+  progress.reset();
   summarise_replicates(allocator, replicates, n_rep, observed, stats, n_workers);
 }
 

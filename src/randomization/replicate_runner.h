@@ -56,14 +56,6 @@ void run_series(Console& console, const Allocator& allocator, int n_rep, int n_w
 // exception is thrown again on the calling thread once every worker is done.
 void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body);
 
-// Runs body(worker) on up to n_workers threads at once, the calling one
-// included, so that the calls may wait on one another: prepare(n) first, on
-// the calling thread, with n the number of threads there are (1..n_workers;
-// fewer when the system gives no more), then body(0..n-1). body must not
-// throw; an exception from prepare is thrown again once the threads are
-// gone, and then no body runs.
-void run_together(int n_workers, const std::function<void(int n)>& prepare, const std::function<void(int worker)>& body);
-
 // The progress rule of every replicate loop: after replicate r of n_rep,
 // print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most
 // that and a multiple of (n_rep + 1) / 100. A divisor of 0 prints nothing,

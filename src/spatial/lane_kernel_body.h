@@ -284,17 +284,18 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, long str
     const GatheredPairs& g = rp.gathered;
     const int* __restrict sample = g.sample;
     const int* __restrict code = g.code;
-    const double* __restrict geometry = g.geometry;
+    const double* __restrict distance = g.distance;
+    const double* __restrict log_distance = g.log_distance;
     using Wide = typename A::Ops;
     for (int e = 0; e < g.n_pairs; ++e) {
       Pair<Wide> p;
       p.j = sample[e];
       p.class_row = (code[e] & kClassBits) * stride;
       p.in_regression = (code[e] & kInRegressionBit) != 0;
-      p.d = Wide::broadcast_from(geometry + 4 * e);
-      p.log_d = Wide::broadcast_from(geometry + 4 * e + 1);
-      p.d2 = Wide::broadcast_from(geometry + 4 * e + 2);
-      p.log2 = Wide::broadcast_from(geometry + 4 * e + 3);
+      p.d = Wide::broadcast_from(distance + e);
+      p.log_d = Wide::broadcast_from(log_distance + e);
+      p.d2 = Wide::mul(p.d, p.d);
+      p.log2 = Wide::mul(p.log_d, p.log_d);
       a.add(p);
       b.add(p);
     }

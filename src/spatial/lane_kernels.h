@@ -21,13 +21,13 @@ constexpr int kInRegressionBit = 1 << 30;
 constexpr int kClassBits = kInRegressionBit - 1;
 
 // The selected pairs (i, j) of row i gathered in order of j: the sample j,
-// the pair's class code, and its geometry, four numbers a pair: distance d,
-// ln d, d * d and ln d * ln d.
+// the pair's class code, its distance d and ln d.
 struct GatheredPairs {
   int n_pairs = 0;
   const int* sample = nullptr;
   const int* code = nullptr;
-  const double* geometry = nullptr;  // [4 e .. 4 e + 3]
+  const double* distance = nullptr;
+  const double* log_distance = nullptr;
 };
 
 // The pairs of one row i that a pass of the pair loop runs over: either

@@ -237,7 +237,8 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = allocator.int_vector(0, last);
   row_code_ = allocator.int_vector(0, last);
-  row_geometry_ = allocator.double_vector(0, 4 * MoranEvaluation::kStretch - 1);
+  row_distance_ = allocator.double_vector(0, last);
+  row_log_distance_ = allocator.double_vector(0, last);
 }
 
 MoranResults make_moran_results(const Allocator& allocator, int n_variables, int n_classes) {

@@ -222,7 +222,7 @@ class MoranScratch {
   // time, with the geometry of their positions.
   RangedVector<int> row_sample_;       // j
   RangedVector<int> row_code_;         // PairCode
-  RangedVector<double> row_geometry_;  // d, ln d, d * d, ln d * ln d of each pair
+  RangedVector<double> row_distance_, row_log_distance_;  // d and ln d of each pair
 };
 
 // The three result arrays, made once by the caller and rewritten by each call.

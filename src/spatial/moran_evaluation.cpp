@@ -125,7 +125,8 @@ void MoranEvaluation::run_rows() {
   GatheredPairs& gathered = row.gathered;
   gathered.sample = w_.row_sample_.data();
   gathered.code = w_.row_code_.data();
-  gathered.geometry = w_.row_geometry_.data();
+  gathered.distance = w_.row_distance_.data();
+  gathered.log_distance = w_.row_log_distance_.data();
   // Without a filter, the pair loop reads the table itself: every pair of
   // the row is taken.
   constexpr bool kStraightFromTable = kTabulated && !kFiltered;
@@ -137,7 +138,8 @@ void MoranEvaluation::run_rows() {
   bool any_complete = false;
   for (int k = 0; k < s_.n_lanes_; ++k) any_complete = any_complete || (s_.complete_[k] && s_.lane_variable_[k] != 0);
   row.shared = any_complete ? w_.shared_.data() : nullptr;
-  const Gathered out{w_.row_sample_.data(), w_.row_code_.data(), w_.row_geometry_.data()};
+  const Gathered out{w_.row_sample_.data(), w_.row_code_.data(), w_.row_distance_.data(),
+                     w_.row_log_distance_.data()};
   const VectorPath path = s_.path_;
   for (int i = 1; i < s_.n_; ++i) {
     if (perm_[i] == 0) continue;  // no position: the sample sits out
@@ -171,43 +173,39 @@ template <bool kTabulated, bool kFiltered>
 int MoranEvaluation::gather(int i, int& j, int j_end, int max_pairs, const Gathered& out) const {
   const int a = perm_[i];
   const PairGeometry& geometry = s_.geometry_;
-  const PairPlace* place_row = nullptr;
-  const std::uint16_t* code_row = nullptr;
-  if constexpr (kTabulated) {
-    place_row = geometry.place_row(a);
-    code_row = geometry.code_row(a);
-  }
   const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
-  for (; j < j_end && n_pairs < max_pairs; ++j) {
-    if constexpr (kTabulated) {
+  if constexpr (kTabulated) {
+    const PairPlace* place_row = geometry.place_row(a);
+    const std::uint16_t* code_row = geometry.code_row(a);
+    for (; j < j_end && n_pairs < max_pairs; ++j) {
       if (j + kFetchAhead < j_end) {
         const int ahead = perm[j + kFetchAhead];
         __builtin_prefetch(place_row + ahead);
         __builtin_prefetch(code_row + ahead);
       }
+      if constexpr (kFiltered)
+        if (!selected(i, j)) continue;
+      const int b = perm[j];
+      if (b == 0) continue;
+      out.sample[n_pairs] = j;
+      out.code[n_pairs] = PairCode::from_table(code_row[b]);
+      out.distance[n_pairs] = place_row[b].distance;
+      out.log_distance[n_pairs] = place_row[b].log_distance;
+      ++n_pairs;
     }
-    if constexpr (kFiltered)
-      if (!selected(i, j)) continue;
-    const int b = perm[j];
-    if (b == 0) continue;
-    double d, log_d;
-    int code;
-    if constexpr (kTabulated) {
-      d = place_row[b].distance;
-      log_d = place_row[b].log_distance;
-      code = PairCode::from_table(code_row[b]);
-    } else {
-      geometry.work_out(a, b, d, log_d, code);
+  } else {
+    // The positions first, in code; then their geometry over them.
+    for (; j < j_end && n_pairs < max_pairs; ++j) {
+      if constexpr (kFiltered)
+        if (!selected(i, j)) continue;
+      const int b = perm[j];
+      if (b == 0) continue;
+      out.sample[n_pairs] = j;
+      out.code[n_pairs] = b;
+      ++n_pairs;
     }
-    out.sample[n_pairs] = j;
-    out.code[n_pairs] = code;
-    double* g = out.geometry + 4 * n_pairs;
-    g[0] = d;
-    g[1] = log_d;
-    g[2] = d * d;
-    g[3] = log_d * log_d;
-    ++n_pairs;
+    geometry.work_out(a, out.code, n_pairs, out.distance, out.log_distance, out.code);
   }
   return n_pairs;
 }
@@ -218,15 +216,15 @@ void MoranEvaluation::add_pair_sums(const GatheredPairs& pairs, bool share) {
   double* shared = w_.shared_.data();
   for (int e = 0; e < pairs.n_pairs; ++e) {
     const int code = pairs.code[e], c = PairCode::distance_class(code);
-    const double* g = pairs.geometry + 4 * e;
+    const double d = pairs.distance[e], log_d = pairs.log_distance[e];
     ++pair_count[c];
-    distance_sum[c] += g[0];
+    distance_sum[c] += d;
     if (share && PairCode::in_regression(code)) {
       shared[kPairs] += 1;
-      shared[kSumD] += g[0];
-      shared[kSumD2] += g[2];
-      shared[kSumLog] += g[1];
-      shared[kSumLog2] += g[3];
+      shared[kSumD] += d;
+      shared[kSumD2] += d * d;
+      shared[kSumLog] += log_d;
+      shared[kSumLog2] += log_d * log_d;
     }
   }
   pair_count[0] += pairs.n_pairs;

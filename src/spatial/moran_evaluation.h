@@ -35,13 +35,14 @@ class MoranEvaluation {
   void run_shared_as(int n_workers, Progress& progress, long long& at_zero);
   bool selected(int i, int j) const;
   // The selected pairs (i, j), from j on and before j_end, whose samples
-  // both have a position, up to max_pairs of them: their samples, codes and
-  // geometry into sample, code and geometry. Leaves j at the first pair not
-  // looked at; returns how many were gathered.
+  // both have a position, up to max_pairs of them: their samples, codes,
+  // distances and logarithms. Leaves j at the first pair not looked at;
+  // returns how many were gathered.
   struct Gathered {
     int* sample;
     int* code;
-    double* geometry;
+    double* distance;
+    double* log_distance;
   };
   template <bool kTabulated, bool kFiltered>
   int gather(int i, int& j, int j_end, int max_pairs, const Gathered& out) const;

@@ -1,17 +1,20 @@
 // One evaluation of Moran's I shared out among workers, for the observed
 // placement, which is evaluated once where the replicates are many.
 //
-// The pairs are taken in batches, in their order. A batch is cut into one
-// part per worker; each worker gathers the geometry of its part's pairs
-// (distance, logarithm, class: the costly part of a pair without the pair
-// table), and once every part is gathered each worker adds all the pairs of
-// the batch, in order, to the variable lanes it owns. Every lane thus sees
-// every pair in the order of the serial evaluation, and its sums come out
-// the same to the bit whatever the number of workers.
+// The pairs are cut, in their order, into parts. Gathering the geometry of a
+// part (distance, logarithm, class: the costly part of a pair without the
+// pair table) is a task any worker may take, a few parts ahead. Adding a
+// gathered part to a unit of variable lanes is a task too, which any worker
+// may take once the part is gathered and the unit has taken the part before.
+// Every lane thus sees every pair in the order of the serial evaluation, and
+// its sums come out the same to the bit whatever the number of workers or
+// the order in which they take their tasks. No worker waits on another but
+// for want of a task, so one held up by other work on the machine delays the
+// rest little.
 #include <algorithm>
-#include <barrier>
 #include <climits>
-#include <optional>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "randomization/replicate_runner.h"
@@ -23,8 +26,10 @@ namespace kalveno {
 namespace shared_pass {
 
 // Pairs of a part: a few hundred kilobytes of gathered geometry, which stays
-// in the caches between the two steps.
+// in the caches from one task to the next.
 constexpr int kPartPairs = 16384;
+// Parts gathered ahead of the slowest unit of lanes.
+constexpr int kSlots = 4;
 
 // The pairs (i, j) for j_begin <= j < j_end, a row or the piece of one that
 // lies in one part, and where they are gathered: at offset in the part.
@@ -85,13 +90,26 @@ LaneGroup lanes_of(const LaneGroup& g, int first, int count) {
   return part;
 }
 
+// Which task comes next. Guarded by lock.
+struct TaskBoard {
+  std::mutex lock;
+  std::condition_variable changed;
+  int next_to_gather = 0;        // parts 0..next_to_gather-1 are gathered or being gathered
+  std::vector<char> gathered;    // [slot]: the part of the slot is gathered
+  std::vector<int> unit_next;    // [unit]: the next part the unit takes
+  std::vector<char> unit_busy;   // [unit]
+  long long at_zero = 0;
+};
+
 }  // namespace shared_pass
 
 using shared_pass::cut_into_parts;
 using shared_pass::kPartPairs;
+using shared_pass::kSlots;
 using shared_pass::lanes_of;
 using shared_pass::PairParts;
 using shared_pass::Segment;
+using shared_pass::TaskBoard;
 
 void MoranEvaluation::run_shared(int n_workers, Progress& progress, long long& at_zero) {
   reset();
@@ -112,117 +130,103 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
   PairParts parts = cut_into_parts(allocator, s_.n_);
   progress.begin("Moran's I of the data", parts.n_parts);
   const VectorPath path = s_.path_;
-  // The lanes are shared out in units of one cache line on AVX-512 (a
-  // vector), half a line otherwise, so that each worker's sums keep lines
-  // of their own.
-  const int unit = path == VectorPath::kAvx512 ? 8 : kLaneQuantum;
-  const int quantitative_units = (s_.quantitative_lanes_ + unit - 1) / unit;
-  const int n_units = quantitative_units + (s_.n_lanes_ - s_.quantitative_lanes_ + unit - 1) / unit;
+  // Units of eight lanes, a cache line of each row of sums, so that two
+  // units taken at once by two workers write lines of their own.
+  std::vector<LaneGroup> units;
+  const LaneGroup groups[2] = {lane_group(true, w_), lane_group(false, w_)};
+  for (const LaneGroup& g : groups)
+    for (int lane = 0; lane < g.n_lanes; lane += 8) units.push_back(lanes_of(g, lane, std::min(8, g.n_lanes - lane)));
+  // Without a distance lane the pair counts and distance sums are a unit of
+  // their own, also in the order of the pairs.
   bool any_complete = false;
   for (int k = 0; k < s_.n_lanes_; ++k) any_complete = any_complete || (s_.complete_[k] && s_.lane_variable_[k] != 0);
-  // Without a distance lane the pair counts and distance sums are made
-  // apart, in the order of the pairs, by the worker with the fewest lanes.
   const bool pair_sums = s_.distance_lane_ < 0;
+  const int n_units = static_cast<int>(units.size()) + (pair_sums ? 1 : 0);
 
-  int n = 1;  // the workers there are
-  std::vector<MoranScratch> scratches;  // of workers 1..n-1
-  std::vector<std::vector<LaneGroup>> lanes;  // [worker]
-  RangedVector<int> sample, code;
-  RangedVector<double> geometry;
-  std::vector<long long> zeros;
-  std::optional<std::barrier<>> sync;
-  auto prepare = [&](int workers) {
-    n = workers;
-    const int batch = n * kPartPairs;
-    sample = allocator.int_vector(0, batch - 1);
-    code = allocator.int_vector(0, batch - 1);
-    geometry = allocator.double_vector(0, 4 * batch - 1);
-    zeros.assign(static_cast<std::size_t>(n), 0);
-    scratches.reserve(static_cast<std::size_t>(n - 1));
-    for (int w = 1; w < n; ++w) scratches.emplace_back(s_);
-    lanes.resize(static_cast<std::size_t>(n));
-    for (int w = 0; w < n; ++w) {
-      MoranScratch& scratch = w == 0 ? w_ : scratches[static_cast<std::size_t>(w - 1)];
-      const LaneGroup groups[2] = {lane_group(true, scratch), lane_group(false, scratch)};
-      // Worker w takes units [first, last), the last workers the larger
-      // shares; with more workers than units, the first ones only gather.
-      const int first = w * n_units / n, last = (w + 1) * n_units / n;
-      for (int u = first; u < last; ++u) {
-        const bool quantitative = u < quantitative_units;
-        const LaneGroup& g = groups[quantitative ? 0 : 1];
-        const int lane = (quantitative ? u : u - quantitative_units) * unit;
-        const int count = std::min(unit, g.n_lanes - lane);
-        std::vector<LaneGroup>& own = lanes[static_cast<std::size_t>(w)];
-        // Adjacent units of a group make one run of lanes, whose passes
-        // take two blocks at a time.
-        if (!own.empty() && own.back().quantitative == quantitative && own.back().n_lanes == lane - (own.back().bit_lane - g.bit_lane))
-          own.back().n_lanes += count;
-        else
-          own.push_back(lanes_of(g, lane, count));
-      }
-    }
-    sync.emplace(n);
-  };
+  RangedVector<int> sample = allocator.int_vector(0, kSlots * kPartPairs - 1);
+  RangedVector<int> code = allocator.int_vector(0, kSlots * kPartPairs - 1);
+  RangedVector<double> distance = allocator.double_vector(0, kSlots * kPartPairs - 1);
+  RangedVector<double> log_distance = allocator.double_vector(0, kSlots * kPartPairs - 1);
+  TaskBoard board;
+  board.gathered.assign(kSlots, 0);
+  board.unit_next.assign(static_cast<std::size_t>(n_units), 0);
+  board.unit_busy.assign(static_cast<std::size_t>(n_units), 0);
 
-  auto work = [&](int w) {
-    const std::vector<LaneGroup>& own = lanes[static_cast<std::size_t>(w)];
+  auto gather_part = [&](int p) {
+    const int base = p % kSlots * kPartPairs;
     long long zero = 0;
-    for (int first_part = 0; first_part < parts.n_parts; first_part += n) {
-      const int end_part = std::min(parts.n_parts, first_part + n);
-      // Gathering: part first_part + w.
-      if (const int p = first_part + w; p < end_part) {
-        const int base = w * kPartPairs;
-        for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
-          Segment& segment = parts.segments[e];
-          const int at = base + segment.offset;
-          const Gathered out{&sample[at], &code[at], &geometry[4 * at]};
-          int j = segment.j_begin;
-          segment.n_pairs = gather<kTabulated, kFiltered>(segment.i, j, segment.j_end, INT_MAX, out);
-          for (int k = 0; k < segment.n_pairs; ++k)
-            zero += out.geometry[4 * k] == 0 && PairCode::in_regression(out.code[k]);
-        }
-      }
-      sync->arrive_and_wait();
-      // Adding: every pair of the batch, in order, to this worker's lanes.
-      for (int p = first_part; p < end_part; ++p) {
-        const int base = (p - first_part) * kPartPairs;
-        for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
-          const Segment& segment = parts.segments[e];
-          if (segment.n_pairs == 0) continue;
-          const int at = base + segment.offset;
-          RowPairs row;
-          row.i = segment.i;
-          row.perm = perm_.data();
-          row.n = s_.n_;
-          row.gathered = GatheredPairs{segment.n_pairs, &sample[at], &code[at], &geometry[4 * at]};
-          for (const LaneGroup& g : own) add_pairs(path, row, g, false);
-          if (pair_sums && w == 0) add_pair_sums(row.gathered, any_complete);
-        }
-      }
-      if (w == 0) progress.advance(end_part - first_part);
-      sync->arrive_and_wait();
+    for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
+      Segment& segment = parts.segments[e];
+      const int at = base + segment.offset;
+      const Gathered out{&sample[at], &code[at], &distance[at], &log_distance[at]};
+      int j = segment.j_begin;
+      segment.n_pairs = gather<kTabulated, kFiltered>(segment.i, j, segment.j_end, INT_MAX, out);
+      for (int k = 0; k < segment.n_pairs; ++k) zero += (out.distance[k] == 0) & PairCode::in_regression(out.code[k]);
     }
-    zeros[static_cast<std::size_t>(w)] = zero;
+    return zero;
   };
-  run_together(n_workers, prepare, work);
+  auto add_part = [&](int p, int unit) {
+    const int base = p % kSlots * kPartPairs;
+    for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
+      const Segment& segment = parts.segments[e];
+      if (segment.n_pairs == 0) continue;
+      const int at = base + segment.offset;
+      RowPairs row;
+      row.i = segment.i;
+      row.perm = perm_.data();
+      row.n = s_.n_;
+      row.gathered = GatheredPairs{segment.n_pairs, &sample[at], &code[at], &distance[at], &log_distance[at]};
+      if (unit < static_cast<int>(units.size()))
+        add_pairs(path, row, units[static_cast<std::size_t>(unit)], false);
+      else
+        add_pair_sums(row.gathered, any_complete);
+    }
+  };
 
-  // Each worker's lanes back into the evaluation's scratch.
-  const int last_class = s_.n_classes_ + 1, first_class = sum_all_pairs_ ? 0 : 1;
-  for (int w = 1; w < n; ++w) {
-    const MoranScratch& scratch = scratches[static_cast<std::size_t>(w - 1)];
-    for (const LaneGroup& g : lanes[static_cast<std::size_t>(w)]) {
-      const int first = static_cast<int>(g.class_sum - scratch.class_sum_.row(0));
-      for (int k = first; k < first + g.n_lanes; ++k) {
-        for (int c = first_class; c <= last_class; ++c) {
-          w_.class_sum_(c, k) = scratch.class_sum_(c, k);
-          if (g.count_used) w_.class_used_(c, k) = scratch.class_used_(c, k);
+  // Each worker takes tasks until every unit has taken every part: the
+  // unit task of the oldest part first, which frees a slot soonest.
+  auto work = [&](int, int) {
+    std::unique_lock<std::mutex> held(board.lock);
+    while (true) {
+      int oldest = parts.n_parts, unit = -1;
+      for (int u = 0; u < n_units; ++u) oldest = std::min(oldest, board.unit_next[static_cast<std::size_t>(u)]);
+      if (oldest == parts.n_parts) break;
+      for (int u = 0; u < n_units && unit < 0; ++u) {
+        const int p = board.unit_next[static_cast<std::size_t>(u)];
+        if (!board.unit_busy[static_cast<std::size_t>(u)] && p < board.next_to_gather && board.gathered[p % kSlots])
+          unit = u;
+      }
+      if (unit >= 0) {
+        const int p = board.unit_next[static_cast<std::size_t>(unit)];
+        board.unit_busy[static_cast<std::size_t>(unit)] = 1;
+        held.unlock();
+        add_part(p, unit);
+        held.lock();
+        board.unit_busy[static_cast<std::size_t>(unit)] = 0;
+        ++board.unit_next[static_cast<std::size_t>(unit)];
+        // The last unit to take a part frees its slot.
+        bool freed = true;
+        for (int u = 0; u < n_units; ++u) freed = freed && board.unit_next[static_cast<std::size_t>(u)] > p;
+        if (freed) {
+          board.gathered[p % kSlots] = 0;
+          progress.advance(1);
         }
-        for (int r = 0; r < kRegressionSums; ++r) w_.regression_(r, k) = scratch.regression_(r, k);
+        board.changed.notify_all();
+      } else if (board.next_to_gather < parts.n_parts && board.next_to_gather < oldest + kSlots) {
+        const int p = board.next_to_gather++;
+        held.unlock();
+        const long long zero = gather_part(p);
+        held.lock();
+        board.gathered[p % kSlots] = 1;
+        board.at_zero += zero;
+        board.changed.notify_all();
+      } else {
+        board.changed.wait(held);
       }
     }
-  }
-  at_zero = 0;
-  for (long long zero : zeros) at_zero += zero;
+  };
+  parallel_for(n_workers, n_workers, work);
+  at_zero = board.at_zero;
 }
 
 }  // namespace kalveno

@@ -24,7 +24,15 @@ void for_each_distance(const DataSet& data, int n_workers, Progress& progress, P
   if (n < 2) return;
   parallel_for(n - 1, n_workers, [&](int worker, int item) {
     const int i = item + 1;
-    for (int j = i + 1; j <= n; ++j) pair(worker, sample_distance(data, i, j));
+    constexpr int kChunk = 512;
+    int samples[kChunk];
+    double distances[kChunk];
+    for (int first = i + 1; first <= n; first += kChunk) {
+      const int count = std::min(kChunk, n + 1 - first);
+      for (int e = 0; e < count; ++e) samples[e] = first + e;
+      sample_distances(data, i, samples, count, distances);
+      for (int e = 0; e < count; ++e) pair(worker, distances[e]);
+    }
     progress.advance(n - i);
   });
 }

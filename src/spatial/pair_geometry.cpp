@@ -1,5 +1,7 @@
 #include "spatial/pair_geometry.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,15 +35,23 @@ PairGeometry::PairGeometry(const Allocator& allocator, const DataSet& data, cons
 // triangle is worked out and the lower one copied from it, a band of square tiles at a time to keep both in
 // cache. Rows and bands are shared out among the workers.
 void PairGeometry::fill_table(int n, int n_workers, Progress* progress) {
-  if (progress != nullptr) progress->begin("Pair table", 0.5 * n * (n + 1.0));
+  // The share done counts a pair worked out as four copied.
+  if (progress != nullptr) progress->begin("Pair table", 0.5 * n * (n + 1.0) + 0.125 * n * (n - 1.0));
   parallel_for(n, n_workers, [&](int, int item) {
     const int a = item + 1;
     PairPlace* places = place_.row(a);
     std::uint16_t* codes = code_.row(a);
-    for (int b = a; b <= n; ++b) {
-      int code;
-      work_out(a, b, places[b].distance, places[b].log_distance, code);
-      codes[b] = PairCode::to_table(code);
+    constexpr int kChunk = 512;
+    int b[kChunk], code[kChunk];
+    double d[kChunk], log_d[kChunk];
+    for (int first = a; first <= n; first += kChunk) {
+      const int count = std::min(kChunk, n + 1 - first);
+      for (int e = 0; e < count; ++e) b[e] = first + e;
+      work_out(a, b, count, d, log_d, code);
+      for (int e = 0; e < count; ++e) {
+        places[first + e] = PairPlace{d[e], log_d[e]};
+        codes[first + e] = PairCode::to_table(code[e]);
+      }
     }
     if (progress != nullptr) progress->advance(n - a + 1);
   });
@@ -57,6 +67,7 @@ void PairGeometry::fill_table(int n, int n_workers, Progress* progress) {
         }
       }
     }
+    if (progress != nullptr) progress->advance(0.25 * (a1 - a0 + 1) * (a0 + a1 - 2) / 2);
   });
 }
 
@@ -73,6 +84,45 @@ int PairGeometry::distance_class(double d) const {
   int c = 1;
   while (c <= n_classes_ && !(d <= class_max_[c])) ++c;
   return c;
+}
+
+// Each step over all the pairs in turn, several pairs at once; only the
+// logarithm, from the C library, is taken one pair at a time.
+void PairGeometry::work_out(int a, const int* b, int count, double* d, double* log_d, int* code) const {
+  sample_distances(data_, a, b, count, d);
+  if (bounds_rise_) {
+    // distance_class four pairs at a time: each comparison that a pair
+    // fails sets its lane to -1, which is taken from the class.
+    const double* bounds = class_max_.data();  // [1..n_classes]
+    const int n_bounds = n_classes_;
+    auto beyond = [](__m128d low, __m128d high, __m128d bound) {
+      return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_cmpnle_pd(low, bound)),
+                                             _mm_castpd_ps(_mm_cmpnle_pd(high, bound)), _MM_SHUFFLE(2, 0, 2, 0)));
+    };
+    int e = 0;
+    for (; e + 8 <= count; e += 8) {
+      const __m128d d0 = _mm_loadu_pd(d + e), d2 = _mm_loadu_pd(d + e + 2);
+      const __m128d d4 = _mm_loadu_pd(d + e + 4), d6 = _mm_loadu_pd(d + e + 6);
+      __m128i low = _mm_set1_epi32(1), high = low;
+      for (int c = 0; c < n_bounds; ++c) {
+        const __m128d bound = _mm_set1_pd(bounds[c]);
+        low = _mm_sub_epi32(low, beyond(d0, d2, bound));
+        high = _mm_sub_epi32(high, beyond(d4, d6, bound));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(code + e), low);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(code + e + 4), high);
+    }
+    for (; e < count; ++e) code[e] = distance_class(d[e]);
+  } else {
+    for (int e = 0; e < count; ++e) code[e] = distance_class(d[e]);
+  }
+  if (interval_.restricted()) {
+    const double low = interval_.min_distance, high = interval_.max_distance;
+    for (int e = 0; e < count; ++e) code[e] |= low <= d[e] && d[e] <= high ? PairCode::kInRegression : 0;
+  } else {
+    for (int e = 0; e < count; ++e) code[e] |= PairCode::kInRegression;
+  }
+  for (int e = 0; e < count; ++e) log_d[e] = std::log(d[e]);
 }
 
 void PairGeometry::work_out(int a, int b, double& d, double& log_d, int& code) const {

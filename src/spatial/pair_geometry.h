@@ -83,6 +83,9 @@ class PairGeometry {
   // The pair of positions a and b (1..N): d the distance, log_d its natural
   // logarithm (-inf at distance 0), code its PairCode.
   void work_out(int a, int b, double& d, double& log_d, int& code) const;
+  // The same for the pairs (a, b[e]), e < count, into d[e], log_d[e] and
+  // code[e]; code may be b itself.
+  void work_out(int a, const int* b, int count, double* d, double* log_d, int* code) const;
 
  private:
   void fill_table(int n, int n_workers, Progress* progress);
