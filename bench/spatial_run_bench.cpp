@@ -14,6 +14,11 @@
 // --replicates=R runs R randomizations instead of 999, for a quick look at
 // the large case (its CPU seconds per replicate); --keep leaves each case's
 // data file in a folder it names.
+//
+// --cost runs instead the cost table of the README: N = 2000, 5000, 10 000,
+// 20 000 and 50 000 samples (or those of --sizes=N,N,...), V = 10, each
+// without randomizations and with 99 (or --replicates=R), once each, and
+// prints one table row per run.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -46,6 +51,8 @@ struct Options {
   int replicates = 999;
   bool keep = false;
   std::vector<int> cases;
+  bool cost = false;
+  std::vector<int> sizes = {2000, 5000, 10000, 20000, 50000};
 };
 
 DataSet bench_data(int n_samples, int n_variables) {
@@ -111,10 +118,14 @@ struct Run {
 
 // The program on folder/in.txt, answering choice 1 with every pair, no
 // interval and 999 randomizations; results in folder/out.txt.
-Run run_program(const Options& options, const std::string& folder, const std::map<std::string, std::string>& env) {
+Run run_program(int replicates, const std::string& folder, const std::map<std::string, std::string>& env) {
   const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt", answers = folder + "/answers.txt";
   std::filesystem::remove(out_path);
-  std::ofstream(answers) << "1\n\n\n" << options.replicates << "\n\n";
+  // Return at the count computes the observed statistics without test.
+  if (replicates == 0)
+    std::ofstream(answers) << "1\n\n\n\n";
+  else
+    std::ofstream(answers) << "1\n\n\n" << replicates << "\n\n";
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
@@ -144,9 +155,9 @@ Run run_program(const Options& options, const std::string& folder, const std::ma
 
 Run best_of(int runs, const Options& options, const std::string& folder,
             const std::map<std::string, std::string>& env) {
-  Run best = run_program(options, folder, env);
+  Run best = run_program(options.replicates, folder, env);
   for (int r = 1; r < runs; ++r) {
-    Run again = run_program(options, folder, env);
+    Run again = run_program(options.replicates, folder, env);
     if (again.seconds < best.seconds) best = again;
   }
   return best;
@@ -178,21 +189,49 @@ bool wanted(const Options& options, int n_samples) {
 
 Options read_options(int argc, char** argv) {
   Options options;
+  bool replicates_given = false;
   for (int a = 1; a < argc; ++a) {
     const std::string arg = argv[a];
     if (arg.rfind("--replicates=", 0) == 0) {
       options.replicates = std::atoi(arg.c_str() + 13);
+      replicates_given = true;
+    } else if (arg == "--cost") {
+      options.cost = true;
+    } else if (arg.rfind("--sizes=", 0) == 0) {
+      options.sizes.clear();
+      std::istringstream sizes(arg.substr(8));
+      for (std::string size; std::getline(sizes, size, ',');) options.sizes.push_back(std::atoi(size.c_str()));
     } else if (arg == "--keep") {
       options.keep = true;
     } else if (arg == "400" || arg == "1000" || arg == "10000") {
       options.cases.push_back(std::atoi(arg.c_str()));
     } else {
-      std::fprintf(stderr, "usage: spatial_run_bench [--replicates=R] [--keep] [400] [1000] [10000]\n");
+      std::fprintf(stderr,
+                   "usage: spatial_run_bench [--replicates=R] [--keep] [400] [1000] [10000]\n"
+                   "       spatial_run_bench --cost [--sizes=N,N,...] [--replicates=R] [--keep]\n");
       std::exit(2);
     }
   }
+  if (options.cost && !replicates_given) options.replicates = 99;
   if (options.replicates < 1) options.replicates = 1;
   return options;
+}
+
+// The cost table: each size without randomizations and with them, on every
+// core, one run each.
+void cost_table(const Options& options, const std::map<std::string, std::string>& every_core) {
+  std::printf("| N | R | wall | CPU | peak memory |\n|---|---|---|---|---|\n");
+  for (int n_samples : options.sizes) {
+    const DataSet data = bench_data(n_samples, 10);
+    const std::string folder = make_folder(data);
+    for (int replicates : {0, options.replicates}) {
+      const Run run = run_program(replicates, folder, every_core);
+      std::printf("| %d | %d | %.2f s | %.2f s | %.0f MB |\n", n_samples, replicates, run.seconds, run.cpu_seconds,
+                  run.peak_kb / 1024.0);
+      std::fflush(stdout);
+    }
+    done_with(options, folder);
+  }
 }
 
 // Seconds per placement of the plain evaluation, on one thread, over n
@@ -217,8 +256,14 @@ int main(int argc, char** argv) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
   std::printf("spatial autocorrelation, whole program: C=%d, R=%d complete, quantitative variables with 2%% "
-              "missing, %d cores\n  load average before: %s\n", kClasses, options.replicates, cores, load_average().c_str());
+              "missing, %d cores\n  load average before: %s\n", kClasses, options.replicates, cores,
+              load_average().c_str());
   bool same = true;
+  if (options.cost) {
+    cost_table(options, every_core);
+    std::printf("  load average after: %s\n", load_average().c_str());
+    return 0;
+  }
 
   if (wanted(options, 400)) {
     const DataSet data = bench_data(400, 4);
@@ -237,10 +282,10 @@ int main(int argc, char** argv) {
     std::printf("  %-34s %8.2f s   (%d placements, timed on %d)\n", "plain evaluation, one thread", plain,
                 placements, std::min(100, placements));
     std::printf("  %-34s %8.1fx\n", "speed-up over the plain evaluation", plain / all.seconds);
-    const Run one = run_program(options, folder, {{"KALVENO_THREADS", "1"}});
+    const Run one = run_program(options.replicates, folder, {{"KALVENO_THREADS", "1"}});
     print_run("N=1000 V=10, one worker", one);
-    const Run sse2 =
-        run_program(options, folder, {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
+    const Run sse2 = run_program(options.replicates, folder,
+                                 {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
     print_run("N=1000 V=10, every core, SSE2 only", sse2);
     same = one.results == all.results && sse2.results == all.results;
     std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
@@ -250,7 +295,7 @@ int main(int argc, char** argv) {
   if (wanted(options, 10000)) {
     const DataSet data = bench_data(10000, 10);
     const std::string folder = make_folder(data);
-    print_run("N=10000 V=10, every core", run_program(options, folder, every_core));
+    print_run("N=10000 V=10, every core", run_program(options.replicates, folder, every_core));
     done_with(options, folder);
   }
   std::printf("  load average after: %s\n", load_average().c_str());

@@ -125,13 +125,4 @@ void PairGeometry::work_out(int a, const int* b, int count, double* d, double* l
   for (int e = 0; e < count; ++e) log_d[e] = std::log(d[e]);
 }
 
-void PairGeometry::work_out(int a, int b, double& d, double& log_d, int& code) const {
-  d = sample_distance(data_, a, b);
-  log_d = std::log(d);
-  code = distance_class(d);
-  if (!interval_.restricted() ||
-      (static_cast<double>(interval_.min_distance) <= d && d <= static_cast<double>(interval_.max_distance)))
-    code |= PairCode::kInRegression;
-}
-
 }  // namespace kalveno

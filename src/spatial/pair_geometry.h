@@ -62,29 +62,13 @@ class PairGeometry {
 
   bool tabulated() const { return tabulated_; }
 
-  // The pair of positions a and b (1..N), looked up or worked out.
-  void place(int a, int b, double& d, double& log_d, int& code) const {
-    if (tabulated_) {
-      d = place_(a, b).distance;
-      log_d = place_(a, b).log_distance;
-      code = PairCode::from_table(code_(a, b));
-    } else {
-      work_out(a, b, d, log_d, code);
-    }
-  }
-
-  // The distance alone, looked up or worked out.
-  double distance(int a, int b) const { return tabulated_ ? place_(a, b).distance : sample_distance(data_, a, b); }
-
   // Row a of the table, indexed by b (tabulated only).
   const PairPlace* place_row(int a) const { return place_.row(a); }
   const std::uint16_t* code_row(int a) const { return code_.row(a); }  // PairCode::to_table
 
-  // The pair of positions a and b (1..N): d the distance, log_d its natural
-  // logarithm (-inf at distance 0), code its PairCode.
-  void work_out(int a, int b, double& d, double& log_d, int& code) const;
-  // The same for the pairs (a, b[e]), e < count, into d[e], log_d[e] and
-  // code[e]; code may be b itself.
+  // The pairs of positions (a, b[e]), e < count (positions 1..N): d[e] the
+  // distance, log_d[e] its natural logarithm (-inf at distance 0), code[e]
+  // its PairCode. code may be b itself.
   void work_out(int a, const int* b, int count, double* d, double* log_d, int* code) const;
 
  private:
