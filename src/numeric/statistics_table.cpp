@@ -21,7 +21,10 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
   for (const StatisticRow& row : rows) {
     fields = {row.analysis, row.test, row.statistic, row.variable, row.variable2, row.state};
     if (row.distance_class > 0) {
-      fields.insert(fields.end(), {std::to_string(row.distance_class), csv_number(row.class_upper_bound),
+      // A class bound is read in single precision and held as a double:
+      // written as the float it is (98.9949, not 98.99490356445312).
+      fields.insert(fields.end(), {std::to_string(row.distance_class),
+                                   csv_number(static_cast<float>(row.class_upper_bound)),
                                    csv_number(row.class_mean_distance), std::to_string(row.class_pairs)});
     } else {
       fields.insert(fields.end(), 4, "");

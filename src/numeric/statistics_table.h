@@ -20,7 +20,8 @@ struct StatisticRow {
   std::string variable, variable2, state;  // empty when they do not apply
   // The distance class of a Moran's I (1..C), 0 for none.
   int distance_class = 0;
-  double class_upper_bound = 0, class_mean_distance = 0;
+  double class_upper_bound = 0;  // read in single precision, written as such
+  double class_mean_distance = 0;
   int class_pairs = 0;
   double observed = 0;     // a row of observed values
   bool tested = false;     // a row of a test, summarised below

@@ -55,6 +55,13 @@ TEST(Table, QuotesNamesWithCommasAndQuotes) {
   EXPECT_NE(table.find("\r\nassociation,observed,state_mean,\"a,b\",s,\"x,y\","), std::string::npos) << table;
 }
 
+// A class bound is read in single precision: the table gives the float, not
+// the digits of the double that holds it.
+TEST(Table, WritesClassBoundsAsTheyWereRead) {
+  TabledRun t("t\n3 0 1 NA\n1\t98.9949\nn\tx\ty\tv\na\t0\t0\t1\nb\t50\t0\t2\nc\t200\t0\t4\n", {"--spatial"});
+  EXPECT_NE(t.table().find("\r\nspatial,observed,moran_i,v,,,1,98.9949,50,"), std::string::npos) << t.table();
+}
+
 bool available(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 // Each reader must find 20 columns, the header's names and, in the odd-names
