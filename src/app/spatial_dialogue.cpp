@@ -177,7 +177,9 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
              n_rep, data.n_variables, classes.n_classes),
       [&] { return make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    run_interruptible_series(console, session.results_file_name, randomization, n_rep, [&] {
+      run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    });
     append_results(console, session.results_file_name, [&](OutputFile& out) {
       write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
                         series.stats, choices.detailed_report);
