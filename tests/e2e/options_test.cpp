@@ -91,6 +91,19 @@ TEST_P(OptionRuns, WriteWhatTheDialogueWritesAndSayWhereItWent) {
 INSTANTIATE_TEST_SUITE_P(Table, OptionRuns, ::testing::ValuesIn(equivalents()),
                          [](const ::testing::TestParamInfo<Equivalent>& info) { return info.param.name; });
 
+// --new-variables=FILE takes the place of newvar.txt, in the folder it names.
+TEST(OptionRuns, NewVariablesGoWhereTheOptionSays) {
+  TempFolder folder;
+  folder.write("in.txt", source_file("tests/data/spatial_line.txt"));
+  std::filesystem::create_directory(folder.file("site"));
+  const ProgramRun run = run_kalveno(folder.path(), {"--local-means=1.5", "--new-variables=site/means.txt", "in.txt",
+                                                     "out.txt"}, "");
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_FALSE(folder.exists("newvar.txt"));
+  EXPECT_NE(folder.read("site/means.txt").find("radius= 1.5"), std::string::npos) << folder.read("site/means.txt");
+  EXPECT_TRUE(run.output.ends_with(", the local means to \"site/means.txt\".\n")) << run.output;
+}
+
 TEST(OptionRuns, QuietLeavesOutTheProgressMarksOnly) {
   TempFolder loud, quiet;
   for (const TempFolder* folder : {&loud, &quiet}) folder->write("in.txt", source_file("tests/data/spatial_grid.txt"));
@@ -185,7 +198,9 @@ std::vector<Refusal> refusals() {
       {"ThreeStates", with_files({"--spatial", "--pairs-by=c", "--state=A", "--state=B", "--state=A"}),
        "--state: at most two states select pairs"},
       {"TableOfLocalMeans", with_files({"--local-means=2", "--table=t.csv"}),
-       "--table: local means have no statistics to tabulate (they are written to newvar.txt)"},
+       "--table: local means have no statistics to tabulate (they are written to the new-variables file)"},
+      {"NewVariablesOfASpatialRun", with_files({"--spatial", "--new-variables=n.txt"}),
+       "--new-variables applies to --local-means only, not to --spatial"},
       {"AnalysisWithoutResultsFile", {"--spatial", "in.txt"},
        "--spatial needs the data file and the results file: kalveno [OPTION]... DATA_FILE RESULTS_FILE"},
       {"ExtraOperand", {"--association", "in.txt", "out.txt", "more.txt"}, "extra operand 'more.txt'"},
@@ -204,6 +219,8 @@ std::vector<Refusal> refusals() {
        "--table=./out.txt: that is the results file of this run"},
       {"TableIsTheDataFile", with_files({"--association", "--table", "in.txt"}),
        "--table=in.txt: that is the data file of this run"},
+      {"NewVariablesFileIsTheResultsFile", with_files({"--local-means=1", "--new-variables=out.txt"}),
+       "--new-variables=out.txt: that is the results file of this run"},
   };
 }
 
