@@ -39,6 +39,12 @@ std::string TempFolder::read(const std::string& name) const {
 
 bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
+std::set<std::string> TempFolder::names() const {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) names.insert(entry.path().filename().string());
+  return names;
+}
+
 ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
                        const std::string& input, const std::map<std::string, std::string>& env,
                        const std::string& interrupt_at) {

@@ -2,6 +2,7 @@
 // answers piped on standard input, and reads back the files it wrote.
 #pragma once
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class TempFolder {
   void write(const std::string& name, const std::string& content) const;
   std::string read(const std::string& name) const;
   bool exists(const std::string& name) const;
+  // The names of everything in the folder.
+  std::set<std::string> names() const;
 
  private:
   std::string path_;
