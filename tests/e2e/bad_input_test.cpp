@@ -334,6 +334,7 @@ TEST_P(ScriptedProblems, ReachStandardErrorAndLeaveTheFilesAsTheyShould) {
   }
   EXPECT_NE(run.errors.find(trim(p.on_stderr)), std::string::npos) << run.errors;
   EXPECT_NE(source_file("README.md").find(p.key), std::string::npos) << "not in the README's table";
+  EXPECT_EQ(folder.read("out.txt").rfind(kEarlier, 0), 0u) << "earlier results lost";
   if (p.status == 6) {
     EXPECT_EQ(run.errors, p.on_stderr);
     EXPECT_TRUE(run.output.ends_with("\n")) << "the refusal would follow the console's last line";
