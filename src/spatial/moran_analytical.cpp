@@ -104,7 +104,7 @@ ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_w
   const Allocator& allocator = setup.allocator();
   const int n = setup.n_samples(), n_variables = setup.n_variables(), n_classes = setup.n_classes();
   const std::vector<Presence> variables = quantitative_presence(data);
-  const int n_items = (n + kRowsAnItem - 1) / kRowsAnItem;
+  const int n_items = variables.empty() ? 0 : (n + kRowsAnItem - 1) / kRowsAnItem;
   n_workers = std::max(1, std::min(n_workers, n_items));
   std::vector<WeightSums> sums;
   for (int w = 0; w < n_workers; ++w) sums.emplace_back(allocator, n, n_variables, n_classes);
