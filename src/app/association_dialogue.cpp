@@ -82,6 +82,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
   // entries of samples that sit on a torus; the others keep what
   // work_permutation held, the identity from start-up.
   if (has_grids) {
+    note_toroidal_placements(console, session, n_rep);
     console.print("\n\nTest correlation between variables by %i toroidal randomizations\n", n_rep);
     run_test(Randomization::kToroidal,
              [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });

@@ -13,8 +13,8 @@ namespace {
 
 enum class Option {
   kHelp, kVersion, kSpatial, kAssociation, kLocalMeans, kRandomizations, kBothTests, kDetailed, kPairsBy,
-  kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable,
-  kNewVariables,
+  kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable, kAdjust,
+  kAnalytical, kNewVariables,
 };
 
 struct OptionName {
@@ -44,6 +44,8 @@ const OptionName kOptions[] = {
     {"threads", 'j', true, Option::kThreads},
     {"quiet", 'q', false, Option::kQuiet},
     {"table", 0, true, Option::kTable},
+    {"adjust", 0, true, Option::kAdjust},
+    {"analytical", 0, false, Option::kAnalytical},
     {"new-variables", 0, true, Option::kNewVariables},
 };
 
@@ -256,6 +258,17 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       if (value.empty()) return invalid("a file name is expected");
       line_.table = value;
       break;
+    case Option::kAdjust:
+      if (value == "none") line_.adjust = PAdjustment::kNone;
+      else if (value == "holm") line_.adjust = PAdjustment::kHolm;
+      else if (value == "progressive") line_.adjust = PAdjustment::kProgressive;
+      else return invalid("none, holm or progressive is expected");
+      spatial_only();
+      break;
+    case Option::kAnalytical:
+      line_.analytical = true;
+      spatial_only();
+      break;
     case Option::kNewVariables:
       if (value.empty()) return invalid("a file name is expected");
       line_.new_variables = value;
@@ -343,6 +356,8 @@ std::optional<std::string> spatial_choices_of(const CommandLine& line, const Dat
     }
   }
   choices.interval = line.interval;
+  choices.adjust = line.adjust;
+  choices.analytical = line.analytical;
   return test_choices_of(line, data, choices.count, choices.detailed_report);
 }
 

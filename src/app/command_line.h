@@ -32,6 +32,8 @@ struct CommandLine {
   RandomizationCount count{0, false, {}};  // as the dialogue reads the same number
   bool both_tests = false;
   bool detailed = false;
+  PAdjustment adjust = PAdjustment::kNone;  // spatial: the correction shown after each test
+  bool analytical = false;                  // spatial: the analytical tests of Moran's I
   float radius = 0;  // of the local means
   ExistingResults existing = ExistingResults::kAsk;
   std::optional<std::string> seed, threads;  // checked; they win over the environment

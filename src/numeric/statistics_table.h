@@ -5,6 +5,7 @@
 // single-precision summary that the test compared, with its P values and
 // significance code.
 #pragma once
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,19 @@ struct StatisticRow {
   double class_mean_distance = 0;
   int class_pairs = 0;
   double observed = 0;     // a row of observed values
-  bool tested = false;     // a row of a test, summarised below
+  bool tested = false;     // a row of a randomization test, summarised below
   ResampleSummary summary = {};
   std::string significance;  // the code the results file shows, without its leading blank
+  // A class of a tested correlogram: its P adjusted across the classes.
+  float p_adjusted = std::numeric_limits<float>::quiet_NaN();
+  // A row of an analytical test: the statistic in observed, its expectation,
+  // the root of its variance and z, and the P values in summary; no
+  // replicates.
+  bool analytical = false;
+  double expected = 0, sd = 0, z = 0;
+  // The row of a correlogram as a whole: its P in summary.p_two_sided, and
+  // the replicates of its test in summary.n_rep (0 for an analytical test).
+  bool correlogram = false;
 };
 
 // A significance code as the results file prints it after a value (" **"),
@@ -40,7 +51,8 @@ const std::vector<std::string>& statistics_table_columns();
 // value from its summary; its 95 % bounds are left empty below 40
 // replicates, where none are computed, and its P values and code when the
 // observed value is not a number. A value that is not a number, or the
-// missing-value mark, is an empty field.
+// missing-value mark, is an empty field, and so is a column that does not
+// apply to the row.
 void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& rows);
 
 }  // namespace kalveno
