@@ -13,7 +13,11 @@
 // Arguments pick the cases (400, 1000, 10000; all three by default);
 // --replicates=R runs R randomizations instead of 999, for a quick look at
 // the large case (its CPU seconds per replicate); --keep leaves each case's
-// data file in a folder it names.
+// data file in a folder it names. --analytical runs the program with
+// --spatial --analytical -r R instead (R may be 0: the analytical tests
+// alone), and the large case on one worker too, whose results file must be
+// the same:
+//   build/bench/spatial_run_bench --analytical --replicates=0 10000
 //
 // --cost runs instead the cost table of the README: N = 2000, 5000, 10 000,
 // 20 000 and 50 000 samples (or those of --sizes=N,N,...), V = 10, each
@@ -50,6 +54,7 @@ constexpr int kClasses = 10;
 struct Options {
   int replicates = 999;
   bool keep = false;
+  bool analytical = false;
   std::vector<int> cases;
   bool cost = false;
   std::vector<int> sizes = {2000, 5000, 10000, 20000, 50000};
@@ -118,7 +123,8 @@ struct Run {
 
 // The program on folder/in.txt, answering choice 1 with every pair, no
 // interval and 999 randomizations; results in folder/out.txt.
-Run run_program(int replicates, const std::string& folder, const std::map<std::string, std::string>& env) {
+Run run_program(const Options& options, int replicates, const std::string& folder,
+                const std::map<std::string, std::string>& env) {
   const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt", answers = folder + "/answers.txt";
   std::filesystem::remove(out_path);
   // Return at the count computes the observed statistics without test.
@@ -134,7 +140,12 @@ Run run_program(int replicates, const std::string& folder, const std::map<std::s
     dup2(output, 1);
     setenv("KALVENO_SEED", "12345", 1);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    execl(KALVENO_BINARY, KALVENO_BINARY, in_path.c_str(), out_path.c_str(), static_cast<char*>(nullptr));
+    const std::string count = std::to_string(replicates);
+    if (options.analytical)
+      execl(KALVENO_BINARY, KALVENO_BINARY, "--spatial", "--analytical", "-r", count.c_str(), in_path.c_str(),
+            out_path.c_str(), static_cast<char*>(nullptr));
+    else
+      execl(KALVENO_BINARY, KALVENO_BINARY, in_path.c_str(), out_path.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -155,9 +166,9 @@ Run run_program(int replicates, const std::string& folder, const std::map<std::s
 
 Run best_of(int runs, const Options& options, const std::string& folder,
             const std::map<std::string, std::string>& env) {
-  Run best = run_program(options.replicates, folder, env);
+  Run best = run_program(options, options.replicates, folder, env);
   for (int r = 1; r < runs; ++r) {
-    Run again = run_program(options.replicates, folder, env);
+    Run again = run_program(options, options.replicates, folder, env);
     if (again.seconds < best.seconds) best = again;
   }
   return best;
@@ -203,17 +214,19 @@ Options read_options(int argc, char** argv) {
       for (std::string size; std::getline(sizes, size, ',');) options.sizes.push_back(std::atoi(size.c_str()));
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--analytical") {
+      options.analytical = true;
     } else if (arg == "400" || arg == "1000" || arg == "10000") {
       options.cases.push_back(std::atoi(arg.c_str()));
     } else {
       std::fprintf(stderr,
-                   "usage: spatial_run_bench [--replicates=R] [--keep] [400] [1000] [10000]\n"
+                   "usage: spatial_run_bench [--replicates=R] [--analytical] [--keep] [400] [1000] [10000]\n"
                    "       spatial_run_bench --cost [--sizes=N,N,...] [--replicates=R] [--keep]\n");
       std::exit(2);
     }
   }
   if (options.cost && !replicates_given) options.replicates = 99;
-  if (options.replicates < 1) options.replicates = 1;
+  if (options.replicates < (options.analytical ? 0 : 1)) options.replicates = options.analytical ? 0 : 1;
   return options;
 }
 
@@ -225,7 +238,7 @@ void cost_table(const Options& options, const std::map<std::string, std::string>
     const DataSet data = bench_data(n_samples, 10);
     const std::string folder = make_folder(data);
     for (int replicates : {0, options.replicates}) {
-      const Run run = run_program(replicates, folder, every_core);
+      const Run run = run_program(options, replicates, folder, every_core);
       std::printf("| %d | %d | %.2f s | %.2f s | %.0f MB |\n", n_samples, replicates, run.seconds, run.cpu_seconds,
                   run.peak_kb / 1024.0);
       std::fflush(stdout);
@@ -255,9 +268,9 @@ int main(int argc, char** argv) {
   const Options options = read_options(argc, argv);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
-  std::printf("spatial autocorrelation, whole program: C=%d, R=%d complete, quantitative variables with 2%% "
-              "missing, %d cores\n  load average before: %s\n", kClasses, options.replicates, cores,
-              load_average().c_str());
+  std::printf("spatial autocorrelation, whole program%s: C=%d, R=%d complete, quantitative variables with 2%% "
+              "missing, %d cores\n  load average before: %s\n", options.analytical ? " with the analytical tests" : "",
+              kClasses, options.replicates, cores, load_average().c_str());
   bool same = true;
   if (options.cost) {
     cost_table(options, every_core);
@@ -272,7 +285,7 @@ int main(int argc, char** argv) {
     done_with(options, folder);
   }
 
-  if (wanted(options, 1000)) {
+  if (wanted(options, 1000) && !options.analytical) {
     const DataSet data = bench_data(1000, 10);
     const std::string folder = make_folder(data);
     const Run all = best_of(2, options, folder, every_core);
@@ -282,9 +295,9 @@ int main(int argc, char** argv) {
     std::printf("  %-34s %8.2f s   (%d placements, timed on %d)\n", "plain evaluation, one thread", plain,
                 placements, std::min(100, placements));
     std::printf("  %-34s %8.1fx\n", "speed-up over the plain evaluation", plain / all.seconds);
-    const Run one = run_program(options.replicates, folder, {{"KALVENO_THREADS", "1"}});
+    const Run one = run_program(options, options.replicates, folder, {{"KALVENO_THREADS", "1"}});
     print_run("N=1000 V=10, one worker", one);
-    const Run sse2 = run_program(options.replicates, folder,
+    const Run sse2 = run_program(options, options.replicates, folder,
                                  {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
     print_run("N=1000 V=10, every core, SSE2 only", sse2);
     same = one.results == all.results && sse2.results == all.results;
@@ -295,7 +308,14 @@ int main(int argc, char** argv) {
   if (wanted(options, 10000)) {
     const DataSet data = bench_data(10000, 10);
     const std::string folder = make_folder(data);
-    print_run("N=10000 V=10, every core", run_program(options.replicates, folder, every_core));
+    const Run all = run_program(options, options.replicates, folder, every_core);
+    print_run("N=10000 V=10, every core", all);
+    if (options.analytical) {
+      const Run one = run_program(options, options.replicates, folder, {{"KALVENO_THREADS", "1"}});
+      print_run("N=10000 V=10, one worker", one);
+      same = one.results == all.results;
+      std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
+    }
     done_with(options, folder);
   }
   std::printf("  load average after: %s\n", load_average().c_str());

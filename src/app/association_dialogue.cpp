@@ -67,18 +67,19 @@ void run_association(Session& session, const AssociationChoices& choices) {
              "than this machine has; ask for fewer randomizations (or analyse fewer variables).", n_rep, v_count),
       [&] { return make_association_series(allocator, n_rep, v_count); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_association_series(console, allocator, input, n_rep, n_workers, session.work_permutation, draw, observed,
-                           series);
+    run_interruptible_series(console, session.results_file_name, randomization, n_rep, [&] {
+      run_association_series(console, allocator, input, n_rep, n_workers, session.work_permutation, draw, observed,
+                             series);
+    });
     append_results(console, session.results_file_name, [&](OutputFile& out) {
       write_association_tests(out, randomization, n_rep, data, series.stats, choices.detailed_report);
     });
     if (session.tabulate) add_association_test_rows(session.table_rows, randomization, n_rep, data, series.stats);
   };
 
-  // The toroidal series comes first. Its permutations rewrite only the
-  // entries of samples that sit on a torus; the others keep what
-  // work_permutation held, the identity from start-up.
+  // The toroidal series comes first.
   if (has_grids) {
+    note_toroidal_placements(console, session, n_rep);
     console.print("\n\nTest correlation between variables by %i toroidal randomizations\n", n_rep);
     run_test(Randomization::kToroidal,
              [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });

@@ -11,6 +11,5 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   kalveno::Console console(std::cin, std::cout, isatty(STDIN_FILENO) ? STDIN_FILENO : -1, &std::cerr);
-  console.set_terminals(isatty(STDERR_FILENO) != 0, isatty(STDOUT_FILENO) != 0);
   return kalveno::run_kalveno(console, args, kalveno::RunSettings::of_this_process());
 }

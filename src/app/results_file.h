@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "randomization/permutation.h"
 
 namespace kalveno {
 
@@ -39,7 +40,15 @@ void replace_results(Console& console, const std::string& path, const std::funct
 // Replaces the table file at path with what write writes.
 void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
 
-// Replaces newvar.txt with what write writes.
-void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write);
+// Replaces the new-variables file at path (newvar.txt unless
+// --new-variables names another) with what write writes.
+void replace_new_variables(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+
+// Runs series, a randomization test of n_rep replicates, with Ctrl+C caught.
+// When the user interrupts it, appends to the results file at path one line
+// saying how many replicates were done and that this test has no results,
+// and ends the run with status 130; what the file held before stays.
+void run_interruptible_series(Console& console, const std::string& path, Randomization randomization, int n_rep,
+                              const std::function<void()>& series);
 
 }  // namespace kalveno

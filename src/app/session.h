@@ -35,7 +35,10 @@ struct Session {
   // When a table is asked for, the analysis adds its statistics here.
   bool tabulate = false;
   std::vector<StatisticRow> table_rows;
-  bool new_variables_written = false;    // newvar.txt, by the local means
+  // Where the local means go: newvar.txt in the working folder, unless
+  // --new-variables names another file.
+  std::string new_variables_file = "newvar.txt";
+  bool new_variables_written = false;
   DistanceRange distance_range;          // worked out at start-up
   // Classes chosen by --classes, made when the spatial analysis starts.
   std::optional<ClassRule> class_rule;

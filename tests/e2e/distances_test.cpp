@@ -21,21 +21,16 @@ TEST(GreatCircle, PutsThePairsOfLongitudesAndLatitudesInTheirClassesInKilometres
   EXPECT_EQ(run.output.find("look like longitudes"), std::string::npos);
 }
 
-TEST(GreatCircle, IsSuggestedOnceForColumnsNamedSoWhoseDegreesFit) {
+// The note that suggests the option (a scripted problem in
+// bad_input_test.cpp) needs columns named for longitudes and latitudes.
+TEST(GreatCircle, IsNotSuggestedForColumnsNamedOtherwise) {
   TempFolder folder;
-  folder.write("in.txt", source_file("tests/data/capitals.txt"));
-  const ProgramRun run = run_kalveno(folder.path(), {"--spatial", "in.txt", "out.txt"}, "");
-  EXPECT_NE(run.output.find("\nNote: the x and y columns (lon, lat) look like longitudes and latitudes in degrees, "
-                            "whose distances are taken here as on a plane; --great-circle measures them on the "
-                            "Earth, in km.\n"),
-            std::string::npos)
-      << run.output;
-  // Other names, or an extent beyond a hemisphere's, bring no note.
   std::string renamed = source_file("tests/data/capitals.txt");
   renamed.replace(renamed.find("lon\tlat"), 7, "x\ty");
   folder.write("in.txt", renamed);
-  EXPECT_EQ(run_kalveno(folder.path(), {"--spatial", "in.txt", "out.txt"}, "").output.find("look like"),
-            std::string::npos);
+  const ProgramRun run = run_kalveno(folder.path(), {"--spatial", "in.txt", "out.txt"}, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output.find("look like"), std::string::npos);
 }
 
 }  // namespace
