@@ -71,6 +71,8 @@ class Console {
   // The stream of the progress lines, or nullptr when they are not shown.
   std::ostream* progress_stream() { return progress_marks_ && err_is_terminal_ && err_ != nullptr ? err_ : nullptr; }
   bool out_is_terminal() const { return out_is_terminal_; }
+  // Whether the console's last text ended its line.
+  bool at_line_start() const { return at_line_start_; }
 
  private:
   void say_what_the_wait_is_for(std::string_view purpose);

@@ -15,7 +15,9 @@ constexpr std::chrono::milliseconds kRedrawEvery(500);
 }  // namespace
 
 Progress::Progress(Console& console, Clock::duration show_after)
-    : out_(console.progress_stream()), own_line_(console.out_is_terminal()), stage_start_(Clock::now()) {
+    : out_(console.progress_stream()),
+      own_line_(console.out_is_terminal() && !console.at_line_start()),
+      stage_start_(Clock::now()) {
   next_draw_ = (stage_start_ + show_after).time_since_epoch().count();
   // The console's text so far reaches the screen before the line.
   if (out_ != nullptr) console.flush();
@@ -50,8 +52,9 @@ void Progress::draw(Clock::time_point now) {
   const double elapsed = std::chrono::duration<double>(now - stage_start_).count();
   // Below the first percent the pace is not known well enough to tell.
   std::string left = share >= 0.01 ? ", about " + time_left_text(elapsed * (1 - share) / share) + " left" : "";
-  // On a terminal that also shows the console's text, the line starts a
-  // line of its own, so that erasing it leaves that text whole.
+  // On a terminal that also shows the console's text, a line the console
+  // left unfinished is left as it is: the progress takes the next one, so
+  // that erasing it leaves that text whole.
   if (!shown_ && own_line_) *out_ << '\n';
   shown_ = true;
   *out_ << '\r' << what_ << format(": %.0f%% done", std::floor(100 * share)) << left << "\033[K" << std::flush;

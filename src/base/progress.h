@@ -37,7 +37,7 @@ class Progress {
   void draw(Clock::time_point now);
 
   std::ostream* out_ = nullptr;  // nullptr: nothing is shown
-  bool own_line_ = false;        // the console's text is on the same terminal
+  bool own_line_ = false;        // starts on a new line, below the console's unfinished one
   std::string what_;
   double total_ = 0;
   Clock::time_point stage_start_;

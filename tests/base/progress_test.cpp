@@ -17,6 +17,7 @@ std::string shown(bool err_terminal, bool out_terminal, bool marks) {
   Console console(in, out, -1, &err);
   console.set_terminals(err_terminal, out_terminal);
   console.set_progress_marks(marks);
+  console.print("\nComputing");  // a console line left unfinished
   {
     Progress progress(console, std::chrono::seconds(0));
     progress.begin("Pair table", 200);
@@ -29,7 +30,7 @@ TEST(Progress, UpdatesALineOnTheErrorTerminalAndErasesIt) {
   const std::string alone = shown(true, false, true);
   EXPECT_EQ(alone.rfind("\rPair table: 25% done, about ", 0), 0u) << alone;
   EXPECT_TRUE(alone.ends_with(" left\033[K\r\033[K")) << alone;
-  // Below the console's text, on a line of its own.
+  // Below the console's unfinished line, on a line of its own.
   EXPECT_EQ(shown(true, true, true).rfind("\n\rPair table: 25% done", 0), 0u);
   EXPECT_EQ(shown(false, true, true), "");  // standard error is no terminal
   EXPECT_EQ(shown(true, true, false), "");  // -q
