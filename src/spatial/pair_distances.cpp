@@ -16,10 +16,11 @@ namespace {
 
 long long all_pairs(int n) { return static_cast<long long>(n) * (n - 1) / 2; }
 
-// Runs pair(worker, d) for the distance d of every pair of samples, the
-// rows of pairs shared out among the workers.
-template <class Pair>
-void for_each_distance(const DataSet& data, int n_workers, Progress& progress, Pair pair) {
+// Runs pairs(worker, d, count) for the distances d[0..count-1] of every pair
+// of samples, a piece of a row at a time, the rows shared out among the
+// workers.
+template <class Pairs>
+void for_each_distance(const DataSet& data, int n_workers, Progress& progress, Pairs pairs) {
   const int n = data.n_samples;
   if (n < 2) return;
   parallel_for(n - 1, n_workers, [&](int worker, int item) {
@@ -31,7 +32,7 @@ void for_each_distance(const DataSet& data, int n_workers, Progress& progress, P
       const int count = std::min(kChunk, n + 1 - first);
       for (int e = 0; e < count; ++e) samples[e] = first + e;
       sample_distances(data, i, samples, count, distances);
-      for (int e = 0; e < count; ++e) pair(worker, distances[e]);
+      pairs(worker, distances, count);
     }
     progress.advance(n - i);
   });
@@ -47,12 +48,12 @@ constexpr std::uint32_t kLowMask = kLowBins - 1;
 // The high parts whose low parts one pass counts: 64 x 256 KB a worker.
 constexpr int kPartsPerPass = 64;
 
+// The next float up from a non-negative one has the next bits.
 std::uint32_t bound_key(double d) {
   constexpr float kLargest = std::numeric_limits<float>::max();
   if (d > kLargest) return std::bit_cast<std::uint32_t>(std::numeric_limits<float>::infinity());
-  float bound = static_cast<float>(d);
-  if (static_cast<double>(bound) < d) bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
-  return std::bit_cast<std::uint32_t>(bound);
+  const float nearest = static_cast<float>(d);
+  return std::bit_cast<std::uint32_t>(nearest) + (static_cast<double>(nearest) < d ? 1 : 0);
 }
 
 double key_bound(std::uint32_t key) { return std::bit_cast<float>(key); }
@@ -84,9 +85,10 @@ std::vector<double> equal_count_bounds(const DataSet& data, const ClassRule& rul
   const long long pairs_per_pass = all_pairs(data.n_samples);
   progress.begin("Distance classes, pass 1", static_cast<double>(pairs_per_pass));
   std::vector<std::vector<std::uint64_t>> high = zero_counts(n_workers, kHighBins);
-  for_each_distance(data, n_workers, progress, [&](int worker, double d) {
-    if (max > 0 && d > max) return;
-    ++high[static_cast<std::size_t>(worker)][bound_key(d) >> kLowBits];
+  for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
+    std::uint64_t* counts = high[static_cast<std::size_t>(worker)].data();
+    for (int e = 0; e < count; ++e)
+      if (!(max > 0 && d[e] > max)) ++counts[bound_key(d[e]) >> kLowBits];
   });
   sum_counts(high);
   std::uint64_t pairs = 0;
@@ -119,11 +121,14 @@ std::vector<double> equal_count_bounds(const DataSet& data, const ClassRule& rul
     std::vector<std::vector<std::uint64_t>> low = zero_counts(n_workers, (last - first) * kLowBins);
     progress.begin(format("Distance classes, pass %d of %d", static_cast<int>(2 + first / kPartsPerPass), 1 + n_passes),
                    static_cast<double>(pairs_per_pass));
-    for_each_distance(data, n_workers, progress, [&](int worker, double d) {
-      if (max > 0 && d > max) return;
-      const std::uint32_t key = bound_key(d);
-      const int slot = slot_of[key >> kLowBits];
-      if (slot >= 0) ++low[static_cast<std::size_t>(worker)][static_cast<std::size_t>(slot) * kLowBins + (key & kLowMask)];
+    for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
+      std::uint64_t* counts = low[static_cast<std::size_t>(worker)].data();
+      for (int e = 0; e < count; ++e) {
+        if (max > 0 && d[e] > max) continue;
+        const std::uint32_t key = bound_key(d[e]);
+        const int slot = slot_of[key >> kLowBits];
+        if (slot >= 0) ++counts[static_cast<std::size_t>(slot) * kLowBins + (key & kLowMask)];
+      }
     });
     sum_counts(low);
     for (int c = 0; c < n_classes; ++c) {
@@ -156,10 +161,14 @@ DistanceRange distance_range(const DataSet& data, int n_workers, Progress& progr
   progress.begin("Distances between samples", static_cast<double>(all_pairs(n)));
   std::vector<DistanceRange> found(static_cast<std::size_t>(n_workers),
                                    DistanceRange{std::numeric_limits<double>::infinity(), 0});
-  for_each_distance(data, n_workers, progress, [&](int worker, double d) {
+  for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
     DistanceRange& range = found[static_cast<std::size_t>(worker)];
-    range.smallest = d < range.smallest ? d : range.smallest;
-    range.largest = d > range.largest ? d : range.largest;
+    double smallest = range.smallest, largest = range.largest;
+    for (int e = 0; e < count; ++e) {
+      smallest = d[e] < smallest ? d[e] : smallest;
+      largest = d[e] > largest ? d[e] : largest;
+    }
+    range = {smallest, largest};
   });
   DistanceRange range = found[0];
   for (const DistanceRange& other : found) {
@@ -174,8 +183,11 @@ long long pairs_within(const DataSet& data, float max_distance, int n_workers, P
   if (max_distance <= 0) return n < 2 ? 0 : all_pairs(n);
   progress.begin("Pairs within the distance classes", static_cast<double>(all_pairs(n)));
   std::vector<long long> found(static_cast<std::size_t>(n_workers));
-  for_each_distance(data, n_workers, progress, [&](int worker, double d) {
-    found[static_cast<std::size_t>(worker)] += d <= max_distance;
+  const double max = max_distance;
+  for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
+    long long within = 0;
+    for (int e = 0; e < count; ++e) within += d[e] <= max;
+    found[static_cast<std::size_t>(worker)] += within;
   });
   long long pairs = 0;
   for (long long count : found) pairs += count;
