@@ -24,14 +24,10 @@ void shell_sort(int n, RangedVector<float>& a) {
   } while (h > 1);
 }
 
-void compute_resample_stat(RangedVector<float>& values, int first, int last, ResampleSummary& record,
-                           float observed) {
-  assert(first == 1);
-  const int n = last - first + 1;
-  RangedVector<float>& v = values;
-  record.obs = observed;
-  record.n_rep = n;
+namespace {
 
+// Mean and standard deviation of values[1..n], in this order of summing.
+void set_moments(const RangedVector<float>& v, int n, ResampleSummary& record) {
   double sum = 0;
   for (int i = 1; i <= n; ++i) sum += v[i];
   double mean = sum / n;
@@ -39,6 +35,36 @@ void compute_resample_stat(RangedVector<float>& values, int first, int last, Res
   double squares = 0;
   for (int i = 1; i <= n; ++i) squares += (v[i] - mean) * (v[i] - mean);
   record.sd = static_cast<float>(std::sqrt(squares / (n - 1)));
+}
+
+// Ranks are n times a single-precision constant, formed in double and truncated.
+int rank(int n, int offset, float fraction) {
+  return std::min(n, offset + static_cast<int>(n * static_cast<double>(fraction)));
+}
+
+// From the replicates not above and not below the observed value:
+// (replicates <= o, plus 1) / (n + 1) and (replicates >= o, plus 1) /
+// (n + 1). The observed arrangement is one of those the test draws from, so
+// neither P value is ever 0, even when every replicate lies on one side.
+void set_p_values(ResampleSummary& record, int not_above, int not_below) {
+  const int n = record.n_rep;
+  record.p_less = static_cast<float>(static_cast<double>(not_above + 1) / (n + 1));
+  record.p_greater = static_cast<float>(static_cast<double>(not_below + 1) / (n + 1));
+  double p_less = record.p_less, p_greater = record.p_greater;
+  double two_sided = 1 - std::max(p_less, p_greater) + std::min(p_less, p_greater);
+  record.p_two_sided = static_cast<float>(std::min(two_sided, 1.0));
+}
+
+}  // namespace
+
+void compute_resample_stat(RangedVector<float>& values, int first, int last, ResampleSummary& record,
+                           float observed) {
+  assert(first == 1);
+  const int n = last - first + 1;
+  RangedVector<float>& v = values;
+  record.obs = observed;
+  record.n_rep = n;
+  set_moments(v, n, record);
 
   shell_sort(n, values);
 
@@ -47,36 +73,59 @@ void compute_resample_stat(RangedVector<float>& values, int first, int last, Res
     if (v[i] != v[i - 1]) ++different;
   record.n_different = different;
 
-  // Ranks are n times a single-precision constant, formed in double and truncated.
-  auto rank = [n](int offset, float fraction) {
-    return std::min(n, offset + static_cast<int>(n * static_cast<double>(fraction)));
-  };
   if (n >= 40) {
-    record.ci95_inf = v[rank(1, 0.025f)];
-    record.ci95_sup = v[rank(2, 0.975f)];
+    record.ci95_inf = v[rank(n, 1, 0.025f)];
+    record.ci95_sup = v[rank(n, 2, 0.975f)];
   } else {
     record.ci95_inf = record.ci95_sup = 0;
   }
   if (n >= 200) {
-    record.ci99_inf = v[rank(1, 0.005f)];
-    record.ci99_sup = v[rank(2, 0.995f)];
+    record.ci99_inf = v[rank(n, 1, 0.005f)];
+    record.ci99_sup = v[rank(n, 2, 0.995f)];
   } else {
     record.ci99_inf = record.ci99_sup = 0;
   }
 
-  // (replicates <= o, plus 1) / (n + 1) and (replicates >= o, plus 1) /
-  // (n + 1): the observed arrangement is one of those the test draws from,
-  // so neither P value is ever 0, even when every replicate lies on one side.
   int above = 1;  // the first rank above the observed value
   while (above <= n && !(v[above] > observed)) ++above;
-  record.p_less = static_cast<float>(static_cast<double>(above) / (n + 1));
   int below = n;  // the last rank below it
   while (below >= 1 && !(v[below] < observed)) --below;
-  record.p_greater = static_cast<float>(static_cast<double>(n - below + 1) / (n + 1));
+  set_p_values(record, above - 1, n - below);
+}
 
-  double p_less = record.p_less, p_greater = record.p_greater;
-  double two_sided = 1 - std::max(p_less, p_greater) + std::min(p_less, p_greater);
-  record.p_two_sided = static_cast<float>(std::min(two_sided, 1.0));
+void summarise_without_sorting(RangedVector<float>& values, int n, ResampleSummary& record, float observed) {
+  RangedVector<float>& v = values;
+  record.obs = observed;
+  record.n_rep = n;
+  record.n_different = 0;
+  set_moments(v, n, record);
+  int not_above = 0, not_below = 0;
+  for (int i = 1; i <= n; ++i) {
+    not_above += !(v[i] > observed);
+    not_below += !(v[i] < observed);
+  }
+  set_p_values(record, not_above, not_below);
+  // The value of rank r (1-based) of values[1..n], the ranks asked for in
+  // increasing order so that each selection works on what lies above the
+  // last.
+  float* const base = v.data() + (1 - v.lo());
+  int settled = 0;  // values base[0..settled-1] are the smallest, in place
+  auto at_rank = [&](int r) {
+    if (r > settled) {
+      std::nth_element(base + settled, base + r - 1, base + n);
+      settled = r;
+    } else {
+      std::nth_element(base, base + r - 1, base + settled);
+    }
+    return base[r - 1];
+  };
+  record.ci95_inf = record.ci95_sup = record.ci99_inf = record.ci99_sup = 0;
+  if (n >= 200) record.ci99_inf = at_rank(rank(n, 1, 0.005f));
+  if (n >= 40) {
+    record.ci95_inf = at_rank(rank(n, 1, 0.025f));
+    record.ci95_sup = at_rank(rank(n, 2, 0.975f));
+  }
+  if (n >= 200) record.ci99_sup = at_rank(rank(n, 2, 0.995f));
 }
 
 int significance_level(float p, int n_rep) {
