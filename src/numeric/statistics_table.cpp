@@ -11,7 +11,8 @@ const std::vector<std::string>& statistics_table_columns() {
       "analysis",    "test",       "statistic", "variable",  "variable2",   "state",
       "class",       "class_upper_bound",       "class_mean_distance",      "class_pairs",
       "observed",    "replicates", "mean",      "sd",        "lower_95",    "upper_95",
-      "p_less",      "p_greater",  "p_two_sided",            "significance"};
+      "p_less",      "p_greater",  "p_two_sided",            "significance",
+      "p_adjusted",  "sample"};
   return columns;
 }
 
@@ -28,7 +29,8 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
     }
     if (!row.tested) {
       fields.push_back(csv_number(row.observed));
-      fields.insert(fields.end(), 9, "");
+      fields.insert(fields.end(), 8, "");
+      fields.push_back(row.significance);
     } else {
       const ResampleSummary& s = row.summary;
       const bool bounds = s.n_rep >= 40;
@@ -40,6 +42,7 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
                                    compared ? csv_number(s.p_greater) : "", compared ? csv_number(s.p_two_sided) : "",
                                    compared ? row.significance : ""});
     }
+    fields.insert(fields.end(), {csv_number(row.p_adjusted), row.sample});
     out.write(csv_record(fields));
   }
 }

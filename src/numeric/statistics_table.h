@@ -5,6 +5,7 @@
 // single-precision summary that the test compared, with its P values and
 // significance code.
 #pragma once
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "numeric/resample_summary.h"
 
 namespace kalveno {
+
+// A number a row leaves empty.
+inline constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
 struct StatisticRow {
   std::string analysis;   // "spatial" or "association"
@@ -26,6 +30,8 @@ struct StatisticRow {
   bool tested = false;     // a row of a test, summarised below
   ResampleSummary summary = {};
   std::string significance;  // the code the results file shows, without its leading blank
+  float p_adjusted = kNoValue;  // the P adjusted over a family of tests
+  std::string sample;           // the sample of a local statistic
 };
 
 // A significance code as the results file prints it after a value (" **"),
@@ -39,7 +45,8 @@ const std::vector<std::string>& statistics_table_columns();
 // value from its summary; its 95 % bounds are left empty below 40
 // replicates, where none are computed, and its P values and code when the
 // observed value is not a number. A value that is not a number, or the
-// missing-value mark, is an empty field.
+// missing-value mark, is an empty field. The code of a row of observed
+// values, when it has one, says why it was not tested.
 void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& rows);
 
 }  // namespace kalveno
