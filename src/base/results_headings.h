@@ -27,6 +27,17 @@ inline constexpr char kMeanRow[] = "mean rand val";
 inline constexpr char kUpperBoundRow[] = "95% sup";
 inline constexpr char kLowerBoundRow[] = "95% inf";
 
+// The local Moran's I section: its heading, the line of its settings (which
+// the file of values per sample repeats as its second line), the name of
+// that file, and the table of quadrant counts.
+inline constexpr char kLocalMoran[] = "LOCAL MORAN'S I";
+inline constexpr char kLocalSettings[] = "Settings: ";
+inline constexpr char kLocalWithin[] = "neighbours within distance ";
+inline constexpr char kLocalRandomizations[] = " conditional randomizations of each sample";
+inline constexpr char kLocalValuesFile[] = "Values per sample written to file: ";
+inline constexpr char kLocalTable[] =
+    "Variable\tsamples\twithout neighbours\tmean neighbours\thigh-high\tlow-low\thigh-low\tlow-high\tnot significant";
+
 // The names of the two randomizations, in test headings and details.
 inline constexpr char kComplete[] = "COMPLETE";
 inline constexpr char kToroidal[] = "WITHIN GROUP TOROIDAL";
