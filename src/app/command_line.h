@@ -17,7 +17,7 @@ namespace kalveno {
 class Console;
 struct DataSet;
 
-enum class ChosenAnalysis { kAsked, kSpatial, kAssociation, kLocalMeans };
+enum class ChosenAnalysis { kAsked, kSpatial, kAssociation, kLocalMeans, kLocalMoran };
 
 struct CommandLine {
   bool help = false, version = false;
@@ -32,13 +32,14 @@ struct CommandLine {
   RandomizationCount count{0, false, {}};  // as the dialogue reads the same number
   bool both_tests = false;
   bool detailed = false;
-  float radius = 0;  // of the local means
+  float radius = 0;  // of the local means, or the neighbours of local Moran's I
+  std::string local_file = "localmoran.txt";  // local Moran's I per sample
   ExistingResults existing = ExistingResults::kAsk;
   std::optional<std::string> seed, threads;  // checked; they win over the environment
   std::optional<std::string> table;          // the file of the tidy table
   bool quiet = false;
   // The options as spelled on the command line, for messages.
-  std::string both_tests_option, pairs_by_option, state_option;
+  std::string both_tests_option, pairs_by_option, state_option, detailed_option, local_file_option;
 };
 
 // Reads args (those after the program name) into line. On a mistake,

@@ -63,4 +63,18 @@ void replace_new_variables(Console& console, const std::function<void(OutputFile
   write_output(console, new_variables, write);
 }
 
+void replace_local_moran_values(Console& console, const std::string& path,
+                                const std::function<void(OutputFile&)>& write) {
+  const OutputTarget values{
+      path, OutputFile::kReplace,
+      format("\nWARNING: Cannot open the file of local Moran's I \"%s\".\nIf it is being used by another "
+             "application, close it first. Then press RETURN.\n",
+             path.c_str()),
+      "Stopped: the file of local Moran's I cannot be opened, and without a terminal no key press can say when to "
+      "try again.",
+      format("\nWARNING: the local Moran's I could not all be written to \"%s\" (is the disk full?).\n",
+             path.c_str())};
+  write_output(console, values, write);
+}
+
 }  // namespace kalveno

@@ -1,8 +1,9 @@
 // The files the program writes: the results file, only ever appended to
-// (emptied first when asked for), and newvar.txt and the table, replaced
-// whole. Each writer is handed the file open, writes its part and lets it be
-// closed here, so that the results file is never held open between sections
-// and nothing written earlier can be lost.
+// (emptied first when asked for), and newvar.txt, the table and the file of
+// local Moran's I per sample, replaced whole. Each writer is handed the file
+// open, writes its part and lets it be closed here, so that the results file
+// is never held open between sections and nothing written earlier can be
+// lost.
 #pragma once
 #include <functional>
 #include <string>
@@ -41,5 +42,9 @@ void replace_table(Console& console, const std::string& path, const std::functio
 
 // Replaces newvar.txt with what write writes.
 void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write);
+
+// Replaces the file of local Moran's I per sample at path with what write writes.
+void replace_local_moran_values(Console& console, const std::string& path,
+                                const std::function<void(OutputFile&)>& write);
 
 }  // namespace kalveno

@@ -2,6 +2,7 @@
 // console, the settings, the allocator, the generator, the file names, the
 // data and what is built from it.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct Session {
   Console& console;
   const RunSettings& settings;
   Allocator allocator;
+  std::int32_t seed = 0;  // of this run
   Random rng;
   std::string data_file_name;     // as settled by the dialogue (a bare name after a one-argument start)
   std::string results_file_name;
@@ -34,6 +36,7 @@ struct Session {
   bool tabulate = false;
   std::vector<StatisticRow> table_rows;
   bool new_variables_written = false;    // newvar.txt, by the local means
+  std::string local_moran_file;          // once written, the file of local Moran's I per sample
 };
 
 }  // namespace kalveno

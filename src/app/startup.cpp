@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/file_names.h"
 #include "app/local_means_dialogue.h"
+#include "app/local_moran_run.h"
 #include "app/menu.h"
 #include "app/results_file.h"
 #include "app/session.h"
@@ -40,8 +41,9 @@ std::string read_data_file(Console& console, const std::string& name) {
   return text;
 }
 
-// The table replaces its file whole: never the data or the results.
-void check_table_file(Console& console, const std::string& table, const FileNames& names) {
+// The table and the file of local Moran's I replace their files whole: never
+// the data or the results, nor one another.
+void check_replaced_files(Console& console, const CommandLine& line, const FileNames& names) {
   // The results file may not exist yet: its name is compared too.
   auto same_path = [](const std::string& a, const std::string& b) {
     std::error_code error_a, error_b;
@@ -49,10 +51,17 @@ void check_table_file(Console& console, const std::string& table, const FileName
     const std::filesystem::path path_b = std::filesystem::weakly_canonical(b, error_b);
     return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
   };
-  if (same_path(table, names.data_file))
-    refuse_command_line(console, "--table=" + table + ": that is the data file of this run");
-  if (same_path(table, names.results_file))
-    refuse_command_line(console, "--table=" + table + ": that is the results file of this run");
+  auto check = [&](const std::string& option, const std::string& path) {
+    if (same_path(path, names.data_file))
+      refuse_command_line(console, option + "=" + path + ": that is the data file of this run");
+    if (same_path(path, names.results_file))
+      refuse_command_line(console, option + "=" + path + ": that is the results file of this run");
+  };
+  if (line.table) check("--table", *line.table);
+  if (line.analysis != ChosenAnalysis::kLocalMoran) return;
+  check("--local-file", line.local_file);
+  if (line.table && same_path(*line.table, line.local_file))
+    refuse_command_line(console, "--local-file=" + line.local_file + ": that is the table file of this run");
 }
 
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
@@ -70,14 +79,15 @@ void load_data(Session& session, const CommandLine& line) {
   Console& console = session.console;
   DataSet& data = session.data;
   const Allocator& allocator = session.allocator;
-  session.rng.random_state = -run_seed(console, session.settings);
+  session.seed = run_seed(console, session.settings);
+  session.rng.random_state = -session.seed;
 
   const FileNames names = line.analysis == ChosenAnalysis::kAsked
                               ? read_file_names(console, line.files, line.existing)
                               : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
-  if (line.table) check_table_file(console, *line.table, names);
+  check_replaced_files(console, line, names);
 
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
@@ -151,6 +161,9 @@ void run_chosen_analysis(Session& session, const CommandLine& line) {
     case ChosenAnalysis::kSpatial: run_spatial_autocorrelation(session, spatial); break;
     case ChosenAnalysis::kAssociation: run_association(session, association); break;
     case ChosenAnalysis::kLocalMeans: run_local_means(session, line.radius); break;
+    case ChosenAnalysis::kLocalMoran:
+      run_local_moran(session, LocalMoranChoices{line.radius, line.count.n_rep, line.local_file});
+      break;
     case ChosenAnalysis::kAsked: break;
   }
 }
@@ -166,6 +179,8 @@ void finish_run(Session& session, const CommandLine& line) {
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
   if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
   if (session.new_variables_written) console.print(", the local means to \"newvar.txt\"");
+  if (!session.local_moran_file.empty())
+    console.print(", the local Moran's I per sample to \"%s\"", session.local_moran_file.c_str());
   console.print(".\n");
 }
 
