@@ -34,6 +34,14 @@ void run_local_moran(Session& session, const LocalMoranChoices& choices) {
              "choose a smaller radius.",
              data.n_samples, static_cast<double>(choices.radius)),
       [&] { return local_moran_setup(allocator, data, choices.radius, n_workers); });
+  for (int q = 0; q < setup.n_variables(); ++q) {
+    int present = 0;
+    for (int i = 1; i <= data.n_samples; ++i) present += setup.has(i, q);
+    if (present > 1 && setup.m2[static_cast<std::size_t>(q)] == 0)
+      console.print("\nNote: %s has the same value in every sample that has it: its local Moran's I is not a "
+                    "number.",
+                    data.var_names[setup.variables[static_cast<std::size_t>(q)]].c_str());
+  }
   LocalMoranResults results = local_moran_observed(allocator, data, setup, n_workers);
   if (n_rep > 0)
     console.print("\n\nTest local Moran's I by %i conditional randomizations of each sample\n", n_rep);

@@ -244,7 +244,9 @@ LocalMoranResults local_moran_observed(const Allocator& allocator, const DataSet
       }
       results.moran(v, i) = z / setup.m2[static_cast<std::size_t>(q)] * sum;
       results.lag(v, i) = sum / k;
-      results.quadrant(v, i) = quadrant_of(z, sum);
+      // A variable with one value throughout has no I_i to place.
+      results.quadrant(v, i) =
+          std::isfinite(results.moran(v, i)) ? quadrant_of(z, sum) : Quadrant::kNotSignificant;
     }
   });
   return results;

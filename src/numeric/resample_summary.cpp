@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <functional>
 
 namespace kalveno {
 
@@ -105,27 +106,39 @@ void summarise_without_sorting(RangedVector<float>& values, int n, ResampleSumma
     not_below += !(v[i] < observed);
   }
   set_p_values(record, not_above, not_below);
-  // The value of rank r (1-based) of values[1..n], the ranks asked for in
-  // increasing order so that each selection works on what lies above the
-  // last.
-  float* const base = v.data() + (1 - v.lo());
-  int settled = 0;  // values base[0..settled-1] are the smallest, in place
-  auto at_rank = [&](int r) {
-    if (r > settled) {
-      std::nth_element(base + settled, base + r - 1, base + n);
-      settled = r;
-    } else {
-      std::nth_element(base, base + r - 1, base + settled);
-    }
-    return base[r - 1];
-  };
   record.ci95_inf = record.ci95_sup = record.ci99_inf = record.ci99_sup = 0;
-  if (n >= 200) record.ci99_inf = at_rank(rank(n, 1, 0.005f));
-  if (n >= 40) {
-    record.ci95_inf = at_rank(rank(n, 1, 0.025f));
-    record.ci95_sup = at_rank(rank(n, 2, 0.975f));
+  if (n < 40) return;
+  // The bounds lie among the few smallest and the few largest values: a
+  // first pass keeps the smallest in a heap at the front, a second the
+  // largest of the others in a heap at the back, each heap sorted once its
+  // pass is over; a value of rank r (1-based) is then at a[r - 1].
+  float* const a = v.data() + (1 - v.lo());
+  const int low = rank(n, 1, 0.025f), high = rank(n, 2, 0.975f);
+  const int top = n - high + 1;  // the values from rank high up
+  assert(low + top <= n);  // about 5 % of n between them
+  std::make_heap(a, a + low);
+  for (float* x = a + low; x < a + n; ++x) {
+    if (!(*x < a[0])) continue;
+    std::pop_heap(a, a + low);
+    std::swap(a[low - 1], *x);
+    std::push_heap(a, a + low);
   }
-  if (n >= 200) record.ci99_sup = at_rank(rank(n, 2, 0.995f));
+  std::sort(a, a + low);
+  float* const back = a + n - top;
+  std::make_heap(back, a + n, std::greater<float>());
+  for (float* x = a + low; x < back; ++x) {
+    if (!(*x > back[0])) continue;
+    std::pop_heap(back, a + n, std::greater<float>());
+    std::swap(a[n - 1], *x);
+    std::push_heap(back, a + n, std::greater<float>());
+  }
+  std::sort(back, a + n);
+  record.ci95_inf = a[low - 1];
+  record.ci95_sup = a[high - 1];
+  if (n >= 200) {
+    record.ci99_inf = a[rank(n, 1, 0.005f) - 1];
+    record.ci99_sup = a[rank(n, 2, 0.995f) - 1];
+  }
 }
 
 int significance_level(float p, int n_rep) {

@@ -2,8 +2,10 @@
 // significance code of its P value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "base/allocation.h"
 #include "numeric/resample_summary.h"
@@ -92,13 +94,18 @@ TEST(ResampleSummary, LeavesTheReplicatesSortedWithoutTheObservedValue) {
 }
 
 // The summary found without sorting is the summary, n_different aside: on
-// values with ties, at each replicate count where the bounds start, and
-// with the observed value on a tie, between values and beyond them all.
+// values with ties in a scrambled order and in descending order, at each
+// replicate count where the bounds start, and with the observed value on a
+// tie, between values and beyond them all.
 TEST(ResampleSummary, WithoutSortingGivesTheSameRecord) {
   for (int n : {1, 2, 39, 40, 199, 200, 999}) {
     std::vector<float> replicates;
     for (int i = 1; i <= n; ++i) replicates.push_back(static_cast<float>((i * 7919) % 97) / 8);
-    for (float observed : {replicates[0], 3.01f, -1.0f, 20.0f}) {
+    for (float observed : {replicates[0], 3.01f, -1.0f, 20.0f, -20.0f}) {
+      if (observed == -20.0f) {
+        std::sort(replicates.begin(), replicates.end(), std::greater<float>());
+        observed = replicates[static_cast<std::size_t>(n / 2)];
+      }
       ResampleSummary sorted = summarise(replicates, observed);
       RangedVector<float> values = Allocator().float_vector(1, n);
       for (int i = 1; i <= n; ++i) values[i] = replicates[static_cast<std::size_t>(i - 1)];
