@@ -13,8 +13,8 @@ namespace {
 
 enum class Option {
   kHelp, kVersion, kSpatial, kAssociation, kLocalMeans, kRandomizations, kBothTests, kDetailed, kPairsBy,
-  kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable, kLocalMoran,
-  kLocalFile,
+  kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable, kAdjust,
+  kAnalytical, kNewVariables, kLocalMoran, kLocalFile,
 };
 
 struct OptionName {
@@ -46,6 +46,9 @@ const OptionName kOptions[] = {
     {"threads", 'j', true, Option::kThreads},
     {"quiet", 'q', false, Option::kQuiet},
     {"table", 0, true, Option::kTable},
+    {"adjust", 0, true, Option::kAdjust},
+    {"analytical", 0, false, Option::kAnalytical},
+    {"new-variables", 0, true, Option::kNewVariables},
 };
 
 const char* analysis_option(ChosenAnalysis analysis) {
@@ -266,10 +269,24 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       if (value.empty()) return invalid("a file name is expected");
       line_.table = value;
       break;
+    case Option::kAdjust:
+      if (value == "none") line_.adjust = PAdjustment::kNone;
+      else if (value == "holm") line_.adjust = PAdjustment::kHolm;
+      else if (value == "progressive") line_.adjust = PAdjustment::kProgressive;
+      else return invalid("none, holm or progressive is expected");
+      spatial_only();
+      break;
+    case Option::kAnalytical:
+      line_.analytical = true;
+      spatial_only();
+      break;
+    case Option::kNewVariables:
+      if (value.empty()) return invalid("a file name is expected");
+      line_.new_variables = value;
+      break;
     case Option::kLocalFile:
       if (value.empty()) return invalid("a file name is expected");
       line_.local_file = value;
-      line_.local_file_option = spelled;
       break;
   }
   return std::nullopt;
@@ -293,14 +310,18 @@ std::optional<std::string> Parser::check_combinations() const {
                                        "randomization)";
     if (line_.detailed) return line_.detailed_option + ": --local-moran has no detailed report";
   }
-  if (!line_.local_file_option.empty() && analysis != ChosenAnalysis::kLocalMoran)
-    return line_.local_file_option + " applies to --local-moran only";
+  if (line_.local_file && analysis != ChosenAnalysis::kLocalMoran)
+    return std::string("--local-file applies to --local-moran only") +
+           (analysis == ChosenAnalysis::kAsked ? "" : ", not to " + analysis_spelled_);
   if (!line_.pairs_by.empty() && line_.pair_selection == PairSelection::kAllPairs)
     return line_.pairs_by_option + " needs --same-state, --distinct-states or --state";
   if (line_.pairs_by.empty() && line_.pair_selection != PairSelection::kAllPairs)
     return selection_option_ + " needs --pairs-by, the qualitative variable whose states select the pairs";
   if (line_.table && analysis == ChosenAnalysis::kLocalMeans)
-    return "--table: local means have no statistics to tabulate (they are written to newvar.txt)";
+    return "--table: local means have no statistics to tabulate (they are written to the new-variables file)";
+  if (line_.new_variables && (analysis == ChosenAnalysis::kSpatial || analysis == ChosenAnalysis::kAssociation ||
+                              analysis == ChosenAnalysis::kLocalMoran))
+    return "--new-variables applies to --local-means only, not to " + analysis_spelled_;
   // The dialogue ignores names after the second, as it always has.
   if (analysis != ChosenAnalysis::kAsked && line_.files.size() < 2)
     return std::string(analysis_option(analysis)) + " needs the data file and the results file: kalveno [OPTION]... "
@@ -361,6 +382,8 @@ std::optional<std::string> spatial_choices_of(const CommandLine& line, const Dat
     }
   }
   choices.interval = line.interval;
+  choices.adjust = line.adjust;
+  choices.analytical = line.analytical;
   return test_choices_of(line, data, choices.count, choices.detailed_report);
 }
 
@@ -371,6 +394,11 @@ std::optional<std::string> association_choices_of(const CommandLine& line, const
 
 void refuse_command_line(Console& console, const std::string& problem) {
   console.error("kalveno: " + problem + "\nTry 'kalveno --help' for more information.\n");
+  end_program(kOptionRefused);
+}
+
+void refuse_output_file(Console& console, const std::string& problem) {
+  console.error("kalveno: " + problem + "\n");
   end_program(kOptionRefused);
 }
 

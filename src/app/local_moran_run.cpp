@@ -16,12 +16,14 @@ void run_local_moran(Session& session, const LocalMoranChoices& choices) {
   const Allocator& allocator = session.allocator;
   const int n_rep = choices.n_rep;
 
+  std::string qualitative;
+  for (int v = 1; v <= data.n_variables; ++v)
+    if (data.is_qualitative(v)) qualitative += " " + data.var_names[v];
+  if (!qualitative.empty())
+    console.print("\nNote: local Moran's I concerns the quantitative variables; the qualitative ones (%s) are left "
+                  "out.",
+                  qualitative.c_str() + 1);
   console.print("\nComputing local Moran's I");
-  for (int v = 1; v <= data.n_variables; ++v) {
-    if (!data.is_qualitative(v)) continue;
-    console.print("\nNote: qualitative variables have no local Moran's I; they are left out.");
-    break;
-  }
   // The smallest two-sided P is 2 / (R + 1), and the adjustment never makes
   // a P smaller.
   if (n_rep > 0 && n_rep < 39)
@@ -45,7 +47,9 @@ void run_local_moran(Session& session, const LocalMoranChoices& choices) {
   LocalMoranResults results = local_moran_observed(allocator, data, setup, n_workers);
   if (n_rep > 0)
     console.print("\n\nTest local Moran's I by %i conditional randomizations of each sample\n", n_rep);
-  run_local_moran_test(console, allocator, data, setup, n_rep, session.seed, n_workers, results);
+  run_interruptible_local_test(console, session.results_file_name, data.n_samples, [&] {
+    run_local_moran_test(console, allocator, data, setup, n_rep, session.seed, n_workers, results);
+  });
 
   replace_local_moran_values(console, choices.values_file, [&](OutputFile& out) {
     write_local_moran_values(out, data, setup, results, session.data_file_name);

@@ -8,6 +8,9 @@ namespace kalveno {
 
 struct Session;
 
+// The file of local Moran's I per sample unless --local-file names another.
+inline constexpr char kLocalMoranFile[] = "localmoran.txt";
+
 struct LocalMoranChoices {
   float radius = 0;  // neighbours within this distance
   int n_rep = 0;     // randomizations of each sample; 0: no test

@@ -1,8 +1,10 @@
 #include "app/results_file.h"
 
 #include "base/console.h"
+#include "base/interruption.h"
 #include "base/program_end.h"
 #include "base/text.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -12,10 +14,10 @@ void write_output(Console& console, const OutputTarget& target, const std::funct
     if (file.is_open()) {
       write(file);
       if (file.close()) return;
-      console.write(target.not_stored);
+      console.warn(target.not_stored);
       end_program(kResultsUnwritable);
     }
-    console.write(target.cannot_open);
+    console.warn(target.cannot_open);
     wait_key_or_stop(console, target.stopped);
   }
 }
@@ -53,14 +55,53 @@ void replace_table(Console& console, const std::string& path, const std::functio
   write_output(console, table, write);
 }
 
-void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write) {
+void replace_new_variables(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
   const OutputTarget new_variables{
-      "newvar.txt", OutputFile::kReplace,
-      "\nWARNING: Cannot open file \"newvar.txt\".\nIf it is being used by another application, close it first. "
-      "Then press RETURN.\n",
-      "Stopped: newvar.txt cannot be opened, and without a terminal no key press can say when to try again.",
-      "\nWARNING: newvar.txt could not be written whole (is the disk full?).\n"};
+      path, OutputFile::kReplace,
+      format("\nWARNING: Cannot open file \"%s\".\nIf it is being used by another application, close it first. "
+             "Then press RETURN.\n", path.c_str()),
+      format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.",
+             path.c_str()),
+      format("\nWARNING: %s could not be written whole (is the disk full?).\n", path.c_str())};
   write_output(console, new_variables, write);
+}
+
+namespace {
+
+// Runs work with Ctrl+C caught; when the user interrupts it, says how far it
+// got (done of total, in the words counted), appends the same line to the
+// results file at path and ends the run.
+void run_interruptible(Console& console, const std::string& path, int total, const char* counted,
+                       const std::function<void()>& work) {
+  int done = total;
+  try {
+    CatchInterruption catching;
+    work();
+    // Ctrl+C after the last replicate, while they were summarised.
+    if (!interruption_requested()) return;
+  } catch (const ReplicatesInterrupted& interrupted) {
+    done = interrupted.done;
+  }
+  const std::string line = format("\nInterrupted: the run was stopped after %i of %i %s; no results of this test "
+                                  "were written.\n",
+                                  done, total, counted);
+  console.warn(line);
+  append_results(console, path, [&](OutputFile& out) { out.write(line); });
+  end_program(kInterrupted);
+}
+
+}  // namespace
+
+void run_interruptible_series(Console& console, const std::string& path, Randomization randomization, int n_rep,
+                              const std::function<void()>& series) {
+  run_interruptible(console, path, n_rep,
+                    randomization == Randomization::kComplete ? "complete randomizations" : "toroidal randomizations",
+                    series);
+}
+
+void run_interruptible_local_test(Console& console, const std::string& path, int n_samples,
+                                  const std::function<void()>& test) {
+  run_interruptible(console, path, n_samples, "samples of the conditional randomization test", test);
 }
 
 void replace_local_moran_values(Console& console, const std::string& path,

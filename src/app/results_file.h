@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "randomization/permutation.h"
 
 namespace kalveno {
 
@@ -40,8 +41,19 @@ void replace_results(Console& console, const std::string& path, const std::funct
 // Replaces the table file at path with what write writes.
 void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
 
-// Replaces newvar.txt with what write writes.
-void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write);
+// Replaces the new-variables file at path (newvar.txt unless
+// --new-variables names another) with what write writes.
+void replace_new_variables(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+
+// Runs series, a randomization test of n_rep replicates, with Ctrl+C caught.
+// When the user interrupts it, appends to the results file at path one line
+// saying how many replicates were done and that this test has no results,
+// and ends the run with status 130; what the file held before stays.
+void run_interruptible_series(Console& console, const std::string& path, Randomization randomization, int n_rep,
+                              const std::function<void()>& series);
+// The same for the conditional test of local Moran's I, counted in samples.
+void run_interruptible_local_test(Console& console, const std::string& path, int n_samples,
+                                  const std::function<void()>& test);
 
 // Replaces the file of local Moran's I per sample at path with what write writes.
 void replace_local_moran_values(Console& console, const std::string& path,

@@ -31,37 +31,58 @@ namespace {
 std::string read_data_file(Console& console, const std::string& name) {
   std::string text;
   while (!read_text_file(name, text)) {
-    console.print("\nWARNING: Cannot open data file %c%s%c.\nIf it is being used by another application, "
-                  "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
-                  "Then press RETURN.\nPress Ctrl+c twice to stop the programm now.\n",
-                  '"', name.c_str(), '"');
+    console.warn(format("\nWARNING: Cannot open data file %c%s%c.\nIf it is being used by another application, "
+                        "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
+                        "Then press RETURN.\nPress Ctrl+c twice to stop the programm now.\n",
+                        '"', name.c_str(), '"'));
     wait_key_or_stop(console, "Stopped: the data file cannot be opened, and without a terminal no key press "
                               "can say when to try again.");
   }
   return text;
 }
 
-// The table and the file of local Moran's I replace their files whole: never
-// the data or the results, nor one another.
-void check_replaced_files(Console& console, const CommandLine& line, const FileNames& names) {
-  // The results file may not exist yet: its name is compared too.
-  auto same_path = [](const std::string& a, const std::string& b) {
-    std::error_code error_a, error_b;
-    const std::filesystem::path path_a = std::filesystem::weakly_canonical(a, error_a);
-    const std::filesystem::path path_b = std::filesystem::weakly_canonical(b, error_b);
-    return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
-  };
-  auto check = [&](const std::string& option, const std::string& path) {
-    if (same_path(path, names.data_file))
-      refuse_command_line(console, option + "=" + path + ": that is the data file of this run");
+// Whether two paths name the same file; one that does not exist yet (the
+// results file, say) is compared by its name.
+bool same_path(const std::string& a, const std::string& b) {
+  std::error_code error_a, error_b;
+  const std::filesystem::path path_a = std::filesystem::weakly_canonical(a, error_a);
+  const std::filesystem::path path_b = std::filesystem::weakly_canonical(b, error_b);
+  return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
+}
+
+// The files the run writes, checked before anything is written: the table,
+// the new-variables file and the file of local Moran's I replace theirs
+// whole, so none may be the data or the results file (nor the table), and
+// every one must be writable, so that a run
+// that could not keep its output is refused at its start (status 6), not
+// after the work. The results file of a dialogue run is settled by its
+// dialogue, and newvar.txt there by the local means themselves.
+void check_output_files(Console& console, const CommandLine& line, const FileNames& names) {
+  auto check = [&](const std::string& path, const std::string& option, const std::string& what) {
+    const std::string named = option.empty() ? what + " '" + path + "'" : option + "=" + path;
+    if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
     if (same_path(path, names.results_file))
-      refuse_command_line(console, option + "=" + path + ": that is the results file of this run");
+      refuse_command_line(console, named + ": that is the results file of this run");
+    if (const std::optional<std::string> problem = why_not_writable(path))
+      refuse_output_file(console, "cannot write " + named + ": " + *problem);
   };
-  if (line.table) check("--table", *line.table);
-  if (line.analysis != ChosenAnalysis::kLocalMoran) return;
-  check("--local-file", line.local_file);
-  if (line.table && same_path(*line.table, line.local_file))
-    refuse_command_line(console, "--local-file=" + line.local_file + ": that is the table file of this run");
+  if (line.analysis != ChosenAnalysis::kAsked) {
+    if (const std::optional<std::string> problem = why_not_writable(names.results_file))
+      refuse_output_file(console, "cannot write the results file '" + names.results_file + "': " + *problem);
+  }
+  if (line.table) check(*line.table, "--table", "");
+  if (line.new_variables || line.analysis == ChosenAnalysis::kLocalMeans) {
+    const std::string file = line.new_variables.value_or("newvar.txt");
+    if (line.table && same_path(file, *line.table))
+      refuse_command_line(console, "--new-variables=" + file + ": that is the table file of this run");
+    check(file, line.new_variables ? "--new-variables" : "", "the new-variables file");
+  }
+  if (line.analysis == ChosenAnalysis::kLocalMoran) {
+    const std::string file = line.local_file.value_or(kLocalMoranFile);
+    if (line.table && same_path(file, *line.table))
+      refuse_command_line(console, "--local-file=" + file + ": that is the table file of this run");
+    check(file, line.local_file ? "--local-file" : "", "the file of local Moran's I");
+  }
 }
 
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
@@ -69,8 +90,8 @@ void write_results_header(OutputFile& results, const Session& session, double sm
   results.print("\nKALVENO 1.0 - Written by Bremwick\n");
   results.print("\n%s%s\nOutput file: %s\nFirst line of data file: %s", headings::kDataFile,
                 session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
-  results.print("\n# samples: %i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", data.n_samples,
-                data.n_grids, data.n_variables, data.missing_code.c_str());
+  results.print("\n%s%i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", headings::kSampleCount,
+                data.n_samples, data.n_grids, data.n_variables, data.missing_code.c_str());
   results.print("\nMinimal and maximal distance between samples: %f - %f", smallest, largest);
 }
 
@@ -87,11 +108,11 @@ void load_data(Session& session, const CommandLine& line) {
                               : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
-  check_replaced_files(console, line, names);
+  check_output_files(console, line, names);
 
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
-    auto warn = [&](const std::string& warning) { console.write(warning); };
+    auto warn = [&](const std::string& warning) { console.warn(warning); };
     file.read_header(allocator, data, warn);
     console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
                   data.n_grids, data.n_variables);
@@ -119,7 +140,7 @@ void load_data(Session& session, const CommandLine& line) {
         [&] {
           return build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
                                     data.max_grid_y, [&](const std::string& warning) {
-                                      console.write(warning);
+                                      console.warn(warning);
                                       warned = true;
                                     });
         });
@@ -162,7 +183,8 @@ void run_chosen_analysis(Session& session, const CommandLine& line) {
     case ChosenAnalysis::kAssociation: run_association(session, association); break;
     case ChosenAnalysis::kLocalMeans: run_local_means(session, line.radius); break;
     case ChosenAnalysis::kLocalMoran:
-      run_local_moran(session, LocalMoranChoices{line.radius, line.count.n_rep, line.local_file});
+      run_local_moran(session, LocalMoranChoices{line.radius, line.count.n_rep,
+                                                 line.local_file.value_or(kLocalMoranFile)});
       break;
     case ChosenAnalysis::kAsked: break;
   }
@@ -178,7 +200,7 @@ void finish_run(Session& session, const CommandLine& line) {
   }
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
   if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
-  if (session.new_variables_written) console.print(", the local means to \"newvar.txt\"");
+  if (session.new_variables_written) console.print(", the local means to \"%s\"", session.new_variables_file.c_str());
   if (!session.local_moran_file.empty())
     console.print(", the local Moran's I per sample to \"%s\"", session.local_moran_file.c_str());
   console.print(".\n");
@@ -190,18 +212,18 @@ void finish_run(Session& session, const CommandLine& line) {
 // one, follows on the console only: error.txt keeps one line per failure.
 int log_allocation_failure(Console& console, const AllocationFailure& failure) {
   const std::string& message = failure.message;
-  console.print("%s", message.c_str());
+  console.warn(message);
   console.flush();
   std::FILE* log = std::fopen("error.txt", "a");
   if (log != nullptr) {
     std::fprintf(log, "%s", message.c_str());
     if (std::fclose(log) == 0) {
-      console.write(failure.note);
+      console.warn(failure.note);
       return kAllocationFailure;
     }
   }
-  console.print("error in writing %s : cannot open file", message.c_str());
-  console.write(failure.note);
+  console.warn(format("error in writing %s : cannot open file", message.c_str()));
+  console.warn(failure.note);
   console.wait_key("end the run");
   return kErrorLogUnwritable;
 }
@@ -236,12 +258,17 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     RunSettings run_settings = settings;
     if (line.seed) run_settings.seed = line.seed;
     if (line.threads) run_settings.threads = line.threads;
-    // Choices made by options leave nothing to ask and no key to wait for.
-    if (line.analysis != ChosenAnalysis::kAsked) console.close_input();
+    // Choices made by options leave nothing to ask and no key to wait for,
+    // and a script that throws the console away still sees every warning.
+    if (line.analysis != ChosenAnalysis::kAsked) {
+      console.close_input();
+      console.copy_warnings_to_errors(!settings.errors_show_on_the_console);
+    }
     console.set_progress_marks(!line.quiet);
 
     Session session(console, run_settings);
     session.tabulate = line.table.has_value();
+    if (line.new_variables) session.new_variables_file = *line.new_variables;
     load_data(session, line);
     if (line.analysis == ChosenAnalysis::kAsked) {
       write_start_of_results(session, line.existing == ExistingResults::kReplace);

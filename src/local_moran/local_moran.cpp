@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/interruption.h"
 #include "numeric/p_adjustment.h"
 #include "numeric/sample_stream.h"
 #include "randomization/replicate_runner.h"
@@ -279,6 +280,7 @@ void run_local_moran_test(Console& console, const Allocator& allocator, const Da
       parallel_for(last - first + 1, n_workers,
                    [&](int worker, int item) { tester.test_sample(worker, first + item, results); });
       for (int i = first; i <= last; ++i) show_progress(console, i, n);
+      if (interruption_requested()) throw ReplicatesInterrupted{last};
     }
   }
   classify_local_moran(setup, results);

@@ -96,7 +96,9 @@ void test_local_moran(const Allocator& allocator, const LocalMoranSetup& setup, 
 
 // The whole test, the samples in batches with progress marks after each
 // (the rule of the replicate loops, counted in samples), then the
-// classification.
+// classification. When the user interrupts the run (Ctrl+C while a
+// CatchInterruption is in place), no further batch starts and
+// ReplicatesInterrupted says how many samples were done.
 void run_local_moran_test(Console& console, const Allocator& allocator, const DataSet& data,
                           const LocalMoranSetup& setup, int n_rep, std::int32_t seed, int n_workers,
                           LocalMoranResults& results);

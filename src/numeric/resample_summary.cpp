@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cmath>
 #include <functional>
 
@@ -51,9 +52,9 @@ void set_p_values(ResampleSummary& record, int not_above, int not_below) {
   const int n = record.n_rep;
   record.p_less = static_cast<float>(static_cast<double>(not_above + 1) / (n + 1));
   record.p_greater = static_cast<float>(static_cast<double>(not_below + 1) / (n + 1));
-  double p_less = record.p_less, p_greater = record.p_greater;
-  double two_sided = 1 - std::max(p_less, p_greater) + std::min(p_less, p_greater);
-  record.p_two_sided = static_cast<float>(std::min(two_sided, 1.0));
+  // Twice the smaller one-sided P, at most 1. Doubling a float is exact, so
+  // the two-sided P of 25/1000 is the very float of 50/1000.
+  record.p_two_sided = std::min(1.0f, 2 * std::min(record.p_less, record.p_greater));
 }
 
 }  // namespace
@@ -142,20 +143,26 @@ void summarise_without_sorting(RangedVector<float>& values, int n, ResampleSumma
 }
 
 int significance_level(float p, int n_rep) {
-  double widened = p;
-  if (widened <= 0.001 && n_rep >= 4999) return 3;
-  if (widened <= 0.01 && n_rep >= 499) return 2;
-  if (widened <= 0.05 && n_rep >= 99) return 1;
-  return 0;
+  const int level = p <= 0.001f ? 3 : p <= 0.01f ? 2 : p <= 0.05f ? 1 : 0;
+  const int reachable = n_rep >= 4999 ? 3 : n_rep >= 499 ? 2 : n_rep >= 99 ? 1 : 0;
+  return std::min(level, reachable);
 }
 
-const char* significance_code(float p, int n_rep) {
-  switch (significance_level(p, n_rep)) {
+namespace {
+
+const char* code_of_level(int level) {
+  switch (level) {
     case 3: return " ***";
     case 2: return " **";
     case 1: return " *";
     default: return "";
   }
 }
+
+}  // namespace
+
+const char* significance_code(float p, int n_rep) { return code_of_level(significance_level(p, n_rep)); }
+
+const char* significance_code(float p) { return code_of_level(significance_level(p, INT_MAX)); }
 
 }  // namespace kalveno

@@ -1,7 +1,9 @@
 // Local Moran's I through the real binary: the file of values per sample,
 // the results-file section and the table rows of a small run, checked by
-// hand once; the same bytes on one thread.
+// hand once; the same bytes on one thread; an interrupted test.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "support/run_program.h"
 
@@ -27,6 +29,28 @@ TEST(LocalMoranRun, WritesItsValuesItsSectionAndItsTableRows) {
 
   run_kalveno(one_thread.path(), args, "", {{"KALVENO_THREADS", "1"}});
   for (const char* name : {"values.txt", "out.txt", "t.csv"}) EXPECT_EQ(one_thread.read(name), folder.read(name));
+}
+
+// Ctrl+C during the test: the batch under way ends, the results file says
+// how many samples were done, and no file of values is written.
+TEST(LocalMoranRun, AnInterruptedTestSaysHowFarItGot) {
+  TempFolder folder;
+  folder.write("in.txt", source_file("examples/meuse.txt"));
+  folder.write("out.txt", kEarlier);
+  const ProgramRun run =
+      run_kalveno(folder.path(), {"--local-moran=400", "-r", "100000", "in.txt", "out.txt"}, "", {}, "sample\n 1 2");
+  EXPECT_EQ(run.status, 130) << run.errors;
+  const std::string results = folder.read("out.txt");
+  const std::string said = "\nInterrupted: the run was stopped after ";
+  const std::size_t at = results.rfind(said);
+  ASSERT_NE(at, std::string::npos) << results.substr(results.size() - 300);
+  const int done = std::atoi(results.c_str() + at + said.size());
+  EXPECT_GE(done, 2);
+  EXPECT_LT(done, 155);
+  EXPECT_EQ(results.substr(at), said + std::to_string(done) +
+                                    " of 155 samples of the conditional randomization test; no results of this "
+                                    "test were written.\n");
+  EXPECT_FALSE(folder.exists("localmoran.txt"));
 }
 
 }  // namespace

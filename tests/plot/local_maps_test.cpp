@@ -33,15 +33,15 @@ TEST(LocalMaps, ReadTheSectionAndItsValuesAndMarkEverySample) {
   EXPECT_EQ(values.settings, run.settings);
   ASSERT_EQ(values.samples.size(), 13u);
   EXPECT_EQ(values.x[12], 50);
-  const LocalMap depth = make_local_map(run, values, 1);
-  // p3 lacks depth; p5 is significant low-low; p12 is not significant but
-  // high (I > 0) among high (lag > 0); "far" has no neighbours.
-  EXPECT_EQ(depth.points[2].mark, MapMark::kMissing);
-  EXPECT_EQ(depth.points[4].mark, MapMark::kLowLow);
-  EXPECT_TRUE(depth.points[4].significant);
-  EXPECT_EQ(depth.points[11].mark, MapMark::kHighHigh);
-  EXPECT_FALSE(depth.points[11].significant);
-  EXPECT_EQ(depth.points[12].mark, MapMark::kNoNeighbours);
+  const LocalMap cover = make_local_map(run, values, 0);
+  // p1 is significant high-high; p12 is not significant but low (I > 0)
+  // among low (lag < 0); "far" has no neighbours; p3 lacks depth.
+  EXPECT_EQ(cover.points[0].mark, MapMark::kHighHigh);
+  EXPECT_TRUE(cover.points[0].significant);
+  EXPECT_EQ(cover.points[11].mark, MapMark::kLowLow);
+  EXPECT_FALSE(cover.points[11].significant);
+  EXPECT_EQ(cover.points[12].mark, MapMark::kNoNeighbours);
+  EXPECT_EQ(make_local_map(run, values, 1).points[2].mark, MapMark::kMissing);
 
   std::string problem = read_local_values("title\nsettings\n1\t1\t0\tNA\nSample\tX\tY\tv_Ii\tv_lag\n", values);
   EXPECT_NE(problem.find("fourth line"), std::string::npos) << problem;
@@ -54,8 +54,10 @@ TEST(LocalMaps, KalvenoPlotDrawsOneMapPerVariable) {
   const testing::PlotRun run = testing::run_kalveno_plot(folder.path(), {"--maps", "--units", "m", "results.txt", "maps"});
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_NE(run.output.find("maps/map_1_cover.svg  (13 samples, 3 significant)"), std::string::npos) << run.output;
+  EXPECT_EQ(count_of(folder.read("maps/map_1_cover.svg"), " significant\""), 3);
   const std::string svg = folder.read("maps/map_2_depth.svg");
-  EXPECT_EQ(count_of(svg, " significant\""), 3);
+  EXPECT_EQ(count_of(svg, " significant\""), 0);
+  EXPECT_EQ(count_of(svg, " not-significant\""), 11);
   EXPECT_EQ(count_of(svg, "class=\"point missing\""), 1);
   EXPECT_EQ(count_of(svg, "class=\"point no-neighbours\""), 1);
   EXPECT_NE(svg.find(">neighbour radius 1.5 m<"), std::string::npos);
