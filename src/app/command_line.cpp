@@ -332,10 +332,8 @@ std::optional<std::string> Parser::check_combinations() const {
 
 // The qualitative variables of data, for a message.
 std::string qualitative_list(const DataSet& data) {
-  std::string list;
-  for (int v = 1; v <= data.n_variables; ++v)
-    if (data.is_qualitative(v)) list += (list.empty() ? "" : " ") + data.var_names[v];
-  return list.empty() ? "the data have none" : "those of the data: " + list;
+  const std::string names = data.qualitative_names();
+  return names.empty() ? "the data have none" : "those of the data:" + names;
 }
 
 // The randomization count and whether both tests run, as the dialogue

@@ -16,9 +16,7 @@ void run_local_moran(Session& session, const LocalMoranChoices& choices) {
   const Allocator& allocator = session.allocator;
   const int n_rep = choices.n_rep;
 
-  std::string qualitative;
-  for (int v = 1; v <= data.n_variables; ++v)
-    if (data.is_qualitative(v)) qualitative += " " + data.var_names[v];
+  const std::string qualitative = data.qualitative_names();
   if (!qualitative.empty())
     console.print("\nNote: local Moran's I concerns the quantitative variables; the qualitative ones (%s) are left "
                   "out.",

@@ -133,6 +133,24 @@ bool parse_options(const std::vector<std::string>& args, PlotOptions& options, s
   return true;
 }
 
+// The analysis that --run chose (1-based) among the n_runs of the kind
+// named in the results file, or 0 after saying on err why there is none to
+// draw; how_made says how kalveno writes one.
+int chosen_run(int n_runs, const PlotOptions& options, const std::string& kind, const std::string& how_made,
+               std::ostream& err) {
+  const std::string& results = options.files[0];
+  if (n_runs == 0) {
+    err << "kalveno-plot: \"" << results << "\" holds no " << kind << " analysis, so there is nothing to draw.\n"
+        << "  (kalveno writes one " << how_made << ".)\n";
+    return 0;
+  }
+  const int chosen = options.run == 0 ? n_runs : options.run;
+  if (chosen <= n_runs) return chosen;
+  err << "kalveno-plot: \"" << results << "\" holds " << n_runs << " " << kind << " "
+      << (n_runs == 1 ? "analysis" : "analyses") << "; there is no number " << chosen << ".\n";
+  return 0;
+}
+
 // The folder the figures go into, made when it does not exist.
 bool make_folder(const fs::path& folder, std::ostream& err) {
   std::error_code error;
@@ -194,17 +212,8 @@ int draw_maps(const std::string& text, const PlotOptions& options, std::ostream&
   const std::string& results = options.files[0];
   const std::vector<LocalRun> runs = read_local_runs(text);
   const int n_runs = static_cast<int>(runs.size());
-  if (n_runs == 0) {
-    err << "kalveno-plot: \"" << results << "\" holds no local Moran's I analysis, so there is no map to draw.\n"
-        << "  (kalveno writes one when run with --local-moran.)\n";
-    return kPlotRefused;
-  }
-  const int chosen = options.run == 0 ? n_runs : options.run;
-  if (chosen > n_runs) {
-    err << "kalveno-plot: \"" << results << "\" holds " << n_runs << " local Moran's I "
-        << (n_runs == 1 ? "analysis" : "analyses") << "; there is no number " << chosen << ".\n";
-    return kPlotRefused;
-  }
+  const int chosen = chosen_run(n_runs, options, "local Moran's I", "when run with --local-moran", err);
+  if (chosen == 0) return kPlotRefused;
   const LocalRun& run = runs[chosen - 1];
   const std::string values_path = values_file_of(run, options);
   std::string values_text;
@@ -273,18 +282,8 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
   if (options.maps) return draw_maps(text, options, out, err);
   const std::vector<SpatialRun> runs = read_spatial_runs(text);
   const int n_runs = static_cast<int>(runs.size());
-  if (n_runs == 0) {
-    err << "kalveno-plot: \"" << results
-        << "\" holds no spatial autocorrelation analysis, so there is nothing to draw.\n"
-           "  (kalveno writes one when its menu choice 1 is taken.)\n";
-    return kPlotRefused;
-  }
-  const int chosen = options.run == 0 ? n_runs : options.run;
-  if (chosen > n_runs) {
-    err << "kalveno-plot: \"" << results << "\" holds " << n_runs << " spatial autocorrelation "
-        << (n_runs == 1 ? "analysis" : "analyses") << "; there is no number " << chosen << ".\n";
-    return kPlotRefused;
-  }
+  const int chosen = chosen_run(n_runs, options, "spatial autocorrelation", "when its menu choice 1 is taken", err);
+  if (chosen == 0) return kPlotRefused;
   const SpatialRun& run = runs[chosen - 1];
   if (run.variables.empty()) {
     err << "kalveno-plot: spatial analysis " << chosen << " of \"" << results

@@ -62,12 +62,7 @@ class MapPage {
 
   std::string draw() {
     fit();
-    text_ += format(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" viewBox=\"0 0 %g %g\" "
-        "font-family=\"Helvetica, Arial, sans-serif\" font-size=\"13\">\n",
-        kPageWidth, kPageHeight, kPageWidth, kPageHeight);
-    text_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    text_ += svg_document_start(kPageWidth, kPageHeight);
     draw_headings();
     draw_frame();
     draw_points();
