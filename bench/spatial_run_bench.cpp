@@ -23,11 +23,6 @@
 // 20 000 and 50 000 samples (or those of --sizes=N,N,...), V = 10, each
 // without randomizations and with 99 (or --replicates=R), once each, and
 // prints one table row per run.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -42,10 +37,13 @@
 #include <vector>
 
 #include "plain_moran.h"
+#include "program_runs.h"
 #include "randomization/permutation.h"
 #include "spatial/spatial_data.h"
 
 using namespace kalveno;
+using bench::print_run;
+using bench::Run;
 
 namespace {
 
@@ -72,113 +70,28 @@ DataSet bench_data(int n_samples, int n_variables) {
   return testing::random_data_set(shape, 20240601u);
 }
 
-// The data set as a data file; every number is a single-precision value,
-// written with the digits that read it back unchanged.
-std::string data_file_text(const DataSet& data) {
-  std::ostringstream text;
-  char cell[64];
-  text << "Benchmark: " << data.n_samples << " samples, " << data.n_variables << " quantitative variables\n";
-  text << data.n_samples << "\t0\t" << data.n_variables << "\tNA\n" << data.classes.n_classes;
-  for (int c = 1; c <= data.classes.n_classes; ++c) {
-    std::snprintf(cell, sizeof cell, "\t%.9g", data.classes.class_max[c]);
-    text << cell;
-  }
-  text << "\nSample\tX\tY";
-  for (int v = 1; v <= data.n_variables; ++v) text << "\tv" << v;
-  text << '\n';
-  for (int s = 1; s <= data.n_samples; ++s) {
-    std::snprintf(cell, sizeof cell, "s%d\t%.9g\t%.9g", s, data.x[s], data.y[s]);
-    text << cell;
-    for (int v = 1; v <= data.n_variables; ++v) {
-      if (data.values(v, s) == MISSING_VALUE) {
-        text << "\tNA";
-      } else {
-        std::snprintf(cell, sizeof cell, "\t%.9g", data.values(v, s));
-        text << cell;
-      }
-    }
-    text << '\n';
-  }
-  return text.str();
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-std::string load_average() {
-  std::string text = read_file("/proc/loadavg");
-  return text.substr(0, text.find(' ', text.find(' ', text.find(' ') + 1) + 1));
-}
-
-struct Run {
-  double seconds = 0;
-  double cpu_seconds = 0;  // user and system, every thread
-  long peak_kb = 0;
-  std::string results;
-};
-
 // The program on folder/in.txt, answering choice 1 with every pair, no
-// interval and 999 randomizations; results in folder/out.txt.
-Run run_program(const Options& options, int replicates, const std::string& folder,
-                const std::map<std::string, std::string>& env) {
-  const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt", answers = folder + "/answers.txt";
-  std::filesystem::remove(out_path);
+// interval and the randomizations asked for (or with --analytical, run by
+// options); results in folder/out.txt.
+Run run_program(const Options& options, const std::string& folder, const std::map<std::string, std::string>& env) {
+  const std::string count = std::to_string(options.replicates);
+  if (options.analytical)
+    return bench::run_kalveno(folder, {"--spatial", "--analytical", "-r", count, "in.txt", "out.txt"}, "", env,
+                              "out.txt");
+  const std::string answers = folder + "/answers.txt";
   // Return at the count computes the observed statistics without test.
-  if (replicates == 0)
-    std::ofstream(answers) << "1\n\n\n\n";
-  else
-    std::ofstream(answers) << "1\n\n\n" << replicates << "\n\n";
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    const int input = open(answers.c_str(), O_RDONLY), output = open("/dev/null", O_WRONLY);
-    dup2(input, 0);
-    dup2(output, 1);
-    setenv("KALVENO_SEED", "12345", 1);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    const std::string count = std::to_string(replicates);
-    if (options.analytical)
-      execl(KALVENO_BINARY, KALVENO_BINARY, "--spatial", "--analytical", "-r", count.c_str(), in_path.c_str(),
-            out_path.c_str(), static_cast<char*>(nullptr));
-    else
-      execl(KALVENO_BINARY, KALVENO_BINARY, in_path.c_str(), out_path.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(child, &status, 0, &usage);
-  Run run;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "the program ended with status %d\n", status);
-    std::exit(1);
-  }
-  run.peak_kb = usage.ru_maxrss;
-  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-  run.results = read_file(out_path);
-  return run;
+  std::ofstream(answers) << "1\n\n\n" << (options.replicates == 0 ? "" : count + "\n") << "\n";
+  return bench::run_kalveno(folder, {"in.txt", "out.txt"}, answers, env, "out.txt");
 }
 
 Run best_of(int runs, const Options& options, const std::string& folder,
             const std::map<std::string, std::string>& env) {
-  Run best = run_program(options, options.replicates, folder, env);
+  Run best = run_program(options, folder, env);
   for (int r = 1; r < runs; ++r) {
-    Run again = run_program(options, options.replicates, folder, env);
+    Run again = run_program(options, folder, env);
     if (again.seconds < best.seconds) best = again;
   }
   return best;
-}
-
-std::string make_folder(const DataSet& data) {
-  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) std::exit(1);
-  std::ofstream(folder + "/in.txt", std::ios::binary) << data_file_text(data);
-  return folder;
 }
 
 void done_with(const Options& options, const std::string& folder) {
@@ -186,11 +99,6 @@ void done_with(const Options& options, const std::string& folder) {
     std::printf("  data file kept in %s\n", folder.c_str());
   else
     std::filesystem::remove_all(folder);
-}
-
-void print_run(const char* what, const Run& run) {
-  std::printf("  %-34s %8.2f s   CPU %8.2f s   peak memory %6.0f MB\n", what, run.seconds, run.cpu_seconds,
-              run.peak_kb / 1024.0);
 }
 
 bool wanted(const Options& options, int n_samples) {
@@ -232,14 +140,15 @@ Options read_options(int argc, char** argv) {
 
 // The cost table: each size without randomizations and with them, on every
 // core, one run each.
-void cost_table(const Options& options, const std::map<std::string, std::string>& every_core) {
+void cost_table(Options options, const std::map<std::string, std::string>& every_core) {
   std::printf("| N | R | wall | CPU | peak memory |\n|---|---|---|---|---|\n");
+  const int replicates = options.replicates;
   for (int n_samples : options.sizes) {
-    const DataSet data = bench_data(n_samples, 10);
-    const std::string folder = make_folder(data);
-    for (int replicates : {0, options.replicates}) {
-      const Run run = run_program(options, replicates, folder, every_core);
-      std::printf("| %d | %d | %.2f s | %.2f s | %.0f MB |\n", n_samples, replicates, run.seconds, run.cpu_seconds,
+    const std::string folder = bench::folder_with_data_file(bench_data(n_samples, 10));
+    for (int r : {0, replicates}) {
+      options.replicates = r;
+      const Run run = run_program(options, folder, every_core);
+      std::printf("| %d | %d | %.2f s | %.2f s | %.0f MB |\n", n_samples, r, run.seconds, run.cpu_seconds,
                   run.peak_kb / 1024.0);
       std::fflush(stdout);
     }
@@ -270,24 +179,24 @@ int main(int argc, char** argv) {
   const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
   std::printf("spatial autocorrelation, whole program%s: C=%d, R=%d complete, quantitative variables with 2%% "
               "missing, %d cores\n  load average before: %s\n", options.analytical ? " with the analytical tests" : "",
-              kClasses, options.replicates, cores, load_average().c_str());
+              kClasses, options.replicates, cores, bench::load_average().c_str());
   bool same = true;
   if (options.cost) {
     cost_table(options, every_core);
-    std::printf("  load average after: %s\n", load_average().c_str());
+    std::printf("  load average after: %s\n", bench::load_average().c_str());
     return 0;
   }
 
   if (wanted(options, 400)) {
     const DataSet data = bench_data(400, 4);
-    const std::string folder = make_folder(data);
+    const std::string folder = bench::folder_with_data_file(data);
     print_run("N=400 V=4, every core (best of 3)", best_of(3, options, folder, every_core));
     done_with(options, folder);
   }
 
   if (wanted(options, 1000) && !options.analytical) {
     const DataSet data = bench_data(1000, 10);
-    const std::string folder = make_folder(data);
+    const std::string folder = bench::folder_with_data_file(data);
     const Run all = best_of(2, options, folder, every_core);
     print_run("N=1000 V=10, every core (best of 2)", all);
     const int placements = options.replicates + 1;
@@ -295,10 +204,10 @@ int main(int argc, char** argv) {
     std::printf("  %-34s %8.2f s   (%d placements, timed on %d)\n", "plain evaluation, one thread", plain,
                 placements, std::min(100, placements));
     std::printf("  %-34s %8.1fx\n", "speed-up over the plain evaluation", plain / all.seconds);
-    const Run one = run_program(options, options.replicates, folder, {{"KALVENO_THREADS", "1"}});
+    const Run one = run_program(options, folder, {{"KALVENO_THREADS", "1"}});
     print_run("N=1000 V=10, one worker", one);
-    const Run sse2 = run_program(options, options.replicates, folder,
-                                 {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
+    const Run sse2 =
+        run_program(options, folder, {{"KALVENO_THREADS", std::to_string(cores)}, {"KALVENO_VECTORS", "sse2"}});
     print_run("N=1000 V=10, every core, SSE2 only", sse2);
     same = one.results == all.results && sse2.results == all.results;
     std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
@@ -307,17 +216,17 @@ int main(int argc, char** argv) {
 
   if (wanted(options, 10000)) {
     const DataSet data = bench_data(10000, 10);
-    const std::string folder = make_folder(data);
-    const Run all = run_program(options, options.replicates, folder, every_core);
+    const std::string folder = bench::folder_with_data_file(data);
+    const Run all = run_program(options, folder, every_core);
     print_run("N=10000 V=10, every core", all);
     if (options.analytical) {
-      const Run one = run_program(options, options.replicates, folder, {{"KALVENO_THREADS", "1"}});
+      const Run one = run_program(options, folder, {{"KALVENO_THREADS", "1"}});
       print_run("N=10000 V=10, one worker", one);
       same = one.results == all.results;
       std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
     }
     done_with(options, folder);
   }
-  std::printf("  load average after: %s\n", load_average().c_str());
+  std::printf("  load average after: %s\n", bench::load_average().c_str());
   return same ? 0 : 1;
 }

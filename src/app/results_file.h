@@ -1,8 +1,9 @@
 // The files the program writes: the results file, only ever appended to
-// (emptied first when asked for), and newvar.txt and the table, replaced
-// whole. Each writer is handed the file open, writes its part and lets it be
-// closed here, so that the results file is never held open between sections
-// and nothing written earlier can be lost.
+// (emptied first when asked for), and newvar.txt, the table and the file of
+// local Moran's I per sample, replaced whole. Each writer is handed the file
+// open, writes its part and lets it be closed here, so that the results file
+// is never held open between sections and nothing written earlier can be
+// lost.
 #pragma once
 #include <functional>
 #include <string>
@@ -50,5 +51,12 @@ void replace_new_variables(Console& console, const std::string& path, const std:
 // and ends the run with status 130; what the file held before stays.
 void run_interruptible_series(Console& console, const std::string& path, Randomization randomization, int n_rep,
                               const std::function<void()>& series);
+// The same for the conditional test of local Moran's I, counted in samples.
+void run_interruptible_local_test(Console& console, const std::string& path, int n_samples,
+                                  const std::function<void()>& test);
+
+// Replaces the file of local Moran's I per sample at path with what write writes.
+void replace_local_moran_values(Console& console, const std::string& path,
+                                const std::function<void(OutputFile&)>& write);
 
 }  // namespace kalveno

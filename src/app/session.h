@@ -2,6 +2,7 @@
 // console, the settings, the allocator, the generator, the file names, the
 // data and what is built from it.
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ struct Session {
   Console& console;
   const RunSettings& settings;
   Allocator allocator;
+  std::int32_t seed = 0;  // of this run
   Random rng;
   std::string data_file_name;     // as settled by the dialogue (a bare name after a one-argument start)
   std::string results_file_name;
@@ -39,6 +41,7 @@ struct Session {
   // --new-variables names another file.
   std::string new_variables_file = "newvar.txt";
   bool new_variables_written = false;
+  std::string local_moran_file;  // once written, the file of local Moran's I per sample
   DistanceRange distance_range;          // worked out at start-up
   // Classes chosen by --classes, made when the spatial analysis starts.
   std::optional<ClassRule> class_rule;

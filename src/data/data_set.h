@@ -31,6 +31,8 @@ enum class DistanceKind {
 // The mean radius of the Earth, in km, of the sphere great-circle distances
 // are measured on.
 constexpr double kEarthRadiusKm = 6371.0088;
+// The length of a degree of latitude on that sphere, in km.
+constexpr double kKmPerDegree = kEarthRadiusKm * 3.14159265358979323846 / 180;
 
 // A sample's place on the sphere as the great-circle distance reads it,
 // worked out once per sample: the sine and cosine of half its latitude and
@@ -74,6 +76,15 @@ struct DataSet {
   RangedMatrix<double> values;             // [0..V][0..N]
 
   bool is_qualitative(int j) const { return var_kind[j] > 0; }
+
+  // The names of the qualitative variables, in file order, each after a
+  // blank; empty when there is none.
+  std::string qualitative_names() const {
+    std::string names;
+    for (int v = 1; v <= n_variables; ++v)
+      if (is_qualitative(v)) names += " " + var_names[v];
+    return names;
+  }
 };
 
 // Makes data.sphere from the samples' x (longitude) and y (latitude), for
