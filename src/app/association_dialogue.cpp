@@ -57,8 +57,8 @@ void run_association(Session& session, const AssociationChoices& choices) {
         AssociationScratch scratch(allocator, input);
         association_coefficients(input, session.identity_permutation, scratch, observed, &state_means);
       });
-  append_results(console, session.results_file_name,
-                 [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
+  session.files.append_results(session.results_file_name,
+                               [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
   if (session.tabulate) add_association_observed_rows(session.table_rows, data, observed, state_means);
   if (n_rep == 0) return;
 
@@ -68,9 +68,9 @@ void run_association(Session& session, const AssociationChoices& choices) {
       [&] { return make_association_series(allocator, n_rep, v_count); });
   const int n_workers = replicate_workers(console, session.settings);
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_association_series(console, allocator, input, n_rep, n_workers, session.work_permutation, draw, observed,
-                           series);
-    append_results(console, session.results_file_name, [&](OutputFile& out) {
+    run_association_series(console, session.group, allocator, input, n_rep, n_workers, session.work_permutation,
+                           draw, observed, series);
+    session.files.append_results(session.results_file_name, [&](OutputFile& out) {
       write_association_tests(out, randomization, n_rep, data, series.stats, choices.detailed_report);
     });
     if (session.tabulate) add_association_test_rows(session.table_rows, randomization, n_rep, data, series.stats);

@@ -19,7 +19,7 @@ void run_local_means(Session& session, float threshold) {
     end_program(kResultsUnwritable);
   }
   const LocalMeans local = local_means(session.allocator, session.data, threshold);
-  replace_new_variables(console, [&](OutputFile& out) {
+  session.files.replace_new_variables([&](OutputFile& out) {
     write_new_variables(out, session.data, local, session.data_file_name, threshold);
   });
   session.new_variables_written = true;

@@ -1,5 +1,7 @@
 #include "app/results_file.h"
 
+#include <utility>
+
 #include "base/console.h"
 #include "base/program_end.h"
 #include "base/text.h"
@@ -34,15 +36,39 @@ OutputTarget results_target(const std::string& path, OutputFile::Mode mode) {
 
 }  // namespace
 
-void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
-  write_output(console, results_target(path, OutputFile::kAppend), write);
+void OutputFiles::output(const OutputTarget& target, const Write& write) {
+  if (writing_ == Writing::kAtOnce) return write_output(console_, target, write);
+  if (writing_ == Writing::kNever) return;
+  std::string text;
+  OutputFile memory(text);
+  write(memory);
+  // A part that replaces its file drops what was held for that file before it.
+  if (target.mode == OutputFile::kReplace)
+    std::erase_if(held_, [&](const Held& held) { return held.target.path == target.path; });
+  for (Held& held : held_) {
+    if (held.target.path == target.path) {
+      held.text += text;
+      return;
+    }
+  }
+  held_.push_back(Held{target, std::move(text)});
 }
 
-void replace_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
-  write_output(console, results_target(path, OutputFile::kReplace), write);
+void OutputFiles::write_held() {
+  for (const Held& held : held_)
+    write_output(console_, held.target, [&](OutputFile& out) { out.write(held.text); });
+  held_.clear();
 }
 
-void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
+void OutputFiles::append_results(const std::string& path, const Write& write) {
+  output(results_target(path, OutputFile::kAppend), write);
+}
+
+void OutputFiles::replace_results(const std::string& path, const Write& write) {
+  output(results_target(path, OutputFile::kReplace), write);
+}
+
+void OutputFiles::replace_table(const std::string& path, const Write& write) {
   const OutputTarget table{
       path, OutputFile::kReplace,
       format("\nWARNING: Cannot open the table file \"%s\".\nIf it is being used by another application, close it "
@@ -50,17 +76,17 @@ void replace_table(Console& console, const std::string& path, const std::functio
              path.c_str()),
       "Stopped: the table file cannot be opened, and without a terminal no key press can say when to try again.",
       format("\nWARNING: the table could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
-  write_output(console, table, write);
+  output(table, write);
 }
 
-void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write) {
+void OutputFiles::replace_new_variables(const Write& write) {
   const OutputTarget new_variables{
       "newvar.txt", OutputFile::kReplace,
       "\nWARNING: Cannot open file \"newvar.txt\".\nIf it is being used by another application, close it first. "
       "Then press RETURN.\n",
       "Stopped: newvar.txt cannot be opened, and without a terminal no key press can say when to try again.",
       "\nWARNING: newvar.txt could not be written whole (is the disk full?).\n"};
-  write_output(console, new_variables, write);
+  output(new_variables, write);
 }
 
 }  // namespace kalveno

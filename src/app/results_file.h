@@ -6,6 +6,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/files.h"
 
@@ -31,15 +32,42 @@ struct OutputTarget {
 // the run pass for a success, and ends with status 5.
 void write_output(Console& console, const OutputTarget& target, const std::function<void(OutputFile&)>& write);
 
-// Appends a section to the results file at path.
-void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
-// Empties the results file at path, then writes the first section of the run.
-void replace_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+// When the files of a run reach the disk: as each part is done (one
+// process), once the whole run has succeeded (the first of several
+// processes, so that a failure in any of them leaves every file as it was),
+// or never (the other processes, which compute but write nothing).
+enum class Writing { kAtOnce, kAtEnd, kNever };
 
-// Replaces the table file at path with what write writes.
-void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write);
+class OutputFiles {
+ public:
+  using Write = std::function<void(OutputFile&)>;
+  OutputFiles(Console& console, Writing writing) : console_(console), writing_(writing) {}
 
-// Replaces newvar.txt with what write writes.
-void replace_new_variables(Console& console, const std::function<void(OutputFile&)>& write);
+  // Appends a section to the results file at path.
+  void append_results(const std::string& path, const Write& write);
+  // Empties the results file at path, then writes the first section of the run.
+  void replace_results(const std::string& path, const Write& write);
+  // Replaces the table file at path with what write writes.
+  void replace_table(const std::string& path, const Write& write);
+  // Replaces newvar.txt with what write writes.
+  void replace_new_variables(const Write& write);
+
+  // Whether this process writes files at all (error.txt included).
+  bool writes() const { return writing_ != Writing::kNever; }
+  // Writes what was held for the end, in order: the parts of one file
+  // together, opened once.
+  void write_held();
+
+ private:
+  void output(const OutputTarget& target, const Write& write);
+
+  struct Held {
+    OutputTarget target;
+    std::string text;
+  };
+  Console& console_;
+  Writing writing_;
+  std::vector<Held> held_;
+};
 
 }  // namespace kalveno

@@ -165,7 +165,7 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
     MoranScratch scratch(setup);
     moran_statistics(setup, session.identity_permutation, scratch, observed);
   }
-  append_results(console, session.results_file_name, [&](OutputFile& out) {
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
     write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
   });
   if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, observed);
@@ -177,8 +177,9 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
              n_rep, data.n_variables, classes.n_classes),
       [&] { return make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
-    append_results(console, session.results_file_name, [&](OutputFile& out) {
+    run_moran_series(console, session.group, setup, n_rep, n_workers, session.work_permutation, draw, observed,
+                     series);
+    session.files.append_results(session.results_file_name, [&](OutputFile& out) {
       write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
                         series.stats, choices.detailed_report);
     });

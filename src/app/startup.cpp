@@ -70,7 +70,9 @@ void load_data(Session& session, const CommandLine& line) {
   Console& console = session.console;
   DataSet& data = session.data;
   const Allocator& allocator = session.allocator;
-  session.rng.random_state = -run_seed(console, session.settings);
+  // Every process draws from the first one's seed: a clock seed differs
+  // between processes, and KALVENO_SEED may not reach every machine.
+  session.rng.random_state = -session.group.first_process_seed(run_seed(console, session.settings));
 
   const FileNames names = line.analysis == ChosenAnalysis::kAsked
                               ? read_file_names(console, line.files, line.existing)
@@ -128,11 +130,12 @@ void write_start_of_results(Session& session, bool empty_first) {
 
   auto header = [&](OutputFile& results) { write_results_header(results, session, smallest, largest); };
   if (empty_first)
-    replace_results(console, session.results_file_name, header);
+    session.files.replace_results(session.results_file_name, header);
   else
-    append_results(console, session.results_file_name, header);
-  append_results(console, session.results_file_name,
-                 [&](OutputFile& results) { write_basic_statistics(results, session.allocator, session.data); });
+    session.files.append_results(session.results_file_name, header);
+  session.files.append_results(session.results_file_name, [&](OutputFile& results) {
+    write_basic_statistics(results, session.allocator, session.data);
+  });
 }
 
 // The analysis the options chose, its choices checked against the data
@@ -155,14 +158,15 @@ void run_chosen_analysis(Session& session, const CommandLine& line) {
   }
 }
 
-// A normal end: the table when one is asked for, then one line that says
-// where everything went.
+// A normal end: the table when one is asked for, what was held for the end
+// of a run over several processes once all of them have done their part,
+// then one line that says where everything went.
 void finish_run(Session& session, const CommandLine& line) {
   Console& console = session.console;
-  if (line.table) {
-    replace_table(console, *line.table,
-                  [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
-  }
+  if (line.table)
+    session.files.replace_table(*line.table, [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
+  session.group.check();
+  session.files.write_held();
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
   if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
   if (session.new_variables_written) console.print(", the local means to \"newvar.txt\"");
@@ -173,10 +177,15 @@ void finish_run(Session& session, const CommandLine& line) {
 // directory: status 1. When that file cannot be written, says so and waits
 // for a key: status 3. The note that explains the failure, when there is
 // one, follows on the console only: error.txt keeps one line per failure.
-int log_allocation_failure(Console& console, const AllocationFailure& failure) {
+// A process that writes no files only prints them.
+int log_allocation_failure(Console& console, const AllocationFailure& failure, bool writes_files) {
   const std::string& message = failure.message;
   console.print("%s", message.c_str());
   console.flush();
+  if (!writes_files) {
+    console.write(failure.note);
+    return kAllocationFailure;
+  }
   std::FILE* log = std::fopen("error.txt", "a");
   if (log != nullptr) {
     std::fprintf(log, "%s", message.c_str());
@@ -208,6 +217,12 @@ void distance_range(const DataSet& data, double& smallest, double& largest) {
 }
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {
+  ProcessGroup one_process;
+  return run_kalveno(console, args, settings, one_process);
+}
+
+int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings,
+                ProcessGroup& group) {
   int status = kFinished;
   try {
     CommandLine line;
@@ -215,8 +230,13 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     if (problem) refuse_command_line(console, *problem);
     if (line.help || line.version) {
       line.help ? print_usage(console) : print_version(console);
-      return kFinished;
+      return group.end(kFinished);
     }
+    // Only the first process could be answered, and the others must know
+    // every choice from the start.
+    if (group.size() > 1 && line.analysis == ChosenAnalysis::kAsked)
+      refuse_command_line(console, format("a run over %d processes asks no questions: choose the analysis with "
+                                          "--spatial, --association or --local-means", group.size()));
     // The options win over the environment.
     RunSettings run_settings = settings;
     if (line.seed) run_settings.seed = line.seed;
@@ -225,9 +245,10 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     if (line.analysis != ChosenAnalysis::kAsked) console.close_input();
     console.set_progress_marks(!line.quiet);
 
-    Session session(console, run_settings);
-    session.tabulate = line.table.has_value();
+    Session session(console, run_settings, group);
+    session.tabulate = line.table.has_value() && session.files.writes();
     load_data(session, line);
+    group.check();
     if (line.analysis == ChosenAnalysis::kAsked) {
       write_start_of_results(session, line.existing == ExistingResults::kReplace);
       run_analysis_menu(session);
@@ -238,10 +259,10 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
   } catch (const ProgramEnd& end) {
     status = end.status;
   } catch (const AllocationFailure& failure) {
-    status = log_allocation_failure(console, failure);
+    status = log_allocation_failure(console, failure, group.size() == 1 || group.is_first());
   }
   console.flush();
-  return status;
+  return group.end(status);
 }
 
 }  // namespace kalveno
