@@ -88,7 +88,10 @@ const char kUsage[] =
     "     written\n"
     "\n"
     "kalveno-plot RESULTS_FILE draws the spatial autocorrelation results of a\n"
-    "results file as SVG correlograms (see kalveno-plot --help).\n";
+    "results file as SVG correlograms (see kalveno-plot --help).\n"
+    "mpirun -np K kalveno-mpi OPTION... DATA_FILE RESULTS_FILE runs an analysis\n"
+    "with its randomizations spread over K processes, into the same results\n"
+    "(see man kalveno-mpi).\n";
 
 }  // namespace
 
