@@ -14,33 +14,25 @@
 // --replicates=R runs R randomizations instead of 999, for a quick look at
 // the large case (its CPU seconds per replicate); --keep leaves each case's
 // data file in a folder it names.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "plain_moran.h"
 #include "randomization/permutation.h"
-#include "spatial/spatial_data.h"
+#include "run_support.h"
 
 using namespace kalveno;
+using namespace kalveno::bench;
 
 namespace {
-
-constexpr int kClasses = 10;
 
 struct Options {
   int replicates = 999;
@@ -48,98 +40,12 @@ struct Options {
   std::vector<int> cases;
 };
 
-DataSet bench_data(int n_samples, int n_variables) {
-  testing::RandomDataShape shape;
-  shape.n_samples = n_samples;
-  shape.n_quantitative = n_variables;
-  shape.n_qualitative = 0;
-  shape.missing = 0.02;
-  shape.coincident = 0;
-  shape.n_classes = kClasses;
-  shape.extent = 1000;
-  return testing::random_data_set(shape, 20240601u);
-}
-
-// The data set as a data file; every number is a single-precision value,
-// written with the digits that read it back unchanged.
-std::string data_file_text(const DataSet& data) {
-  std::ostringstream text;
-  char cell[64];
-  text << "Benchmark: " << data.n_samples << " samples, " << data.n_variables << " quantitative variables\n";
-  text << data.n_samples << "\t0\t" << data.n_variables << "\tNA\n" << data.classes.n_classes;
-  for (int c = 1; c <= data.classes.n_classes; ++c) {
-    std::snprintf(cell, sizeof cell, "\t%.9g", data.classes.class_max[c]);
-    text << cell;
-  }
-  text << "\nSample\tX\tY";
-  for (int v = 1; v <= data.n_variables; ++v) text << "\tv" << v;
-  text << '\n';
-  for (int s = 1; s <= data.n_samples; ++s) {
-    std::snprintf(cell, sizeof cell, "s%d\t%.9g\t%.9g", s, data.x[s], data.y[s]);
-    text << cell;
-    for (int v = 1; v <= data.n_variables; ++v) {
-      if (data.values(v, s) == MISSING_VALUE) {
-        text << "\tNA";
-      } else {
-        std::snprintf(cell, sizeof cell, "\t%.9g", data.values(v, s));
-        text << cell;
-      }
-    }
-    text << '\n';
-  }
-  return text.str();
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-std::string load_average() {
-  std::string text = read_file("/proc/loadavg");
-  return text.substr(0, text.find(' ', text.find(' ', text.find(' ') + 1) + 1));
-}
-
-struct Run {
-  double seconds = 0;
-  double cpu_seconds = 0;  // user and system, every thread
-  long peak_kb = 0;
-  std::string results;
-};
-
 // The program on folder/in.txt, answering choice 1 with every pair, no
-// interval and 999 randomizations; results in folder/out.txt.
+// interval and options.replicates randomizations; results in folder/out.txt.
 Run run_program(const Options& options, const std::string& folder, const std::map<std::string, std::string>& env) {
-  const std::string in_path = folder + "/in.txt", out_path = folder + "/out.txt", answers = folder + "/answers.txt";
-  std::filesystem::remove(out_path);
+  const std::string answers = folder + "/answers.txt";
   std::ofstream(answers) << "1\n\n\n" << options.replicates << "\n\n";
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    const int input = open(answers.c_str(), O_RDONLY), output = open("/dev/null", O_WRONLY);
-    dup2(input, 0);
-    dup2(output, 1);
-    setenv("KALVENO_SEED", "12345", 1);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    execl(KALVENO_BINARY, KALVENO_BINARY, in_path.c_str(), out_path.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(child, &status, 0, &usage);
-  Run run;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "the program ended with status %d\n", status);
-    std::exit(1);
-  }
-  run.peak_kb = usage.ru_maxrss;
-  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-  run.results = read_file(out_path);
-  return run;
+  return run_child(folder, {KALVENO_BINARY, "in.txt", "out.txt"}, answers, env);
 }
 
 Run best_of(int runs, const Options& options, const std::string& folder,
@@ -152,23 +58,11 @@ Run best_of(int runs, const Options& options, const std::string& folder,
   return best;
 }
 
-std::string make_folder(const DataSet& data) {
-  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) std::exit(1);
-  std::ofstream(folder + "/in.txt", std::ios::binary) << data_file_text(data);
-  return folder;
-}
-
 void done_with(const Options& options, const std::string& folder) {
   if (options.keep)
     std::printf("  data file kept in %s\n", folder.c_str());
   else
     std::filesystem::remove_all(folder);
-}
-
-void print_run(const char* what, const Run& run) {
-  std::printf("  %-34s %8.2f s   CPU %8.2f s   peak memory %6.0f MB\n", what, run.seconds, run.cpu_seconds,
-              run.peak_kb / 1024.0);
 }
 
 bool wanted(const Options& options, int n_samples) {
@@ -205,7 +99,7 @@ double plain_seconds_per_placement(const DataSet& data, int n) {
   const auto start = std::chrono::steady_clock::now();
   for (int r = 0; r < n; ++r) {
     complete_permutation(data.n_samples, perm, rng);
-    bench::plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{}, results);
+    plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{}, results);
   }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / n;
 }
