@@ -19,7 +19,7 @@ struct ResampleSummary {
   float ci99_sup;
   float p_less;       // P for "observed smaller than the replicates"
   float p_greater;    // P for "observed larger than the replicates"
-  float p_two_sided;
+  float p_two_sided;  // min(1, 2 min(p_less, p_greater))
   std::int32_t n_rep;        // n, the replicates summarised
   std::int32_t n_different;  // distinct values among them
 };
@@ -40,9 +40,8 @@ void shell_sort(int n, RangedVector<float>& a);
 
 // Significance level of a P value against the number of replicates: 3 for
 // P <= 0.001 with at least 4999 replicates, 2 for P <= 0.01 with 499, 1 for
-// P <= 0.05 with 99, else 0. P is widened exactly to double and compared with
-// the double constants, so 50/1000 (just above 0.05 in single precision)
-// earns nothing while 10/1000 (just below 0.01) counts as <= 0.01.
+// P <= 0.05 with 99, else 0. P and the thresholds are both single precision,
+// so a P that reads 0.050000 (50/1000, stored as 0.0500000007) is <= 0.05.
 int significance_level(float p, int n_rep);
 // The mark after a value for its level: " ***", " **", " *" or nothing.
 const char* significance_code(float p, int n_rep);

@@ -25,30 +25,32 @@ std::vector<float> one_to(int n) {
 }
 
 TEST(ResampleSummary, GivesOneSidedAndTwoSidedPValues) {
-  ResampleSummary middle = summarise(one_to(9), 5);
-  EXPECT_FLOAT_EQ(middle.p_less, 0.6f);
-  EXPECT_FLOAT_EQ(middle.p_greater, 0.6f);
-  EXPECT_EQ(middle.p_two_sided, 1.0f);
-  ResampleSummary low = summarise(one_to(9), 2.5f);
-  EXPECT_EQ(low.p_less, static_cast<float>(3.0 / 10));
-  EXPECT_EQ(low.p_greater, static_cast<float>(8.0 / 10));
-  EXPECT_FLOAT_EQ(low.p_two_sided, 0.5f);
+  // Replicates 1..n against an observed value; the observed arrangement
+  // counts as one of those drawn, so no P value is 0, and the two-sided P
+  // is twice the smaller one-sided P, at most 1.
+  struct Case {
+    int n;
+    float observed, p_less, p_greater, p_two_sided;
+  };
+  const Case cases[] = {
+      {9, 5, 0.6f, 0.6f, 1},                // both sides above one half
+      {9, 2.5f, 0.3f, 0.8f, 0.6f},
+      {9, 0, 0.1f, 1, 0.2f},                // below every replicate
+      {9, 10, 1, 0.1f, 0.2f},               // above every replicate
+      {999, 24.5f, 0.025f, 0.976f, 0.05f},  // 25/1000 doubled is the float of 50/1000
+      {999, 975.5f, 0.976f, 0.025f, 0.05f},
+  };
+  for (const Case& c : cases) {
+    const ResampleSummary s = summarise(one_to(c.n), c.observed);
+    EXPECT_EQ(s.p_less, c.p_less) << c.n << " " << c.observed;
+    EXPECT_EQ(s.p_greater, c.p_greater) << c.n << " " << c.observed;
+    EXPECT_EQ(s.p_two_sided, c.p_two_sided) << c.n << " " << c.observed;
+  }
+  const ResampleSummary low = summarise(one_to(9), 2.5f);
   EXPECT_FLOAT_EQ(low.mean, 5);
   EXPECT_FLOAT_EQ(low.sd, std::sqrt(7.5f));
   EXPECT_EQ(low.n_rep, 9);
   EXPECT_EQ(low.n_different, 9);
-}
-
-TEST(ResampleSummary, NeverGivesZeroWhenEveryReplicateLiesOnOneSide) {
-  // The observed value counts as one of the arrangements: 1 / (n + 1).
-  ResampleSummary below = summarise(one_to(9), 0);
-  EXPECT_EQ(below.p_less, 0.1f);
-  EXPECT_EQ(below.p_greater, 1);
-  EXPECT_EQ(below.p_two_sided, 0.1f);
-  ResampleSummary above = summarise(one_to(9), 10);
-  EXPECT_EQ(above.p_less, 1);
-  EXPECT_EQ(above.p_greater, 0.1f);
-  EXPECT_EQ(above.p_two_sided, 0.1f);
   ResampleSummary ties = summarise({2, 2, 2}, 2);
   EXPECT_EQ(ties.p_less, 1);
   EXPECT_EQ(ties.p_greater, 1);
@@ -103,12 +105,21 @@ TEST(ShellSort, SortsEveryLengthAndLeavesShortVectorsAlone) {
 // single precision.
 float stored_p(double count, double n_rep_plus_1) { return static_cast<float>(count / n_rep_plus_1); }
 
-TEST(SignificanceCode, SingleFloatPValuesMeetTheDoubleThresholds) {
-  EXPECT_STREQ(significance_code(stored_p(10, 1000), 999), " **");  // 0.0099999998 <= 0.01
-  EXPECT_STREQ(significance_code(stored_p(50, 1000), 999), "");     // 0.0500000007 > 0.05
-  EXPECT_STREQ(significance_code(stored_p(49, 1000), 999), " *");
-  EXPECT_STREQ(significance_code(stored_p(5, 5000), 4999), " **");  // 0.0010000000475 > 0.001
-  EXPECT_STREQ(significance_code(stored_p(4, 5000), 4999), " ***");
+TEST(SignificanceCode, APValueExactlyAtAThresholdMeetsIt) {
+  // {count, n + 1, replicates, code}: P = count / (n + 1) as stored.
+  struct Case {
+    double count, n_plus_1;
+    int n_rep;
+    const char* code;
+  };
+  const Case cases[] = {
+      {50, 1000, 999, " *"},      {51, 1000, 999, ""},       // 0.05 is stored as 0.0500000007
+      {10, 1000, 999, " **"},     {11, 1000, 999, " *"},
+      {5, 5000, 4999, " ***"},    {6, 5000, 4999, " **"},    // 0.001 is stored as 0.0010000000475
+      {250, 5000, 4999, " *"},    {251, 5000, 4999, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_STREQ(significance_code(stored_p(c.count, c.n_plus_1), c.n_rep), c.code) << c.count << "/" << c.n_plus_1;
 }
 
 TEST(SignificanceCode, TooFewReplicatesEarnNoCodeEvenAtTheSmallestP) {
