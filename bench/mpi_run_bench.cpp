@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   times >> best >> median;
   const double megabytes = 4.0 * (n_rep + 1) * (kVariables + 1) * (kClasses + 4) / 1e6;
   std::printf("  gather of a %.2f MB cube (rank 1's half sent to rank 0): best %.3f ms, median %.3f ms,\n"
-              "  %.4f %% of the two-rank run\n", megabytes, best * 1e3, median * 1e3, 100 * median / ranks.seconds);
+              "  %.2g %% of the two-rank run\n", megabytes, best * 1e3, median * 1e3, 100 * median / ranks.seconds);
   std::printf("  load average after: %s\n", load_average().c_str());
   if (keep)
     std::printf("  data file kept in %s\n", folder.c_str());

@@ -52,7 +52,7 @@ class OutputFiles {
   // Replaces newvar.txt with what write writes.
   void replace_new_variables(const Write& write);
 
-  // Whether this process writes files at all (error.txt included).
+  // Whether this process writes any of these files.
   bool writes() const { return writing_ != Writing::kNever; }
   // Writes what was held for the end, in order: the parts of one file
   // together, opened once.

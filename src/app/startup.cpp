@@ -177,7 +177,8 @@ void finish_run(Session& session, const CommandLine& line) {
 // directory: status 1. When that file cannot be written, says so and waits
 // for a key: status 3. The note that explains the failure, when there is
 // one, follows on the console only: error.txt keeps one line per failure.
-// A process that writes no files only prints them.
+// A process other than the first of a run writes no error.txt: it only
+// prints them.
 int log_allocation_failure(Console& console, const AllocationFailure& failure, bool writes_files) {
   const std::string& message = failure.message;
   console.print("%s", message.c_str());
@@ -259,7 +260,7 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
   } catch (const ProgramEnd& end) {
     status = end.status;
   } catch (const AllocationFailure& failure) {
-    status = log_allocation_failure(console, failure, group.size() == 1 || group.is_first());
+    status = log_allocation_failure(console, failure, group.is_first());
   }
   console.flush();
   return group.end(status);
