@@ -50,12 +50,12 @@ std::string data_file_text(const DataSet& data) {
 
 }  // namespace
 
-DataSet bench_data(int n_samples, int n_variables) {
+DataSet bench_data(int n_samples, int n_variables, double missing) {
   testing::RandomDataShape shape;
   shape.n_samples = n_samples;
   shape.n_quantitative = n_variables;
   shape.n_qualitative = 0;
-  shape.missing = 0.02;
+  shape.missing = missing;
   shape.coincident = 0;
   shape.n_classes = kClasses;
   shape.extent = 1000;

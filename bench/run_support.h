@@ -12,9 +12,10 @@ namespace kalveno::bench {
 
 constexpr int kClasses = 10;
 
-// n_samples samples of n_variables quantitative variables with 2 % missing
-// data, in [0, 1000) squared, kClasses distance classes; always the same.
-DataSet bench_data(int n_samples, int n_variables);
+// n_samples samples of n_variables quantitative variables, each datum
+// missing with chance missing, in [0, 1000) squared, kClasses distance
+// classes; always the same.
+DataSet bench_data(int n_samples, int n_variables, double missing = 0.02);
 // A new temporary folder holding data as in.txt.
 std::string make_folder(const DataSet& data);
 
