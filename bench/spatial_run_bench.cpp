@@ -13,7 +13,11 @@
 // Arguments pick the cases (400, 1000, 10000; all three by default);
 // --replicates=R runs R randomizations instead of 999, for a quick look at
 // the large case (its CPU seconds per replicate); --keep leaves each case's
-// data file in a folder it names.
+// data file in a folder it names. --analytical runs the program with
+// --spatial --analytical -r R instead (R may be 0: the analytical tests
+// alone), and the large case on one worker too, whose results file must be
+// the same:
+//   build/bench/spatial_run_bench --analytical --replicates=0 10000
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -37,6 +41,7 @@ namespace {
 struct Options {
   int replicates = 999;
   bool keep = false;
+  bool analytical = false;
   std::vector<int> cases;
 };
 
@@ -45,6 +50,10 @@ struct Options {
 Run run_program(const Options& options, const std::string& folder, const std::map<std::string, std::string>& env) {
   const std::string answers = folder + "/answers.txt";
   std::ofstream(answers) << "1\n\n\n" << options.replicates << "\n\n";
+  const std::string count = std::to_string(options.replicates);
+  if (options.analytical)
+    return run_child(folder, {KALVENO_BINARY, "--spatial", "--analytical", "-r", count, "in.txt", "out.txt"}, answers,
+                     env);
   return run_child(folder, {KALVENO_BINARY, "in.txt", "out.txt"}, answers, env);
 }
 
@@ -78,14 +87,16 @@ Options read_options(int argc, char** argv) {
       options.replicates = std::atoi(arg.c_str() + 13);
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--analytical") {
+      options.analytical = true;
     } else if (arg == "400" || arg == "1000" || arg == "10000") {
       options.cases.push_back(std::atoi(arg.c_str()));
     } else {
-      std::fprintf(stderr, "usage: spatial_run_bench [--replicates=R] [--keep] [400] [1000] [10000]\n");
+      std::fprintf(stderr, "usage: spatial_run_bench [--replicates=R] [--analytical] [--keep] [400] [1000] [10000]\n");
       std::exit(2);
     }
   }
-  if (options.replicates < 1) options.replicates = 1;
+  if (options.replicates < (options.analytical ? 0 : 1)) options.replicates = options.analytical ? 0 : 1;
   return options;
 }
 
@@ -110,8 +121,9 @@ int main(int argc, char** argv) {
   const Options options = read_options(argc, argv);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
-  std::printf("spatial autocorrelation, whole program: C=%d, R=%d complete, quantitative variables with 2%% "
-              "missing, %d cores\n  load average before: %s\n", kClasses, options.replicates, cores, load_average().c_str());
+  std::printf("spatial autocorrelation, whole program%s: C=%d, R=%d complete, quantitative variables with 2%% "
+              "missing, %d cores\n  load average before: %s\n", options.analytical ? " with the analytical tests" : "",
+              kClasses, options.replicates, cores, load_average().c_str());
   bool same = true;
 
   if (wanted(options, 400)) {
@@ -121,7 +133,7 @@ int main(int argc, char** argv) {
     done_with(options, folder);
   }
 
-  if (wanted(options, 1000)) {
+  if (wanted(options, 1000) && !options.analytical) {
     const DataSet data = bench_data(1000, 10);
     const std::string folder = make_folder(data);
     const Run all = best_of(2, options, folder, every_core);
@@ -144,7 +156,14 @@ int main(int argc, char** argv) {
   if (wanted(options, 10000)) {
     const DataSet data = bench_data(10000, 10);
     const std::string folder = make_folder(data);
-    print_run("N=10000 V=10, every core", run_program(options, folder, every_core));
+    const Run all = run_program(options, folder, every_core);
+    print_run("N=10000 V=10, every core", all);
+    if (options.analytical) {
+      const Run one = run_program(options, folder, {{"KALVENO_THREADS", "1"}});
+      print_run("N=10000 V=10, one worker", one);
+      same = one.results == all.results;
+      std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
+    }
     done_with(options, folder);
   }
   std::printf("  load average after: %s\n", load_average().c_str());

@@ -68,8 +68,11 @@ void run_association(Session& session, const AssociationChoices& choices) {
       [&] { return make_association_series(allocator, n_rep, v_count); });
   const int n_workers = replicate_workers(console, session.settings);
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_association_series(console, session.group, allocator, input, n_rep, n_workers, session.work_permutation,
-                           draw, observed, series);
+    run_interruptible_series(console, session.files, session.results_file_name, randomization, n_rep, [&] {
+      run_association_series(console, session.group, allocator, input, n_rep, n_workers, session.work_permutation,
+                             draw, observed, series);
+    });
+    if (!session.files.writes()) return;  // the other processes of a run only evaluate replicates
     session.files.append_results(session.results_file_name, [&](OutputFile& out) {
       write_association_tests(out, randomization, n_rep, data, series.stats, choices.detailed_report);
     });
@@ -80,6 +83,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
   // entries of samples that sit on a torus; the others keep what
   // work_permutation held, the identity from start-up.
   if (has_grids) {
+    note_toroidal_placements(console, session, n_rep);
     console.print("\n\nTest correlation between variables by %i toroidal randomizations\n", n_rep);
     run_test(Randomization::kToroidal,
              [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });

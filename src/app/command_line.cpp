@@ -13,7 +13,8 @@ namespace {
 
 enum class Option {
   kHelp, kVersion, kSpatial, kAssociation, kLocalMeans, kRandomizations, kBothTests, kDetailed, kPairsBy,
-  kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable,
+  kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable, kAdjust,
+  kAnalytical, kNewVariables,
 };
 
 struct OptionName {
@@ -43,6 +44,9 @@ const OptionName kOptions[] = {
     {"threads", 'j', true, Option::kThreads},
     {"quiet", 'q', false, Option::kQuiet},
     {"table", 0, true, Option::kTable},
+    {"adjust", 0, true, Option::kAdjust},
+    {"analytical", 0, false, Option::kAnalytical},
+    {"new-variables", 0, true, Option::kNewVariables},
 };
 
 const char* analysis_option(ChosenAnalysis analysis) {
@@ -254,6 +258,21 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       if (value.empty()) return invalid("a file name is expected");
       line_.table = value;
       break;
+    case Option::kAdjust:
+      if (value == "none") line_.adjust = PAdjustment::kNone;
+      else if (value == "holm") line_.adjust = PAdjustment::kHolm;
+      else if (value == "progressive") line_.adjust = PAdjustment::kProgressive;
+      else return invalid("none, holm or progressive is expected");
+      spatial_only();
+      break;
+    case Option::kAnalytical:
+      line_.analytical = true;
+      spatial_only();
+      break;
+    case Option::kNewVariables:
+      if (value.empty()) return invalid("a file name is expected");
+      line_.new_variables = value;
+      break;
   }
   return std::nullopt;
 }
@@ -273,7 +292,10 @@ std::optional<std::string> Parser::check_combinations() const {
   if (line_.pairs_by.empty() && line_.pair_selection != PairSelection::kAllPairs)
     return selection_option_ + " needs --pairs-by, the qualitative variable whose states select the pairs";
   if (line_.table && analysis == ChosenAnalysis::kLocalMeans)
-    return "--table: local means have no statistics to tabulate (they are written to newvar.txt)";
+    return "--table: local means have no statistics to tabulate (they are written to the new-variables file)";
+  if (line_.new_variables &&
+      (analysis == ChosenAnalysis::kSpatial || analysis == ChosenAnalysis::kAssociation))
+    return "--new-variables applies to --local-means only, not to " + analysis_spelled_;
   // The dialogue ignores names after the second, as it always has.
   if (analysis != ChosenAnalysis::kAsked && line_.files.size() < 2)
     return std::string(analysis_option(analysis)) + " needs the data file and the results file: kalveno [OPTION]... "
@@ -334,6 +356,8 @@ std::optional<std::string> spatial_choices_of(const CommandLine& line, const Dat
     }
   }
   choices.interval = line.interval;
+  choices.adjust = line.adjust;
+  choices.analytical = line.analytical;
   return test_choices_of(line, data, choices.count, choices.detailed_report);
 }
 
@@ -344,6 +368,11 @@ std::optional<std::string> association_choices_of(const CommandLine& line, const
 
 void refuse_command_line(Console& console, const std::string& problem) {
   console.error("kalveno: " + problem + "\nTry 'kalveno --help' for more information.\n");
+  end_program(kOptionRefused);
+}
+
+void refuse_output_file(Console& console, const std::string& problem) {
+  console.error("kalveno: " + problem + "\n");
   end_program(kOptionRefused);
 }
 

@@ -32,10 +32,13 @@ struct CommandLine {
   RandomizationCount count{0, false, {}};  // as the dialogue reads the same number
   bool both_tests = false;
   bool detailed = false;
+  PAdjustment adjust = PAdjustment::kNone;  // spatial: the correction shown after each test
+  bool analytical = false;                  // spatial: the analytical tests of Moran's I
   float radius = 0;  // of the local means
   ExistingResults existing = ExistingResults::kAsk;
   std::optional<std::string> seed, threads;  // checked; they win over the environment
   std::optional<std::string> table;          // the file of the tidy table
+  std::optional<std::string> new_variables;  // the file of the local means, instead of newvar.txt
   bool quiet = false;
   // The options as spelled on the command line, for messages.
   std::string both_tests_option, pairs_by_option, state_option;
@@ -60,5 +63,8 @@ std::optional<std::string> association_choices_of(const CommandLine& line, const
 // Says what is wrong with the command line and how to get help, on the
 // error stream, and ends the run: status 6.
 [[noreturn]] void refuse_command_line(Console& console, const std::string& problem);
+// Says in one line on the error stream which output file cannot be written
+// and why, and ends the run before anything is written: status 6.
+[[noreturn]] void refuse_output_file(Console& console, const std::string& problem);
 
 }  // namespace kalveno

@@ -45,7 +45,7 @@ void enter_folder_of(Console& console, std::string& path) {
   // A path like /x.txt lies in the root folder.
   std::string folder = path.substr(0, cut == 0 && path[0] == '/' ? 1 : cut);
   if (!folder.empty() && !change_directory(folder)) {
-    console.print("\n\nWARNING: Cannot change to the folder \"%s\"", folder.c_str());
+    console.warn(format("\n\nWARNING: Cannot change to the folder \"%s\"", folder.c_str()));
     return;  // keep the whole path, so that the check below names it
   }
   path = path.substr(cut + 1);
@@ -53,10 +53,10 @@ void enter_folder_of(Console& console, std::string& path) {
 
 void check_data_file(Console& console, std::string& name) {
   while (!can_open_for_reading(name)) {
-    console.print("\n\nWARNING: Cannot open data file \"%s\"\n  If it is being used by another application, close "
-                  "it first, then press Return\n  Otherwise enter a new name for the data file\n  Press ctrl+c "
-                  "twice if you wish to stop the program now\n",
-                  name.c_str());
+    console.warn(format("\n\nWARNING: Cannot open data file \"%s\"\n  If it is being used by another application, "
+                        "close it first, then press Return\n  Otherwise enter a new name for the data file\n  Press "
+                        "ctrl+c twice if you wish to stop the program now\n",
+                        name.c_str()));
     std::string answer = console.read_line();
     if (console.input_ended()) stop_without_answer(console, kNoMoreAnswers);
     if (!is_blank(answer)) name = std::string(first_word(answer));
@@ -68,19 +68,19 @@ void check_data_file(Console& console, std::string& name) {
 void check_results_file(Console& console, std::string& name, const std::string& data_file, bool ask_if_exists) {
   while (true) {
     if (same_file(name, data_file)) {
-      console.print("\n\n\nWARNING: The results file \"%s\" is the data file itself.\n  Enter a new name for the "
-                    "results file\n",
-                    name.c_str());
+      console.warn(format("\n\n\nWARNING: The results file \"%s\" is the data file itself.\n  Enter a new name for the "
+                          "results file\n",
+                          name.c_str()));
       std::string answer = console.read_line();
       if (console.input_ended()) stop_without_answer(console, kNoMoreAnswers);
       if (!is_blank(answer)) name = std::string(first_word(answer));
       continue;
     }
     if (ask_if_exists && can_open_for_reading(name)) {
-      console.print("\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add "
-                    "the new results to the end of the file\n  Enter 'e' to erase the present content of the "
-                    "file\n  Otherwise, enter a new name for the results file\n",
-                    name.c_str());
+      console.warn(format("\n\n\nWARNING: The results file \"%s\" already exists.\n  Enter 'a' or press Return to add "
+                          "the new results to the end of the file\n  Enter 'e' to erase the present content of the "
+                          "file\n  Otherwise, enter a new name for the results file\n",
+                          name.c_str()));
       std::string word(first_word(console.read_line()));
       if (word == "e" || word == "E") {
         OutputFile erase(name, OutputFile::kReplace);
@@ -92,9 +92,9 @@ void check_results_file(Console& console, std::string& name, const std::string& 
     while (true) {
       OutputFile results(name, OutputFile::kAppend);
       if (results.is_open()) return;
-      console.print("\nWARNING: Cannot open results file \"%s\".\nIf it is being used by another application, "
-                    "close it first. Then press Return.\n  Otherwise, enter a new name for the results file\n",
-                    name.c_str());
+      console.warn(format("\nWARNING: Cannot open results file \"%s\".\nIf it is being used by another application, "
+                          "close it first. Then press Return.\n  Otherwise, enter a new name for the results file\n",
+                          name.c_str()));
       std::string answer = console.read_line();
       if (console.input_ended()) stop_without_answer(console, kNoMoreAnswers);
       if (!is_blank(answer)) {

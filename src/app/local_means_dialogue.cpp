@@ -12,18 +12,19 @@ namespace kalveno {
 
 void run_local_means(Session& session, float threshold) {
   Console& console = session.console;
-  // newvar.txt is replaced whole: never when it is the data or the results.
-  if (same_file("newvar.txt", session.data_file_name) || same_file("newvar.txt", session.results_file_name)) {
-    console.print("\nWARNING: newvar.txt is the data file or the results file of this run; the new variables are "
-                  "not written, so as not to erase it.\n");
+  const std::string& file = session.new_variables_file;
+  // The new-variables file is replaced whole: never when it is the data or the results.
+  if (same_file(file, session.data_file_name) || same_file(file, session.results_file_name)) {
+    console.warn(format("\nWARNING: %s is the data file or the results file of this run; the new variables are "
+                        "not written, so as not to erase it.\n", file.c_str()));
     end_program(kResultsUnwritable);
   }
   const LocalMeans local = local_means(session.allocator, session.data, threshold);
-  session.files.replace_new_variables([&](OutputFile& out) {
+  session.files.replace_new_variables(file, [&](OutputFile& out) {
     write_new_variables(out, session.data, local, session.data_file_name, threshold);
   });
   session.new_variables_written = true;
-  console.print("\nNew variables written in file: newvar.txt");
+  console.print("\nNew variables written in file: %s", file.c_str());
 }
 
 void run_local_means(Session& session) {

@@ -79,4 +79,13 @@ bool ask_detailed_report(Console& console) {
   return !is_blank(console.read_line());
 }
 
+void note_toroidal_placements(Console& console, const Session& session, int n_rep) {
+  const double placements = toroidal_placements(session.grid, session.data.n_grids);
+  if (10.0 * n_rep < placements) return;
+  console.print("\nNote: the toroidal randomization has only %.0f distinct placements of the grids; with %i "
+                "randomizations about %.2g replicates repeat the observed placement, and the test cannot resolve P "
+                "values below 1/%.0f.",
+                placements, n_rep, n_rep / placements, placements);
+}
+
 }  // namespace kalveno

@@ -31,4 +31,9 @@ RandomizationCount read_randomization_count(const std::string& answer, int ceili
 // non-blank character says yes.
 bool ask_detailed_report(Console& console);
 
+// Says on the console, before a toroidal series of n_rep replicates, when
+// the grids have so few distinct placements that replicates repeat the
+// observed one (n_rep at least a tenth of them).
+void note_toroidal_placements(Console& console, const Session& session, int n_rep);
+
 }  // namespace kalveno

@@ -3,8 +3,10 @@
 #include <utility>
 
 #include "base/console.h"
+#include "base/interruption.h"
 #include "base/program_end.h"
 #include "base/text.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -14,10 +16,10 @@ void write_output(Console& console, const OutputTarget& target, const std::funct
     if (file.is_open()) {
       write(file);
       if (file.close()) return;
-      console.write(target.not_stored);
+      console.warn(target.not_stored);
       end_program(kResultsUnwritable);
     }
-    console.write(target.cannot_open);
+    console.warn(target.cannot_open);
     wait_key_or_stop(console, target.stopped);
   }
 }
@@ -79,14 +81,34 @@ void OutputFiles::replace_table(const std::string& path, const Write& write) {
   output(table, write);
 }
 
-void OutputFiles::replace_new_variables(const Write& write) {
+void OutputFiles::replace_new_variables(const std::string& path, const Write& write) {
   const OutputTarget new_variables{
-      "newvar.txt", OutputFile::kReplace,
-      "\nWARNING: Cannot open file \"newvar.txt\".\nIf it is being used by another application, close it first. "
-      "Then press RETURN.\n",
-      "Stopped: newvar.txt cannot be opened, and without a terminal no key press can say when to try again.",
-      "\nWARNING: newvar.txt could not be written whole (is the disk full?).\n"};
+      path, OutputFile::kReplace,
+      format("\nWARNING: Cannot open file \"%s\".\nIf it is being used by another application, close it first. "
+             "Then press RETURN.\n", path.c_str()),
+      format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.",
+             path.c_str()),
+      format("\nWARNING: %s could not be written whole (is the disk full?).\n", path.c_str())};
   output(new_variables, write);
+}
+
+void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
+                              Randomization randomization, int n_rep, const std::function<void()>& series) {
+  int done = n_rep;
+  try {
+    CatchInterruption catching;
+    series();
+    // Ctrl+C after the last replicate, while they were summarised.
+    if (!interruption_requested()) return;
+  } catch (const ReplicatesInterrupted& interrupted) {
+    done = interrupted.done;
+  }
+  const std::string line =
+      format("\nInterrupted: the run was stopped after %i of %i %s randomizations; no results of this test were "
+             "written.\n", done, n_rep, randomization == Randomization::kComplete ? "complete" : "toroidal");
+  console.warn(line);
+  files.append_results(path, [&](OutputFile& out) { out.write(line); });
+  end_program(kInterrupted);
 }
 
 }  // namespace kalveno

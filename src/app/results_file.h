@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "randomization/permutation.h"
 
 namespace kalveno {
 
@@ -49,8 +50,9 @@ class OutputFiles {
   void replace_results(const std::string& path, const Write& write);
   // Replaces the table file at path with what write writes.
   void replace_table(const std::string& path, const Write& write);
-  // Replaces newvar.txt with what write writes.
-  void replace_new_variables(const Write& write);
+  // Replaces the new-variables file at path (newvar.txt unless
+  // --new-variables names another) with what write writes.
+  void replace_new_variables(const std::string& path, const Write& write);
 
   // Whether this process writes any of these files.
   bool writes() const { return writing_ != Writing::kNever; }
@@ -69,5 +71,13 @@ class OutputFiles {
   Writing writing_;
   std::vector<Held> held_;
 };
+
+// Runs series, a randomization test of n_rep replicates, with Ctrl+C caught.
+// When the user interrupts it, appends to the results file at path one line
+// saying how many replicates were done and that this test has no results,
+// and ends the run with status 130; what the file held before stays. (A run
+// over several processes holds that line with the rest, and writes none.)
+void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
+                              Randomization randomization, int n_rep, const std::function<void()>& series);
 
 }  // namespace kalveno

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "base/allocation.h"
 #include "base/console.h"
+#include "base/text.h"
 #include "numeric/random.h"
 
 namespace kalveno {
@@ -26,6 +29,10 @@ RunSettings RunSettings::of_this_process() {
   settings.threads = environment_variable("KALVENO_THREADS");
   settings.vectors = environment_variable("KALVENO_VECTORS");
   settings.memory_budget = available_memory();
+  struct stat out, err;
+  settings.errors_show_on_the_console = isatty(STDOUT_FILENO) && isatty(STDERR_FILENO) &&
+                                        fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 &&
+                                        out.st_rdev == err.st_rdev;
   return settings;
 }
 
@@ -35,8 +42,8 @@ std::int32_t run_seed(Console& console, const RunSettings& settings) {
     char* end = nullptr;
     long long value = std::strtoll(fixed, &end, 10);
     if (end != fixed && *end == '\0' && value >= 1 && value <= 2147483646) return static_cast<std::int32_t>(value);
-    console.print("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to 2147483646; the clock seeds this run.",
-                  fixed);
+    console.warn(format("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to 2147483646; the clock seeds this "
+                        "run.", fixed));
   }
   const std::int32_t seed = clock_seed();
   console.print("\nNote: the clock seeded this run with %d; KALVENO_SEED=%d or --seed=%d repeats it.", seed, seed,
@@ -50,8 +57,8 @@ int replicate_workers(Console& console, const RunSettings& settings) {
     char* end = nullptr;
     long value = std::strtol(wanted, &end, 10);
     if (end != wanted && *end == '\0' && value >= 1 && value <= 1024) return static_cast<int>(value);
-    console.print("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to 1024; every core is used.",
-                  wanted);
+    console.warn(format("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to 1024; every core is used.",
+                        wanted));
   }
   return std::max(1u, std::thread::hardware_concurrency());
 }
@@ -62,13 +69,13 @@ VectorPath vector_path(Console& console, const RunSettings& settings) {
   const char* wanted = settings.vectors->c_str();
   VectorPath path = best;
   if (!parse_vector_path(wanted, path)) {
-    console.print("\nWarning: KALVENO_VECTORS=\"%s\" is not avx512, avx2 or sse2; %s is used.", wanted,
-                  vector_path_name(best));
+    console.warn(format("\nWarning: KALVENO_VECTORS=\"%s\" is not avx512, avx2 or sse2; %s is used.", wanted,
+                        vector_path_name(best)));
     return best;
   }
   if (!vector_path_supported(path)) {
-    console.print("\nWarning: this processor lacks the %s instructions that KALVENO_VECTORS asks for; %s is used.",
-                  wanted, vector_path_name(best));
+    console.warn(format("\nWarning: this processor lacks the %s instructions that KALVENO_VECTORS asks for; %s is "
+                        "used.", wanted, vector_path_name(best)));
     return best;
   }
   return path;

@@ -22,6 +22,9 @@ struct RunSettings {
   // Caps every randomization count the dialogue reads; 0 caps nothing. The
   // fuzzing targets run every dialogue with small counts.
   int randomization_ceiling = 0;
+  // Standard output and standard error show on the same terminal, where a
+  // warning copied to the error stream would only show twice.
+  bool errors_show_on_the_console = false;
 
   // KALVENO_SEED, KALVENO_THREADS and KALVENO_VECTORS of this process, and
   // the memory the machine has available now.

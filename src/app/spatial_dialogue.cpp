@@ -125,6 +125,61 @@ RegressionInterval ask_regression_interval(Console& console) {
   }
 }
 
+// Says when the randomizations are too few for a class to stay significant
+// at 5 % once corrected.
+void note_correction_reach(Console& console, PAdjustment method, int n_classes, int n_rep) {
+  if (method == PAdjustment::kNone || n_classes < 1) return;
+  const int needed = replicates_to_reach_correction(n_classes, 100000);
+  const std::string enough =
+      needed > 0 ? format("at least %i", needed) : std::string("more than 100000, which is beyond the limit");
+  if (method == PAdjustment::kHolm) {
+    if (needed > 0 && n_rep >= needed) return;
+    console.print("\nNote: after Holm's correction no class of a correlogram of %i classes can reach P <= 0.05 with %i "
+                  "randomizations; that needs %s.",
+                  n_classes, n_rep, enough.c_str());
+    return;
+  }
+  const int first = first_class_beyond_reach(n_classes, n_rep);
+  if (first > n_classes) return;
+  console.print("\nNote: under the progressive correction class %i%s of the correlogram cannot reach P <= 0.05 with %i "
+                "randomizations; all %i classes need %s.",
+                first, first < n_classes ? format(" to %i", n_classes).c_str() : "", n_rep, n_classes,
+                enough.c_str());
+}
+
+// The analytical tests of the observed values, their section (and the
+// corrections, when asked for) and their rows of the table.
+void run_analytical_tests(Session& session, const SpatialChoices& choices, const MoranSetup& setup,
+                          const MoranResults& observed, int n_workers) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const Allocator& allocator = session.allocator;
+  std::string qualitative;
+  for (int v = 1; v <= data.n_variables; ++v)
+    if (data.is_qualitative(v)) qualitative += " " + data.var_names[v];
+  if (!qualitative.empty())
+    console.print("\nNote: the analytical tests concern the quantitative variables; the qualitative ones (%s) are "
+                  "tested by randomization only.",
+                  qualitative.c_str() + 1);
+  console.print("\nComputing the analytical tests of Moran's I");
+  const MoranAnalytical tests = moran_analytical_tests(setup, data, observed, n_workers);
+  const CorrelogramCorrection normality =
+      correct_correlograms(allocator, class_p_values(allocator, tests.normality), choices.adjust);
+  const CorrelogramCorrection randomization =
+      correct_correlograms(allocator, class_p_values(allocator, tests.randomization), choices.adjust);
+  const int n_classes = data.classes.n_classes;
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
+    write_moran_analytical(out, data, n_classes, observed.class_mean_distance, tests);
+    if (choices.adjust == PAdjustment::kNone) return;
+    write_moran_correction(out, choices.adjust, "analytical test under the NORMALITY assumption", 0, data, n_classes,
+                           observed.class_mean_distance, normality);
+    write_moran_correction(out, choices.adjust, "analytical test under the RANDOMIZATION assumption", 0, data,
+                           n_classes, observed.class_mean_distance, randomization);
+  });
+  if (session.tabulate)
+    add_moran_analytical_rows(session.table_rows, data, data.classes, observed, tests, normality, randomization);
+}
+
 }  // namespace
 
 SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int randomization_ceiling) {
@@ -152,7 +207,7 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   if (n_rep < 0) return;
 
   console.print("\nComputing Moran's I statistics");
-  const int n_workers = n_rep > 0 ? replicate_workers(console, session.settings) : 1;
+  const int n_workers = n_rep > 0 || choices.analytical ? replicate_workers(console, session.settings) : 1;
   const VectorPath path = vector_path(console, session.settings);
   // The pair table pays only when the randomizations look pairs up again.
   const std::size_t table_limit = n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
@@ -169,7 +224,10 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
     write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
   });
   if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, observed);
+  // The other processes of a run only evaluate replicates.
+  if (choices.analytical && session.files.writes()) run_analytical_tests(session, choices, setup, observed, n_workers);
   if (n_rep == 0) return;
+  note_correction_reach(console, choices.adjust, classes.n_classes, n_rep);
 
   MoranSeries series = noting_allocation_failure(
       format("\nNote: the values of %i randomizations of %i variables in %i distance classes need more memory than "
@@ -177,20 +235,31 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
              n_rep, data.n_variables, classes.n_classes),
       [&] { return make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_moran_series(console, session.group, setup, n_rep, n_workers, session.work_permutation, draw, observed,
-                     series);
+    run_interruptible_series(console, session.files, session.results_file_name, randomization, n_rep, [&] {
+      run_moran_series(console, session.group, setup, n_rep, n_workers, session.work_permutation, draw, observed,
+                       series);
+    });
+    if (!session.files.writes()) return;  // the other processes of a run only evaluate replicates
+    const CorrelogramCorrection correction = correct_correlograms(
+        allocator, class_p_values(allocator, series.stats, data.n_variables, classes.n_classes), choices.adjust);
     session.files.append_results(session.results_file_name, [&](OutputFile& out) {
       write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
                         series.stats, choices.detailed_report);
+      if (choices.adjust != PAdjustment::kNone)
+        write_moran_correction(out, choices.adjust,
+                               format("%s randomization test (%i replicates)", randomization_name(randomization), n_rep),
+                               n_rep, data, classes.n_classes, observed.class_mean_distance, correction);
     });
     if (session.tabulate)
-      add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, observed, series.stats);
+      add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, observed, series.stats,
+                          correction);
   };
 
   console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);
   run_test(Randomization::kComplete,
            [&](Permutation& perm) { complete_permutation(data.n_samples, perm, session.rng); });
   if (!toroidal_too) return;
+  note_toroidal_placements(console, session, n_rep);
   console.print("\nTest spatial autocorrelation by %i toroidal randomizations\n", n_rep);
   run_test(Randomization::kToroidal,
            [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });

@@ -5,6 +5,7 @@
 
 #include "app/menu.h"
 #include "spatial/moran.h"
+#include "spatial/moran_correction.h"
 
 namespace kalveno {
 
@@ -18,6 +19,10 @@ struct SpatialChoices {
   RegressionInterval interval;
   RandomizationCount count;
   bool detailed_report = false;
+  // Options only (--adjust, --analytical): the correction the results file
+  // shows after each test, and the analytical tests of Moran's I.
+  PAdjustment adjust = PAdjustment::kNone;
+  bool analytical = false;
 };
 
 // The qualitative variable named exactly name, or 0.
@@ -34,9 +39,9 @@ std::optional<RegressionInterval> read_regression_interval(std::string_view answ
 // any, whether to detail the tests.
 SpatialChoices ask_spatial_choices(Console& console, const DataSet& data, int randomization_ceiling);
 
-// Computes and writes the observed statistics, then runs the complete series
-// and, when asked for and the data have grids, the toroidal one. A count of
-// -1 runs nothing.
+// Computes and writes the observed statistics and, when asked for, their
+// analytical tests, then runs the complete series and, when asked for and
+// the data have grids, the toroidal one. A count of -1 runs nothing.
 void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices);
 
 // The dialogue, then the analysis.

@@ -30,29 +30,53 @@ namespace {
 std::string read_data_file(Console& console, const std::string& name) {
   std::string text;
   while (!read_text_file(name, text)) {
-    console.print("\nWARNING: Cannot open data file %c%s%c.\nIf it is being used by another application, "
-                  "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
-                  "Then press RETURN.\nPress Ctrl+c twice to stop the programm now.\n",
-                  '"', name.c_str(), '"');
+    console.warn(format("\nWARNING: Cannot open data file %c%s%c.\nIf it is being used by another application, "
+                        "close it first.\nIf it does not exist in the specified directory, bring it first.\n"
+                        "Then press RETURN.\nPress Ctrl+c twice to stop the programm now.\n",
+                        '"', name.c_str(), '"'));
     wait_key_or_stop(console, "Stopped: the data file cannot be opened, and without a terminal no key press "
                               "can say when to try again.");
   }
   return text;
 }
 
-// The table replaces its file whole: never the data or the results.
-void check_table_file(Console& console, const std::string& table, const FileNames& names) {
-  // The results file may not exist yet: its name is compared too.
-  auto same_path = [](const std::string& a, const std::string& b) {
-    std::error_code error_a, error_b;
-    const std::filesystem::path path_a = std::filesystem::weakly_canonical(a, error_a);
-    const std::filesystem::path path_b = std::filesystem::weakly_canonical(b, error_b);
-    return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
+// Whether two paths name the same file; one that does not exist yet (the
+// results file, say) is compared by its name.
+bool same_path(const std::string& a, const std::string& b) {
+  std::error_code error_a, error_b;
+  const std::filesystem::path path_a = std::filesystem::weakly_canonical(a, error_a);
+  const std::filesystem::path path_b = std::filesystem::weakly_canonical(b, error_b);
+  return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
+}
+
+// The files the run writes, checked before anything is written: the table
+// and the new-variables file replace theirs whole, so neither may be the
+// data or the results file, and every one must be writable, so that a run
+// that could not keep its output is refused at its start (status 6), not
+// after the work. The results file of a dialogue run is settled by its
+// dialogue, and newvar.txt there by the local means themselves. Whether they
+// can be written matters only to a process that writes them.
+void check_output_files(Console& console, const CommandLine& line, const FileNames& names, bool writes) {
+  auto why_not = [&](const std::string& path) { return writes ? why_not_writable(path) : std::nullopt; };
+  auto check = [&](const std::string& path, const std::string& option, const std::string& what) {
+    const std::string named = option.empty() ? what + " '" + path + "'" : option + "=" + path;
+    if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
+    if (same_path(path, names.results_file))
+      refuse_command_line(console, named + ": that is the results file of this run");
+    if (const std::optional<std::string> problem = why_not(path))
+      refuse_output_file(console, "cannot write " + named + ": " + *problem);
   };
-  if (same_path(table, names.data_file))
-    refuse_command_line(console, "--table=" + table + ": that is the data file of this run");
-  if (same_path(table, names.results_file))
-    refuse_command_line(console, "--table=" + table + ": that is the results file of this run");
+  if (line.analysis != ChosenAnalysis::kAsked) {
+    if (const std::optional<std::string> problem = why_not(names.results_file))
+      refuse_output_file(console, "cannot write the results file '" + names.results_file + "': " + *problem);
+  }
+  if (line.table) check(*line.table, "--table", "");
+  if (line.new_variables || line.analysis == ChosenAnalysis::kLocalMeans) {
+    const std::string file = line.new_variables.value_or("newvar.txt");
+    if (line.table && same_path(file, *line.table))
+      refuse_command_line(console, "--new-variables=" + file + ": that is the table file of this run");
+    check(file, line.new_variables ? "--new-variables" : "", "the new-variables file");
+  }
 }
 
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
@@ -60,8 +84,8 @@ void write_results_header(OutputFile& results, const Session& session, double sm
   results.print("\nKALVENO 1.0 - Written by Bremwick\n");
   results.print("\n%s%s\nOutput file: %s\nFirst line of data file: %s", headings::kDataFile,
                 session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
-  results.print("\n# samples: %i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", data.n_samples,
-                data.n_grids, data.n_variables, data.missing_code.c_str());
+  results.print("\n%s%i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", headings::kSampleCount,
+                data.n_samples, data.n_grids, data.n_variables, data.missing_code.c_str());
   results.print("\nMinimal and maximal distance between samples: %f - %f", smallest, largest);
 }
 
@@ -79,11 +103,11 @@ void load_data(Session& session, const CommandLine& line) {
                               : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
-  if (line.table) check_table_file(console, *line.table, names);
+  check_output_files(console, line, names, session.files.writes());
 
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
-    auto warn = [&](const std::string& warning) { console.write(warning); };
+    auto warn = [&](const std::string& warning) { console.warn(warning); };
     file.read_header(allocator, data, warn);
     console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
                   data.n_grids, data.n_variables);
@@ -111,7 +135,7 @@ void load_data(Session& session, const CommandLine& line) {
         [&] {
           return build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
                                     data.max_grid_y, [&](const std::string& warning) {
-                                      console.write(warning);
+                                      console.warn(warning);
                                       warned = true;
                                     });
         });
@@ -169,7 +193,7 @@ void finish_run(Session& session, const CommandLine& line) {
   session.files.write_held();
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
   if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
-  if (session.new_variables_written) console.print(", the local means to \"newvar.txt\"");
+  if (session.new_variables_written) console.print(", the local means to \"%s\"", session.new_variables_file.c_str());
   console.print(".\n");
 }
 
@@ -181,22 +205,22 @@ void finish_run(Session& session, const CommandLine& line) {
 // prints them.
 int log_allocation_failure(Console& console, const AllocationFailure& failure, bool writes_files) {
   const std::string& message = failure.message;
-  console.print("%s", message.c_str());
+  console.warn(message);
   console.flush();
   if (!writes_files) {
-    console.write(failure.note);
+    console.warn(failure.note);
     return kAllocationFailure;
   }
   std::FILE* log = std::fopen("error.txt", "a");
   if (log != nullptr) {
     std::fprintf(log, "%s", message.c_str());
     if (std::fclose(log) == 0) {
-      console.write(failure.note);
+      console.warn(failure.note);
       return kAllocationFailure;
     }
   }
-  console.print("error in writing %s : cannot open file", message.c_str());
-  console.write(failure.note);
+  console.warn(format("error in writing %s : cannot open file", message.c_str()));
+  console.warn(failure.note);
   console.wait_key("end the run");
   return kErrorLogUnwritable;
 }
@@ -242,12 +266,17 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     RunSettings run_settings = settings;
     if (line.seed) run_settings.seed = line.seed;
     if (line.threads) run_settings.threads = line.threads;
-    // Choices made by options leave nothing to ask and no key to wait for.
-    if (line.analysis != ChosenAnalysis::kAsked) console.close_input();
+    // Choices made by options leave nothing to ask and no key to wait for,
+    // and a script that throws the console away still sees every warning.
+    if (line.analysis != ChosenAnalysis::kAsked) {
+      console.close_input();
+      console.copy_warnings_to_errors(!settings.errors_show_on_the_console);
+    }
     console.set_progress_marks(!line.quiet);
 
     Session session(console, run_settings, group);
     session.tabulate = line.table.has_value() && session.files.writes();
+    if (line.new_variables) session.new_variables_file = *line.new_variables;
     load_data(session, line);
     group.check();
     if (line.analysis == ChosenAnalysis::kAsked) {

@@ -27,8 +27,16 @@ extern "C" void restore_terminal_and_reraise(int signal_number) {
 Console::Console(std::istream& in, std::ostream& out, int terminal_fd, std::ostream* err)
     : in_(in), out_(out), err_(err), terminal_fd_(terminal_fd) {}
 
+void Console::emit(std::string_view text) {
+  if (text.empty()) return;
+  out_ << text;
+  at_line_start_ = text.back() == '\n';
+}
+
 void Console::say_what_the_wait_is_for(std::string_view purpose) {
-  out_ << "\nPress Return to " << purpose << '.';
+  emit("\nPress Return to ");
+  emit(purpose);
+  emit(".");
 }
 
 void Console::wait_return(std::string_view purpose) {
@@ -40,19 +48,33 @@ void Console::wait_return(std::string_view purpose) {
 void Console::print(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  out_ << vformat(format, args);
+  emit(vformat(format, args));
   va_end(args);
 }
 
-void Console::write(std::string_view text) { out_ << text; }
+void Console::write(std::string_view text) { emit(text); }
 
 void Console::flush() { out_.flush(); }
 
 void Console::error(std::string_view text) {
+  if (!at_line_start_) emit("\n");
   std::ostream& err = err_ != nullptr ? *err_ : out_;
   out_.flush();
   err << text;
   err.flush();
+  if (&err == &out_) at_line_start_ = text.empty() || text.back() == '\n';
+}
+
+void Console::warn(std::string_view text) {
+  emit(text);
+  if (!warnings_copied_ || err_ == nullptr) return;
+  // One line: the message's own line breaks become blanks.
+  std::string line(trim_blanks(text));
+  for (char& c : line)
+    if (c == '\n') c = ' ';
+  out_.flush();
+  *err_ << line << '\n';
+  err_->flush();
 }
 
 std::string Console::read_line() {
@@ -63,6 +85,8 @@ std::string Console::read_line() {
     return {};
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  // A terminal shows the answer and the Return that ends it.
+  if (terminal_fd_ >= 0) at_line_start_ = true;
   return line;
 }
 

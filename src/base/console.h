@@ -18,8 +18,18 @@ class Console {
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void write(std::string_view text);
   void flush();
-  // A message about the command line, on the error stream.
+  // A message about the command line, on the error stream. When the console
+  // line is unfinished it is ended first, so that on a terminal showing both
+  // streams the message starts on a line of its own.
   void error(std::string_view text);
+
+  // Every warning, and the message of every refusal or early stop, goes
+  // through here: shown on the console like any text and, once
+  // copy_warnings_to_errors(true) was called (a run started with an analysis
+  // option, whose console output a script may throw away), copied to the
+  // error stream as well, as one line without the blank lines around it.
+  void warn(std::string_view text);
+  void copy_warnings_to_errors(bool copied) { warnings_copied_ = copied; }
 
   // One whole answer line of any length, without its line end (nor a carriage
   // return before it). At end of input the answer is empty and input_ended()
@@ -52,6 +62,7 @@ class Console {
 
  private:
   void say_what_the_wait_is_for(std::string_view purpose);
+  void emit(std::string_view text);
 
   std::istream& in_;
   std::ostream& out_;
@@ -60,6 +71,8 @@ class Console {
   bool input_ended_ = false;
   bool input_closed_ = false;
   bool progress_marks_ = true;
+  bool warnings_copied_ = false;
+  bool at_line_start_ = true;  // the last text shown ended its line
 };
 
 }  // namespace kalveno

@@ -1,6 +1,8 @@
 #include "base/files.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +54,40 @@ bool same_file(const std::string& a, const std::string& b) {
   struct stat first, second;
   return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
+}
+
+namespace {
+
+// What errno says about a path that cannot be written, in the program's words.
+std::string access_problem(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EROFS: return "the file system is read-only";
+    case ENOENT:
+    case ENOTDIR: return "no such folder";
+    default: return std::strerror(error);
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> why_not_writable(const std::string& path) {
+  if (path.empty() || path.back() == '/') return "no file name";
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return "a folder has that name";
+    if (access(path.c_str(), W_OK) != 0) return access_problem(errno);
+    return std::nullopt;
+  }
+  if (errno != ENOENT) return access_problem(errno);
+  // A new file: its folder must exist and take new files.
+  const std::size_t cut = path.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : path.substr(0, cut));
+  if (stat(folder.c_str(), &info) != 0) return access_problem(errno);
+  if (!S_ISDIR(info.st_mode)) return "no such folder";
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return access_problem(errno);
+  return std::nullopt;
 }
 
 OutputFile::OutputFile(const std::string& path, Mode mode)

@@ -7,13 +7,13 @@ namespace kalveno {
 void end_program(int status) { throw ProgramEnd{status}; }
 
 void refuse_data_file(Console& console, const std::string& warning) {
-  console.write(warning);
+  console.warn(warning);
   console.wait_return("end the run");
   end_program(kDataFileRefused);
 }
 
 void stop_without_answer(Console& console, const std::string& why) {
-  console.print("\n%s\n", why.c_str());
+  console.warn("\n" + why + "\n");
   end_program(kNoAnswerCanCome);
 }
 

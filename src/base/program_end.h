@@ -16,6 +16,7 @@ enum ExitStatus {
   kNoAnswerCanCome = 4,
   kResultsUnwritable = 5,
   kOptionRefused = 6,  // a command-line option or argument; nothing was written
+  kInterrupted = 130,  // Ctrl+C during the randomizations, as a shell reports a run ended by it
 };
 
 // Carries the exit status from the point of failure to the program entry.

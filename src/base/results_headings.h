@@ -5,8 +5,10 @@
 
 namespace kalveno::headings {
 
-// The header block of each program run.
+// The header block of each program run, and its basic statistics.
 inline constexpr char kDataFile[] = "Data file: ";
+inline constexpr char kSampleCount[] = "# samples: ";
+inline constexpr char kQualitativeStatistics[] = "BASIC STATISTICS for QUALITATIVE variables";
 
 // The observed section of a spatial autocorrelation analysis.
 inline constexpr char kSpatialAnalysis[] = "SPATIAL AUTOCORRELATION ANALYSIS";
@@ -26,6 +28,15 @@ inline constexpr char kObservedRow[] = "obs val";
 inline constexpr char kMeanRow[] = "mean rand val";
 inline constexpr char kUpperBoundRow[] = "95% sup";
 inline constexpr char kLowerBoundRow[] = "95% inf";
+
+// The correction across the classes of each correlogram, after a test
+// section: its heading, then one row per variable with the whole
+// correlogram's P and each class's adjusted P, coded.
+inline constexpr char kCorrection[] = "Correction across the distance classes of each correlogram (";
+inline constexpr char kCorrectedTest[] = ") for the ";
+inline constexpr char kCorrectionTable[] = "Variable\tCorrelogram P\tAdjusted P of each class:";
+// The analytical tests of Moran's I.
+inline constexpr char kAnalyticalTests[] = "Analytical tests of Moran's I";
 
 // The names of the two randomizations, in test headings and details.
 inline constexpr char kComplete[] = "COMPLETE";

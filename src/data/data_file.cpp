@@ -32,6 +32,30 @@ void warn_if(const DataFileWarning& warn, const std::string& warning) {
   if (warn) warn(warning);
 }
 
+// The cells of a line up to its last one that holds more than blanks: a
+// spreadsheet may end lines with empty cells, which are not counted.
+std::size_t filled_cells(const std::vector<std::string_view>& cells) {
+  std::size_t n = cells.size();
+  while (n > 0 && is_blank(cells[n - 1])) --n;
+  return n;
+}
+
+// Where a sample's line is, for the messages that point at one of its cells.
+std::string sample_place(int sample, std::string_view name) {
+  return format("sample %i (\"%.*s\", line %i of the data file)", sample, static_cast<int>(name.size()), name.data(),
+                sample + kHeaderLines);
+}
+
+// " (and so have N more things)" after the first case of a warning, or nothing.
+std::string and_so_have(int more, const char* thing) {
+  if (more == 0) return {};
+  return format(" (and so ha%s %i more %s%s)", more == 1 ? "s" : "ve", more, thing, more == 1 ? "" : "s");
+}
+
+std::string variable_place(const DataSet& data, int variable) {
+  return format("variable %i (%s)", variable, data.var_names[variable].c_str());
+}
+
 void read_counts(std::string_view line, DataSet& data) {
   int* counts[3] = {&data.n_samples, &data.n_grids, &data.n_variables};
   for (int* count : counts) {
@@ -83,7 +107,8 @@ void read_classes(const Allocator& allocator, std::string_view line, DataSet& da
   }
 }
 
-void read_variable_names(const Allocator& allocator, std::string_view line, DataSet& data) {
+void read_variable_names(const Allocator& allocator, std::string_view line, DataSet& data,
+                         const DataFileWarning& warn) {
   const int v_count = data.n_variables;
   std::vector<std::string_view> cells = split_cells(line);
   const std::size_t first = static_cast<std::size_t>(leading_columns(data.n_grids));
@@ -91,6 +116,13 @@ void read_variable_names(const Allocator& allocator, std::string_view line, Data
   if (found < static_cast<std::size_t>(v_count))
     refuse(format("\n\nWARNING: %i variable names expected on fourth line of the data file, %zu "
                   "found", v_count, found));
+  const std::size_t filled = filled_cells(cells), named = filled > first ? filled - first : 0;
+  if (named > static_cast<std::size_t>(v_count)) {
+    const std::string_view unread = trim_blanks(cells[first + static_cast<std::size_t>(v_count)]);
+    warn_if(warn, format("\nWarning: second line of the data file declares %i variables, but fourth line names %zu: "
+                         "\"%.*s\" and the names after it are not read, nor their columns.",
+                         v_count, named, static_cast<int>(unread.size()), unread.data()));
+  }
   data.var_names = allocator.text_vector(0, v_count);
   data.var_kind = allocator.int_vector(0, v_count);
   data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
@@ -105,6 +137,22 @@ void read_variable_names(const Allocator& allocator, std::string_view line, Data
       refuse(format("\n\nWARNING: no name for variable %i on fourth line of the data file", j));
     data.var_names[j] = std::string(name);
     data.var_kind[j] = kind;
+    if (const std::string_view whole = trim_blanks(cell); whole != name)
+      warn_if(warn, format("\nWarning: the name of variable %i on fourth line of the data file, \"%.*s\", is read "
+                           "as \"%s\": a name is one word.",
+                           j, static_cast<int>(whole.size()), whole.data(), data.var_names[j].c_str()));
+  }
+  // A name given in an answer or an option finds the first variable of that
+  // name (the first qualitative one, where a qualitative variable is asked for).
+  std::unordered_map<std::string_view, int> first_of_name;
+  for (int j = 1; j <= v_count; ++j) {
+    auto [known, added] = first_of_name.emplace(data.var_names[j], j);
+    if (added || known->second < 0) continue;
+    warn_if(warn, format("\nWarning: variables %i and %i are both named \"%s\" on fourth line of the data file: an "
+                         "answer or option naming it takes the first of them (the first qualitative one, where a "
+                         "qualitative variable is asked for).",
+                         known->second, j, data.var_names[j].c_str()));
+    known->second = -1;  // said once per name
   }
 }
 
@@ -117,24 +165,25 @@ class SampleLineReader {
 
   std::string_view cell(int column, const std::string& what) {
     if (static_cast<std::size_t>(column) >= cells_.size())
-      refuse(format("\n\nWARNING: sample %i (line %i of the data file) ends before its %s", sample_, line_number(),
-                    what.c_str()));
+      refuse(format("\n\nWARNING: %s ends before its %s", place().c_str(), what.c_str()));
     return cells_[static_cast<std::size_t>(column)];
   }
 
   std::string_view word(int column, const char* what) {
     std::string_view found = first_word(cell(column, what));
-    if (found.empty())
-      refuse(format("\n\nWARNING: no %s for sample %i (line %i of the data file)", what, sample_, line_number()));
+    if (found.empty()) refuse(format("\n\nWARNING: no %s for %s", what, place().c_str()));
     return found;
   }
+
+  // The sample's name, read first: the messages about its other cells give it.
+  void read_name() { name_ = word(0, "sample name"); }
+  std::string_view name() const { return name_; }
 
   double coordinate(int column, const char* what) {
     std::string_view text = word(column, what);
     ScannedFloat number = scan_float(text);
     if (text == data_.missing_code || !number.found || !number.in_range || !fills_cell(column, text, number.end))
-      refuse(format("\n\nWARNING: cannot read the %s of sample %i (line %i of the data file): a number is expected",
-                    what, sample_, line_number()));
+      refuse(format("\n\nWARNING: cannot read the %s of %s: a number is expected", what, place().c_str()));
     return number.value;
   }
 
@@ -144,23 +193,31 @@ class SampleLineReader {
     ScannedInt number = scan_decimal(text);
     if (text == data_.missing_code || !number.found || !number.in_range || number.value < 0 ||
         !fills_cell(column, text, number.end))
-      refuse(format("\n\nWARNING: cannot read the %s of sample %i (line %i of the data file): a whole number of 0 "
-                    "or more is expected", what, sample_, line_number()));
+      refuse(format("\n\nWARNING: cannot read the %s of %s: a whole number of 0 or more is expected", what,
+                    place().c_str()));
     return static_cast<int>(number.value);
   }
 
   // The cell of a variable without its surrounding blanks; never empty.
   std::string_view variable_cell(int column, int variable) {
-    std::string_view text = trim_blanks(cell(column, format("cell of variable %i", variable)));
+    const std::string named = variable_place(data_, variable);
+    std::string_view text = trim_blanks(cell(column, "cell of " + named));
     if (text.empty())
-      refuse(format("\n\nWARNING: no empty cell allowed in the data file. Check sample %i, variable %i", sample_,
-                    variable));
+      refuse(format("\n\nWARNING: no empty cell allowed in the data file. Check %s, %s", place().c_str(),
+                    named.c_str()));
     return text;
   }
 
   int line_number() const { return sample_ + kHeaderLines; }
+  std::size_t n_filled_cells() const { return filled_cells(cells_); }
 
  private:
+  // "sample I (line N of the data file)", with the sample's name once read.
+  std::string place() const {
+    if (name_.empty()) return format("sample %i (line %i of the data file)", sample_, line_number());
+    return sample_place(sample_, name_);
+  }
+
   // Whether the number read from word, the cell's first word, up to end is
   // all the cell holds besides blanks.
   bool fills_cell(int column, std::string_view word, std::size_t end) const {
@@ -170,6 +227,7 @@ class SampleLineReader {
   const DataSet& data_;
   int sample_;
   std::vector<std::string_view> cells_;
+  std::string_view name_;
 };
 
 // Whether an unmarked variable's word makes it qualitative: it does not start
@@ -178,6 +236,40 @@ bool reads_as_qualitative(std::string_view word) {
   ScannedFloat number = scan_float(word);
   if (!number.found) return true;
   return number.end < word.size() && is_ascii_letter(word[number.end]);
+}
+
+// An unmarked variable made qualitative by a few words among numbers (a
+// missing-data word in another case, "n/a", a stray note) is most likely
+// read otherwise than meant: says which words did it, and how many times.
+void warn_of_stray_words(const DataSet& data, int j, const std::function<std::string_view(int i)>& cell,
+                         const DataFileWarning& warn) {
+  constexpr std::size_t kListedWords = 5;
+  std::vector<std::pair<std::string_view, int>> words;  // in order of first appearance
+  std::unordered_map<std::string_view, std::size_t> word_index;
+  int n_numbers = 0, n_words = 0;
+  for (int i = 1; i <= data.n_samples; ++i) {
+    const std::string_view word = first_word(cell(i));
+    if (word == data.missing_code) continue;
+    if (!reads_as_qualitative(word)) {
+      ++n_numbers;
+      continue;
+    }
+    ++n_words;
+    auto [known, added] = word_index.emplace(word, words.size());
+    if (added) words.emplace_back(word, 0);
+    ++words[known->second].second;
+  }
+  if (n_numbers <= n_words) return;
+  std::string listed;
+  for (std::size_t w = 0; w < words.size() && w < kListedWords; ++w)
+    listed += format("%s\"%.*s\" (%i cell%s)", w == 0 ? "" : ", ", static_cast<int>(words[w].first.size()),
+                     words[w].first.data(), words[w].second, words[w].second == 1 ? "" : "s");
+  if (words.size() > kListedWords) listed += format(" and %zu other words", words.size() - kListedWords);
+  warn_if(warn, format("\nWarning: %s is qualitative, with %i states, although %i of its cells are numbers, "
+                       "because of %s. Missing data are marked %s, exactly as on second line of the data "
+                       "file; a name marked # is read as numbers, one marked $ as states without this warning.",
+                       variable_place(data, j).c_str(), data.var_kind[j], n_numbers, listed.c_str(),
+                       data.missing_code.c_str()));
 }
 
 }  // namespace
@@ -190,12 +282,26 @@ void DataFile::read_header(const Allocator& allocator, DataSet& data, const Data
   data.title_line = std::string(line(1)) + "\n";
   read_counts(line(2), data);
   read_classes(allocator, line(3), data, warn);
-  read_variable_names(allocator, line(4), data);
+  read_variable_names(allocator, line(4), data, warn);
 
   std::size_t sample_lines = lines_.size() > kHeaderLines ? lines_.size() - kHeaderLines : 0;
   if (sample_lines < static_cast<std::size_t>(data.n_samples))
     refuse(format("\n\nWARNING: %i sample lines expected in the data file (second line), %zu found", data.n_samples,
                   sample_lines));
+  // Lines after the declared samples are not read; blank ones say nothing.
+  std::size_t first_unread = 0, unread = 0;
+  for (std::size_t l = kHeaderLines + static_cast<std::size_t>(data.n_samples); l < lines_.size(); ++l) {
+    if (is_blank(lines_[l])) continue;
+    if (unread++ == 0) first_unread = l + 1;
+  }
+  if (unread == 1)
+    warn_if(warn, format("\nWarning: second line of the data file declares %i samples, but %i sample lines follow: "
+                         "the last one, line %zu, is not read.",
+                         data.n_samples, data.n_samples + 1, first_unread));
+  if (unread > 1)
+    warn_if(warn, format("\nWarning: second line of the data file declares %i samples, but %zu sample lines follow: "
+                         "the last %zu, from line %zu on, are not read.",
+                         data.n_samples, static_cast<std::size_t>(data.n_samples) + unread, unread, first_unread));
 }
 
 void allocate_sample_arrays(const Allocator& allocator, DataSet& data) {
@@ -221,9 +327,17 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
   std::unordered_map<std::string_view, int> grid_numbers;
   data.max_grid_x = 0;
   data.max_grid_y = 0;
+  // Unmarked variables that a word made qualitative, and what the lines
+  // hold that is not read: the first sample concerned and how many.
+  std::vector<char> made_qualitative(static_cast<std::size_t>(v_count) + 1, 0);
+  const std::size_t header_cells =
+      lines_.size() >= kHeaderLines ? filled_cells(split_cells(lines_[kHeaderLines - 1])) : 0;
+  int first_long_line = 0, n_long_lines = 0, first_at_zero = 0, n_at_zero = 0;
+  std::size_t first_long_line_cells = 0;
   for (int i = 1; i <= n; ++i) {
     SampleLineReader reader(data, i, lines_[static_cast<std::size_t>(kHeaderLines + i - 1)]);
-    data.sample_names[i] = std::string(reader.word(0, "sample name"));
+    reader.read_name();
+    data.sample_names[i] = std::string(reader.name());
     data.x[i] = reader.coordinate(1, "x coordinate");
     data.y[i] = reader.coordinate(2, "y coordinate");
     int column = 3;
@@ -232,9 +346,10 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       auto known = grid_numbers.find(grid_name);
       if (known == grid_numbers.end()) {
         if (static_cast<int>(grid_numbers.size()) == g_count)
-          refuse(format("\n\nWARNING: too many grid names: sample %i (line %i of the data file) names grid "
-                        "\"%.*s\", beyond the %i grids declared on second line",
-                        i, reader.line_number(), static_cast<int>(grid_name.size()), grid_name.data(), g_count));
+          refuse(format("\n\nWARNING: too many grid names: %s names grid \"%.*s\", beyond the %i grids declared "
+                        "on second line",
+                        sample_place(i, reader.name()).c_str(), static_cast<int>(grid_name.size()), grid_name.data(),
+                        g_count));
         known = grid_numbers.emplace(grid_name, static_cast<int>(grid_numbers.size()) + 1).first;
       }
       data.sample_grid(0, i) = known->second;
@@ -248,15 +363,37 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       data.sample_grid(2, i) = grid_y;
       if (grid_x > data.max_grid_x) data.max_grid_x = grid_x;
       if (grid_y > data.max_grid_y) data.max_grid_y = grid_y;
+      if ((grid_x == 0 || grid_y == 0) && n_at_zero++ == 0) first_at_zero = i;
     }
     RangedVector<std::string_view>& row =
         cells.emplace_back(allocator.vector_of<std::string_view>(1, v_count, "\nallocation failure 3 in c3tensor()"));
     for (int j = 1; j <= v_count; ++j) {
       row[j] = reader.variable_cell(first_variable_column + j - 1, j);
       const std::string_view word = first_word(row[j]);
-      if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) data.var_kind[j] = 1;
+      if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) {
+        data.var_kind[j] = 1;
+        made_qualitative[static_cast<std::size_t>(j)] = 1;
+      }
+    }
+    if (const std::size_t filled = reader.n_filled_cells(); filled > header_cells && n_long_lines++ == 0) {
+      first_long_line = i;
+      first_long_line_cells = filled;
     }
   }
+  if (n_long_lines > 0)
+    warn_if(warn, format("\nWarning: %s has %zu cells, more than the %zu column headers of fourth line%s: the cells "
+                         "beyond the headers are not read.",
+                         sample_place(first_long_line, data.sample_names[first_long_line]).c_str(),
+                         first_long_line_cells, header_cells, and_so_have(n_long_lines - 1, "sample line").c_str()));
+  // Outside the cells 1.. of its grid, a sample does not move with the grid
+  // in a toroidal randomization: positions counted from 0 would leave a whole
+  // row or column of the grid out.
+  if (n_at_zero > 0)
+    warn_if(warn, format("\nWarning: %s has a grid position of 0%s: grid positions count from 1, so a sample at 0 "
+                         "lies outside its grid's torus and does not move with the grid in a toroidal "
+                         "randomization.",
+                         sample_place(first_at_zero, data.sample_names[first_at_zero]).c_str(),
+                         and_so_have(n_at_zero - 1, "sample").c_str()));
 
   // Second pass, variable by variable: numbers, or state numbers in order of
   // first appearance (counted from the first sample that has the variable).
@@ -272,20 +409,21 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       } else if (data.var_kind[j] <= 0) {
         ScannedFloat number = scan_float(word);
         if (!number.found)
-          refuse(format("\n\nWARNING: cannot read the quantitative variable %i for sample %i", j, i));
+          refuse(format("\n\nWARNING: cannot read the quantitative %s for %s", variable_place(data, j).c_str(),
+                        sample_place(i, data.sample_names[i]).c_str()));
         if (!number.in_range)
-          refuse(format("\n\nWARNING: the quantitative variable %i for sample %i is beyond the "
-                        "single-precision range", j, i));
+          refuse(format("\n\nWARNING: the quantitative %s for %s is beyond the single-precision range",
+                        variable_place(data, j).c_str(), sample_place(i, data.sample_names[i]).c_str()));
         data.values(j, i) = number.value;
         // An unmarked variable read by the leading number of a cell such as
         // 3,5 or 12%: said once, at its first such cell, so that a decimal
         // comma never goes unnoticed. A # mark asks for this reading.
         if (data.var_kind[j] == 0 && !warned && number.end != cell.size()) {
           warned = true;
-          warn_if(warn, format("\nWarning: variable %i (%s) reads \"%.*s\" of sample %i as %g: only the number at "
-                               "the start of a cell is read, and numbers take a decimal point.",
-                               j, data.var_names[j].c_str(), static_cast<int>(cell.size()), cell.data(), i,
-                               static_cast<double>(number.value)));
+          warn_if(warn, format("\nWarning: %s reads \"%.*s\" of %s as %g: only the number at the start of a cell "
+                               "is read, and numbers take a decimal point.",
+                               variable_place(data, j).c_str(), static_cast<int>(cell.size()), cell.data(),
+                               sample_place(i, data.sample_names[i]).c_str(), static_cast<double>(number.value)));
         }
       } else {
         auto known = state_numbers.find(word);
@@ -300,6 +438,8 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       // A qualitative variable missing everywhere keeps one, unnamed, state.
       if (states.size() == 1) states.emplace_back();
       data.var_kind[j] = static_cast<int>(states.size()) - 1;
+      if (made_qualitative[static_cast<std::size_t>(j)])
+        warn_of_stray_words(data, j, [&](int i) { return cells[static_cast<std::size_t>(i - 1)][j]; }, warn);
     } else {
       data.var_kind[j] = 0;
     }

@@ -18,7 +18,8 @@ struct DataFileRefused {
   std::string warning;
 };
 
-// Hands on a console warning about something read that the run goes on with.
+// Hands on a console warning about something read that the run goes on with:
+// the file is read one safe way, which the warning says.
 using DataFileWarning = std::function<void(const std::string& warning)>;
 
 // The text of a data file, cut into lines once and read in the two steps of
@@ -33,13 +34,18 @@ class DataFile {
   DataFile& operator=(const DataFile&) = delete;
 
   // Reads the four header lines, and checks that the N sample lines are
-  // there. Warns about class bounds out of increasing order.
+  // there. Warns about class bounds out of increasing order, variable names
+  // beyond the count of line 2, names of several words (the first is read),
+  // names given twice, and sample lines beyond the count (blank ones aside).
   void read_header(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {}) const;
 
   // Reads the sample lines into the arrays made by allocate_sample_arrays,
   // decides the kind of every unmarked variable and numbers the states of the
   // qualitative ones. Warns about each unmarked quantitative variable that
-  // has a cell with text after its number.
+  // has a cell with text after its number, each unmarked variable that a few
+  // words among its numbers make qualitative, sample lines with cells beyond
+  // the column headers, and grid positions of 0. Messages about a cell name
+  // its sample (number, name and line) and its variable (number and name).
   void read_samples(const Allocator& allocator, DataSet& data, const DataFileWarning& warn = {}) const;
 
  private:

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <vector>
 
+#include "base/results_headings.h"
+
 namespace kalveno {
 
 namespace {
@@ -50,7 +52,7 @@ void write_basic_statistics(OutputFile& results, const Allocator& allocator, con
                   100 * q.missing_fraction);
   }
 
-  results.print("\n\nBASIC STATISTICS for QUALITATIVE variables\n\tNstates\t%% missing data");
+  results.print("\n\n%s\n\tNstates\t%% missing data", headings::kQualitativeStatistics);
   for (int j = 1; j <= v_count; ++j) {
     if (!data.is_qualitative(j)) continue;
     const int k = data.var_kind[j];

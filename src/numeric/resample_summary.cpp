@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cmath>
 
 namespace kalveno {
@@ -80,19 +81,26 @@ void compute_resample_stat(RangedVector<float>& values, int first, int last, Res
 }
 
 int significance_level(float p, int n_rep) {
-  if (p <= 0.001f && n_rep >= 4999) return 3;
-  if (p <= 0.01f && n_rep >= 499) return 2;
-  if (p <= 0.05f && n_rep >= 99) return 1;
-  return 0;
+  const int level = p <= 0.001f ? 3 : p <= 0.01f ? 2 : p <= 0.05f ? 1 : 0;
+  const int reachable = n_rep >= 4999 ? 3 : n_rep >= 499 ? 2 : n_rep >= 99 ? 1 : 0;
+  return std::min(level, reachable);
 }
 
-const char* significance_code(float p, int n_rep) {
-  switch (significance_level(p, n_rep)) {
+namespace {
+
+const char* code_of_level(int level) {
+  switch (level) {
     case 3: return " ***";
     case 2: return " **";
     case 1: return " *";
     default: return "";
   }
 }
+
+}  // namespace
+
+const char* significance_code(float p, int n_rep) { return code_of_level(significance_level(p, n_rep)); }
+
+const char* significance_code(float p) { return code_of_level(significance_level(p, INT_MAX)); }
 
 }  // namespace kalveno

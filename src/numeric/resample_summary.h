@@ -2,6 +2,7 @@
 // randomized replicates: mean, spread, empirical bounds and P values. All of
 // it is single precision, as the replicate values are stored.
 #pragma once
+#include <cmath>
 #include <cstdint>
 
 #include "base/allocation.h"
@@ -24,6 +25,10 @@ struct ResampleSummary {
   std::int32_t n_different;  // distinct values among them
 };
 
+// Whether the observed value could be compared with the replicates: against
+// one that is not a number, no P value means anything.
+inline bool compared(const ResampleSummary& s) { return std::isfinite(s.obs); }
+
 inline RangedMatrix<ResampleSummary> summary_matrix(const Allocator& allocator, int row_lo, int row_hi, int col_lo,
                                                     int col_hi) {
   return allocator.matrix_of<ResampleSummary>(row_lo, row_hi, col_lo, col_hi,
@@ -45,5 +50,8 @@ void shell_sort(int n, RangedVector<float>& a);
 int significance_level(float p, int n_rep);
 // The mark after a value for its level: " ***", " **", " *" or nothing.
 const char* significance_code(float p, int n_rep);
+// The same for a test without replicates (an analytical one): the
+// thresholds alone.
+const char* significance_code(float p);
 
 }  // namespace kalveno

@@ -11,7 +11,8 @@ const std::vector<std::string>& statistics_table_columns() {
       "analysis",    "test",       "statistic", "variable",  "variable2",   "state",
       "class",       "class_upper_bound",       "class_mean_distance",      "class_pairs",
       "observed",    "replicates", "mean",      "sd",        "lower_95",    "upper_95",
-      "p_less",      "p_greater",  "p_two_sided",            "significance"};
+      "p_less",      "p_greater",  "p_two_sided",            "significance",
+      "p_adjusted",  "expected",   "z"};
   return columns;
 }
 
@@ -21,24 +22,37 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
   for (const StatisticRow& row : rows) {
     fields = {row.analysis, row.test, row.statistic, row.variable, row.variable2, row.state};
     if (row.distance_class > 0) {
-      fields.insert(fields.end(), {std::to_string(row.distance_class), csv_number(row.class_upper_bound),
+      // A class bound is read in single precision and held as a double:
+      // written as the float it is (98.9949, not 98.99490356445312).
+      fields.insert(fields.end(), {std::to_string(row.distance_class),
+                                   csv_number(static_cast<float>(row.class_upper_bound)),
                                    csv_number(row.class_mean_distance), std::to_string(row.class_pairs)});
     } else {
       fields.insert(fields.end(), 4, "");
     }
-    if (!row.tested) {
+    const ResampleSummary& s = row.summary;
+    if (row.correlogram) {
+      fields.insert(fields.end(), {"", s.n_rep > 0 ? std::to_string(s.n_rep) : "", "", "", "", "", "", "",
+                                   csv_number(s.p_two_sided), std::isnan(s.p_two_sided) ? "" : row.significance});
+      fields.insert(fields.end(), 3, "");
+    } else if (row.analytical) {
+      const bool compared = !std::isnan(s.p_two_sided);
+      fields.insert(fields.end(), {csv_number(row.observed), "", "", csv_number(row.sd), "", "",
+                                   csv_number(s.p_less), csv_number(s.p_greater), csv_number(s.p_two_sided),
+                                   compared ? row.significance : "", csv_number(row.p_adjusted),
+                                   csv_number(row.expected), csv_number(row.z)});
+    } else if (!row.tested) {
       fields.push_back(csv_number(row.observed));
-      fields.insert(fields.end(), 9, "");
+      fields.insert(fields.end(), 12, "");
     } else {
-      const ResampleSummary& s = row.summary;
       const bool bounds = s.n_rep >= 40;
-      // Against an observed value that is not a number no P value means anything.
-      const bool compared = std::isfinite(s.obs);
+      const bool compared = kalveno::compared(s);
       fields.insert(fields.end(), {csv_number(s.obs), std::to_string(s.n_rep), csv_number(s.mean),
                                    csv_number(s.sd), bounds ? csv_number(s.ci95_inf) : "",
                                    bounds ? csv_number(s.ci95_sup) : "", compared ? csv_number(s.p_less) : "",
                                    compared ? csv_number(s.p_greater) : "", compared ? csv_number(s.p_two_sided) : "",
-                                   compared ? row.significance : ""});
+                                   compared ? row.significance : "", compared ? csv_number(row.p_adjusted) : "", "",
+                                   ""});
     }
     out.write(csv_record(fields));
   }

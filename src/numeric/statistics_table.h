@@ -5,6 +5,7 @@
 // single-precision summary that the test compared, with its P values and
 // significance code.
 #pragma once
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,12 +21,23 @@ struct StatisticRow {
   std::string variable, variable2, state;  // empty when they do not apply
   // The distance class of a Moran's I (1..C), 0 for none.
   int distance_class = 0;
-  double class_upper_bound = 0, class_mean_distance = 0;
+  double class_upper_bound = 0;  // read in single precision, written as such
+  double class_mean_distance = 0;
   int class_pairs = 0;
   double observed = 0;     // a row of observed values
-  bool tested = false;     // a row of a test, summarised below
+  bool tested = false;     // a row of a randomization test, summarised below
   ResampleSummary summary = {};
   std::string significance;  // the code the results file shows, without its leading blank
+  // A class of a tested correlogram: its P adjusted across the classes.
+  float p_adjusted = std::numeric_limits<float>::quiet_NaN();
+  // A row of an analytical test: the statistic in observed, its expectation,
+  // the root of its variance and z, and the P values in summary; no
+  // replicates.
+  bool analytical = false;
+  double expected = 0, sd = 0, z = 0;
+  // The row of a correlogram as a whole: its P in summary.p_two_sided, and
+  // the replicates of its test in summary.n_rep (0 for an analytical test).
+  bool correlogram = false;
 };
 
 // A significance code as the results file prints it after a value (" **"),
@@ -39,7 +51,8 @@ const std::vector<std::string>& statistics_table_columns();
 // value from its summary; its 95 % bounds are left empty below 40
 // replicates, where none are computed, and its P values and code when the
 // observed value is not a number. A value that is not a number, or the
-// missing-value mark, is an empty field.
+// missing-value mark, is an empty field, and so is a column that does not
+// apply to the row.
 void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& rows);
 
 }  // namespace kalveno

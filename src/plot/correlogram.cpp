@@ -30,7 +30,11 @@ Correlogram make_correlogram(const SpatialRun& run, int v, const SpatialTest* te
     figure.randomization = test->randomization;
     figure.n_rep = test->n_rep;
   }
+  for (const std::string& name : run.qualitative)
+    if (name == variable.name && run.n_samples > 1) figure.expectation = -1.0 / (run.n_samples - 1);
   const bool coded = test && row_matches(test->names, v, variable.name);
+  const bool corrected = coded && test->corrected && row_matches(test->corrected_names, v, variable.name);
+  if (corrected) figure.correction = test->correction;
   const bool banded = test && test->detailed && row_matches(test->detail_names, v, variable.name);
 
   std::vector<BandPoint> band;  // the run of classes being gathered
@@ -47,7 +51,9 @@ Correlogram make_correlogram(const SpatialRun& run, int v, const SpatialTest* te
     const double moran = variable.moran[c];
     if (std::isfinite(moran)) {
       int stars = coded && c < static_cast<int>(test->stars[v].size()) ? test->stars[v][c] : -1;
-      figure.points.push_back({c + 1, distance, moran, stars});
+      int corrected_stars =
+          corrected && c < static_cast<int>(test->corrected_stars[v].size()) ? test->corrected_stars[v][c] : -1;
+      figure.points.push_back({c + 1, distance, moran, stars, corrected_stars});
     }
     const double low = banded ? test->ci95_inf[v][c] : NAN, high = banded ? test->ci95_sup[v][c] : NAN;
     if (std::isfinite(low) && std::isfinite(high))

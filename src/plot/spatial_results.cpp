@@ -86,22 +86,35 @@ class SectionReader {
     std::vector<SpatialRun> runs;
     bool open_run = false;  // test sections attach to the last run while it is open
     std::string data_file;
+    int n_samples = 0;
+    std::vector<std::string> qualitative;
     while (next_ < lines_.size()) {
       std::string_view line = lines_[next_++];
       if (line.starts_with("KALVENO ") && line.find(" - Written by ") != std::string_view::npos) {
         open_run = false;  // a new program run: what follows belongs to it
         data_file.clear();
+        n_samples = 0;
+        qualitative.clear();
       } else if (line.starts_with(headings::kDataFile)) {
         data_file = line.substr(std::string_view(headings::kDataFile).size());
+      } else if (line.starts_with(headings::kSampleCount)) {
+        const std::string_view count = line.substr(std::string_view(headings::kSampleCount).size());
+        std::from_chars(count.data(), count.data() + count.size(), n_samples);
+      } else if (line == headings::kQualitativeStatistics) {
+        qualitative = read_qualitative_names();
       } else if (line == kObservedHeading) {
         runs.emplace_back();
         runs.back().data_file = data_file;
+        runs.back().n_samples = n_samples;
+        runs.back().qualitative = qualitative;
         read_observed(runs.back());
         open_run = true;
       } else if (open_run && line.starts_with(kCompleteHeading)) {
         read_coded_table(runs.back().complete, headings::kComplete, line, runs.back());
       } else if (open_run && line.starts_with(kToroidalHeading)) {
         read_coded_table(runs.back().toroidal, headings::kToroidal, line, runs.back());
+      } else if (open_run && line.starts_with(headings::kCorrection)) {
+        read_correction(runs.back(), line);
       } else if (open_run && line.starts_with(kDetailsHeading)) {
         std::string_view name = line.substr(kDetailsHeading.size());
         name = name.substr(0, name.find(" randomization ("));
@@ -200,6 +213,52 @@ class SectionReader {
       } else if (!is_class_row(row, headings::kMeanRow)) {
         return;
       }
+      ++next_;
+    }
+  }
+
+  // The rows of the qualitative basic statistics: a name, then the state
+  // frequencies on a row of their own.
+  std::vector<std::string> read_qualitative_names() {
+    std::vector<std::string> names;
+    if (!at_end() && fields().size() >= 2 && fields()[0].empty() && fields()[1] == "Nstates") ++next_;
+    while (!at_end() && !lines_[next_].empty()) {
+      std::vector<std::string_view> row = fields();
+      if (!row[0].empty()) names.emplace_back(row[0]);
+      ++next_;
+    }
+    return names;
+  }
+
+  // A correction section: the test it follows, named in its heading, then
+  // per variable the whole correlogram's P and each class's adjusted P.
+  // Corrections of the analytical tests are passed over.
+  void read_correction(SpatialRun& run, std::string_view heading) {
+    const std::size_t method_end = heading.find(headings::kCorrectedTest);
+    if (method_end == std::string_view::npos) return;
+    const std::string_view method = heading.substr(std::string_view(headings::kCorrection).size(),
+                                                   method_end - std::string_view(headings::kCorrection).size());
+    const std::string_view test_name = heading.substr(method_end + std::string_view(headings::kCorrectedTest).size());
+    SpatialTest* test = test_name.starts_with(std::string(headings::kComplete) + " randomization")   ? &run.complete
+                        : test_name.starts_with(std::string(headings::kToroidal) + " randomization") ? &run.toroidal
+                                                                                                     : nullptr;
+    if (test == nullptr) return;
+    test->corrected = true;
+    test->correction = method;
+    test->corrected_names.clear();
+    test->corrected_stars.clear();
+    while (!at_end() &&
+           (lines_[next_].starts_with(headings::kCoding) || is_class_row(fields(), headings::kClassMeanDistance)))
+      ++next_;
+    if (at_end() || lines_[next_] != headings::kCorrectionTable) return;
+    ++next_;
+    while (!at_end()) {
+      std::vector<std::string_view> row = fields();
+      if (row.size() < 2 || row[0].empty() || row[0].find(' ') != std::string_view::npos) return;
+      test->corrected_names.emplace_back(row[0]);
+      std::vector<int> stars(run.n_classes(), -1);
+      for (int c = 0; c < run.n_classes() && 2u + c < row.size(); ++c) stars[c] = read_stars(row[2 + c]);
+      test->corrected_stars.push_back(stars);
       ++next_;
     }
   }

@@ -23,6 +23,12 @@ struct SpatialTest {
   bool detailed = false;
   std::vector<std::string> detail_names;  // variable per group of the details table
   std::vector<std::vector<double>> ci95_inf, ci95_sup;
+  // The correction across the classes that follows the test, when there is
+  // one: its method as written, and the code of each class's adjusted P.
+  bool corrected = false;
+  std::string correction;
+  std::vector<std::string> corrected_names;
+  std::vector<std::vector<int>> corrected_stars;
 };
 
 struct SpatialVariable {
@@ -32,6 +38,8 @@ struct SpatialVariable {
 
 struct SpatialRun {
   std::string data_file;  // as the header block of its program run names it
+  int n_samples = 0;      // N, from the same header block; 0 when absent
+  std::vector<std::string> qualitative;  // the qualitative variables of its basic statistics
   std::string pairs;      // the sample pairs considered, as written
   std::vector<double> class_max;
   std::vector<long long> pair_count;  // empty when the row is absent

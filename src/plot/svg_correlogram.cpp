@@ -18,6 +18,7 @@ constexpr char kInk[] = "#222222";
 constexpr char kTraceColour[] = "#1f5f9f";
 constexpr char kBandColour[] = "#9fc5e8";
 constexpr char kGridColour[] = "#e4e4e4";
+constexpr char kExpectationColour[] = "#b04020";
 
 // An axis over [lo, hi] with ticks every step; step 0 means no ticks (a range
 // too wide or too narrow for round numbers).
@@ -76,6 +77,7 @@ class SvgPage {
     draw_axes();
     draw_bands();
     draw_zero_line();
+    draw_expectation_line();
     draw_traces();
     draw_points();
     draw_legend();
@@ -97,6 +99,7 @@ class SvgPage {
       y_hi = std::max(y_hi, high);
     };
     for (const CorrelogramPoint& p : figure_.points) take(p.distance, p.moran, p.moran);
+    if (std::isfinite(figure_.expectation)) take(0, figure_.expectation, figure_.expectation);
     for (const auto& band : figure_.bands)
       for (const BandPoint& b : band) take(b.distance, std::min(b.low, b.high), std::max(b.low, b.high));
     // A margin keeps the outermost points and their codes off the frame.
@@ -118,8 +121,10 @@ class SvgPage {
     text_ += xml_text(figure_.variable) + ": Moran's I correlogram</text>\n";
     std::string test = figure_.randomization.empty()
                            ? std::string("Observed values, without randomization test")
-                           : format("Significance by %s randomization (%i replicates)",
-                                    figure_.randomization.c_str(), figure_.n_rep);
+                           : format("Significance by %s randomization (%i replicates)%s%s",
+                                    figure_.randomization.c_str(), figure_.n_rep,
+                                    figure_.correction.empty() ? "" : ", corrected across classes by ",
+                                    figure_.correction.c_str());
     text_ += format("<text x=\"%g\" y=\"54\" text-anchor=\"middle\">", kWidth / 2) + xml_text(test) +
              "</text>\n";
     std::string context;
@@ -189,6 +194,18 @@ class SvgPage {
                     kLeft, y, kRight, y, kInk);
   }
 
+  // A qualitative variable's expectation without autocorrelation.
+  void draw_expectation_line() {
+    if (!std::isfinite(figure_.expectation)) return;
+    const double y = y_of(figure_.expectation);
+    text_ += format("<line class=\"expectation\" x1=\"%g\" y1=\"%.2f\" x2=\"%g\" y2=\"%.2f\" stroke=\"%s\" "
+                    "stroke-dasharray=\"2 3\"/>\n",
+                    kLeft, y, kRight, y, kExpectationColour);
+    text_ += format("<text class=\"expectation\" x=\"%g\" y=\"%.2f\" text-anchor=\"end\" font-size=\"11\" "
+                    "fill=\"%s\">expectation -1/(N-1)</text>\n",
+                    kRight - 4, y - 4, kExpectationColour);
+  }
+
   // Points of consecutive classes are joined; a missing class breaks the line.
   void draw_traces() {
     const auto& points = figure_.points;
@@ -208,19 +225,31 @@ class SvgPage {
   }
 
   // Significant points are filled and carry their code; points of a test
-  // without significance are open; untested points are filled grey.
+  // without significance are open; untested points are filled grey. Where
+  // the test shows a correction across the classes, a point is filled only
+  // when it stays significant after it; one significant only before it is
+  // hollow, with a thicker ring, and keeps its code.
   void draw_points() {
     const bool tested = !figure_.randomization.empty();
     for (const CorrelogramPoint& p : figure_.points) {
       const double x = x_of(p.distance), y = y_of(p.moran);
-      const char* kind = !tested || p.stars < 0 ? "untested" : p.stars > 0 ? "significant" : "not-significant";
-      const char* fill = p.stars > 0 ? kTraceColour : tested && p.stars == 0 ? "white" : "#888888";
+      const bool uncorrected_only = p.stars > 0 && p.corrected_stars == 0;
+      const char* kind = !tested || p.stars < 0  ? "untested"
+                         : uncorrected_only      ? "significant-before-correction"
+                         : p.stars > 0           ? "significant"
+                                                 : "not-significant";
+      const char* fill = p.stars > 0 && !uncorrected_only ? kTraceColour
+                         : tested && p.stars >= 0         ? "white"
+                                                          : "#888888";
       text_ += format("<circle class=\"point %s\" cx=\"%.2f\" cy=\"%.2f\" r=\"4.5\" fill=\"%s\" "
-                      "stroke=\"%s\" stroke-width=\"1.5\">",
-                      kind, x, y, fill, kTraceColour);
+                      "stroke=\"%s\" stroke-width=\"%s\">",
+                      kind, x, y, fill, kTraceColour, uncorrected_only ? "2.5" : "1.5");
       const std::string code = p.stars > 0 ? std::string(p.stars, '*') : "";
-      text_ += format("<title>class %i: mean distance %g, Moran's I %g%s%s</title></circle>\n",
-                      p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str());
+      const std::string adjusted =
+          p.corrected_stars >= 0 ? "; corrected: " + (p.corrected_stars > 0 ? std::string(p.corrected_stars, '*') : "none")
+                                 : "";
+      text_ += format("<title>class %i: mean distance %g, Moran's I %g%s%s%s</title></circle>\n",
+                      p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str(), adjusted.c_str());
       if (!code.empty())  // on the side away from zero, clear of the line and the band
         text_ += format("<text class=\"code\" x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n", x,
                         p.moran < 0 ? y + 17 : y - 9, code.c_str());
@@ -244,11 +273,17 @@ class SvgPage {
     if (!figure_.randomization.empty()) {
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"%s\" stroke=\"%s\"/>", x, y - 4,
                    kTraceColour, kTraceColour),
-            "significant: * P<=0.05 ** P<=0.01 *** P<=0.001");
+            figure_.correction.empty() ? "significant: * P<=0.05 ** P<=0.01 *** P<=0.001"
+                                       : "corrected: significant");
+      if (!figure_.correction.empty())
+        entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"white\" stroke=\"%s\" stroke-width=\"2.5\"/>",
+                     x, y - 4, kTraceColour),
+              "before correction only");
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"4.5\" fill=\"white\" stroke=\"%s\"/>", x, y - 4,
                    kTraceColour),
             "not significant");
     }
+
     if (!figure_.bands.empty())
       entry(format("<rect x=\"%g\" y=\"%g\" width=\"12\" height=\"10\" fill=\"%s\" fill-opacity=\"0.6\"/>",
                    x - 6, y - 9, kBandColour),

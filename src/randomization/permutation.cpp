@@ -40,4 +40,12 @@ void toroidal_permutation(const SampleGrid& grid, int n_grids, Permutation& perm
   }
 }
 
+double toroidal_placements(const SampleGrid& grid, int n_grids) {
+  // A reflection of a cycle of one or two cells is one of its translations.
+  auto along = [](int n) { return n <= 2 ? static_cast<double>(n) : 2.0 * n; };
+  double placements = 1;
+  for (int g = 1; g <= n_grids; ++g) placements *= along(grid.grid_nx[g]) * along(grid.grid_ny[g]);
+  return placements;
+}
+
 }  // namespace kalveno

@@ -29,4 +29,10 @@ void complete_permutation(int n_samples, Permutation& perm, Random& rng);
 // samples that occupy a cell of a torus are written.
 void toroidal_permutation(const SampleGrid& grid, int n_grids, Permutation& perm, Random& rng);
 
+// The distinct placements toroidal randomization draws from, the observed
+// one included: for each grid 2 n translations and reflections along an
+// axis of n >= 3 cells (2 along one of two cells, 1 along one of one), so
+// 4 x columns x rows for most grids, multiplied over the grids.
+double toroidal_placements(const SampleGrid& grid, int n_grids);
+
 }  // namespace kalveno

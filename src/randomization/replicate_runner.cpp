@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/console.h"
+#include "base/interruption.h"
 
 namespace kalveno {
 
@@ -149,10 +150,16 @@ void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permut
     }
   }
 
+  int reported = 0;
+  bool interrupted = false;
   try {
-    int reported = 0;
     std::unique_lock<std::mutex> held(queue.lock);
     while (!queue.stop && reported < n_rep) {
+      if (interruption_requested()) {
+        interrupted = queue.stop = true;
+        queue.changed.notify_all();
+        break;
+      }
       // Draw into every free slot; the slot is no worker's while free.
       if (queue.n_drawn < n_rep && !queue.slot_busy[static_cast<std::size_t>(queue.n_drawn % n_slots)]) {
         const int slot = queue.n_drawn % n_slots;
@@ -178,6 +185,7 @@ void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permut
   }
   for (std::thread& thread : threads) thread.join();
   if (queue.failure) std::rethrow_exception(queue.failure);
+  if (interrupted) throw ReplicatesInterrupted{reported};
 }
 
 void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,

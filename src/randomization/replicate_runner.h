@@ -31,8 +31,15 @@ struct ReplicateSteps {
   std::function<void(int r)> done;
 };
 
+// Runs replicates 1..n_rep. When the user interrupts the run (Ctrl+C while
+// a CatchInterruption is in place), no further replicate starts, and once
+// the workers have stopped ReplicatesInterrupted says how many were done.
 void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
                     const ReplicateSteps& steps);
+
+struct ReplicatesInterrupted {
+  int done;  // replicates evaluated and reported, 1..done
+};
 
 // Summarises every statistic (a, b) of observed's ranges against its
 // replicate values replicates(1..n_rep, a, b) into stats(a, b), the observed

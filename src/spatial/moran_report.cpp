@@ -1,5 +1,7 @@
 #include "spatial/moran_report.h"
 
+#include <string>
+
 #include "base/results_headings.h"
 
 namespace kalveno {
@@ -41,6 +43,19 @@ void write_detail_line(OutputFile& out, const RangedMatrix<ResampleSummary>& sta
   out.print("\t\t%.4g\t%.4g", static_cast<double>(stats(k, -2).*member), static_cast<double>(stats(k, -1).*member));
 }
 
+void write_mean_distances(OutputFile& out, int n_classes, const RangedVector<double>& class_mean_distance) {
+  out.print("\n\t%s", headings::kClassMeanDistance);
+  for (int c = 1; c <= n_classes; ++c) out.print("\t%f", class_mean_distance[c]);
+}
+
+const char* kCodingByCount =
+    "*** for P<=0.001 and >=4999 replicates; ** for P<=0.01 and >=499 replicates; * for P<=0.05 and >=99 replicates";
+const char* kCodingByP = "*** for P<=0.001; ** for P<=0.01; * for P<=0.05";
+
+// A P value's code: by the count of randomizations, or by P alone for an
+// analytical test (n_rep 0).
+const char* code_of(float p, int n_rep) { return n_rep > 0 ? significance_code(p, n_rep) : significance_code(p); }
+
 }  // namespace
 
 void write_moran_observed(OutputFile& out, const DataSet& data, const DistanceClasses& classes,
@@ -77,11 +92,9 @@ void write_moran_tests(OutputFile& out, Randomization randomization, int n_rep, 
   else
     out.print("\n\n%s%i replicates); Ho: original spatial autocorrelation preserved under toroidal randomization",
               headings::kToroidalTest, n_rep);
-  out.print("\n%s*** for P<=0.001 and >=4999 replicates; ** for P<=0.01 and >=499 replicates; * for P<=0.05 "
-            "and >=99 replicates (bilateral tests for Moran's I, unilateral tests for regression slopes)",
-            headings::kCoding);
-  out.print("\n\t%s", headings::kClassMeanDistance);
-  for (int c = 1; c <= n_classes; ++c) out.print("\t%f", class_mean_distance[c]);
+  out.print("\n%s%s (bilateral tests for Moran's I, unilateral tests for regression slopes)", headings::kCoding,
+            kCodingByCount);
+  write_mean_distances(out, n_classes, class_mean_distance);
   out.print("\n%s", headings::kMoranTable);
   for (int k = 1; k <= data.n_variables; ++k) {
     out.print("\n%s\t", data.var_names[k].c_str());
@@ -110,6 +123,55 @@ void write_moran_tests(OutputFile& out, Randomization randomization, int n_rep, 
       write_detail_line(out, moran_stats, k, n_classes, &ResampleSummary::ci95_sup);
       out.print("\n\t%s", headings::kLowerBoundRow);
       write_detail_line(out, moran_stats, k, n_classes, &ResampleSummary::ci95_inf);
+    }
+  }
+}
+
+void write_moran_analytical(OutputFile& out, const DataSet& data, int n_classes,
+                            const RangedVector<double>& class_mean_distance, const MoranAnalytical& tests) {
+  out.print("\n\n%s; Ho: no spatial autocorrelation", headings::kAnalyticalTests);
+  out.print("\n%s%s (bilateral tests; z = (I - E(I)) / sd(I), with I the class value less 1/(N - 1) and E(I) = "
+            "-1/(n - 1), n the samples that have the variable)",
+            headings::kCoding, kCodingByP);
+  write_mean_distances(out, n_classes, class_mean_distance);
+  out.print("\nVariable\tclass");
+  for (int c = 1; c <= n_classes; ++c) out.print("\t%i", c);
+  for (int k = 1; k <= data.n_variables; ++k) {
+    if (data.is_qualitative(k)) continue;
+    const char* name = data.var_names[k].c_str();
+    for (const auto& [label, assumption] : {std::pair{"normality", &tests.normality},
+                                            std::pair{"randomization", &tests.randomization}}) {
+      out.print("\n%s\tz %s", name, label);
+      for (int c = 1; c <= n_classes; ++c) {
+        const AnalyticalTest& t = (*assumption)(k, c);
+        out.print("\t%f%s", t.z, significance_code(t.p_two_sided));
+      }
+      out.print("\n\tP %s", label);
+      for (int c = 1; c <= n_classes; ++c) out.print("\t%.4g", static_cast<double>((*assumption)(k, c).p_two_sided));
+      name = "";
+    }
+  }
+}
+
+void write_moran_correction(OutputFile& out, PAdjustment method, const std::string& test, int n_rep,
+                            const DataSet& data, int n_classes, const RangedVector<double>& class_mean_distance,
+                            const CorrelogramCorrection& correction) {
+  const char* method_name =
+      method == PAdjustment::kProgressive ? "progressive Bonferroni, class c judged at alpha/c" : "Holm's method";
+  out.print("\n\n%s%s%s%s", headings::kCorrection, method_name, headings::kCorrectedTest, test.c_str());
+  out.print("\n%s%s (bilateral tests; the correlogram as a whole: the number of classes times the smallest class P; "
+            "each class: its P adjusted %s)",
+            headings::kCoding, n_rep > 0 ? kCodingByCount : kCodingByP,
+            method == PAdjustment::kProgressive ? "to c times P" : "by Holm's method");
+  write_mean_distances(out, n_classes, class_mean_distance);
+  out.print("\n%s", headings::kCorrectionTable);
+  for (int k = 1; k <= data.n_variables; ++k) {
+    if (n_rep == 0 && data.is_qualitative(k)) continue;
+    const float whole = correction.whole[k];
+    out.print("\n%s\t%.4g%s", data.var_names[k].c_str(), static_cast<double>(whole), code_of(whole, n_rep));
+    for (int c = 1; c <= n_classes; ++c) {
+      const float p = correction.adjusted(k, c);
+      out.print("\t%.4g%s", static_cast<double>(p), code_of(p, n_rep));
     }
   }
 }

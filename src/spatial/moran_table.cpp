@@ -1,5 +1,6 @@
 #include "spatial/moran_table.h"
 
+#include <tuple>
 #include <utility>
 
 namespace kalveno {
@@ -36,6 +37,20 @@ StatisticRow row_of(const char* test, const DataSet& data, const DistanceClasses
   return row;
 }
 
+// The row of variable k's correlogram as a whole under a test.
+StatisticRow correlogram_row(const char* test, const DataSet& data, int k, int n_rep, float p, const char* code) {
+  StatisticRow row;
+  row.analysis = "spatial";
+  row.test = test;
+  row.statistic = "correlogram";
+  row.variable = data.var_names[k];
+  row.correlogram = true;
+  row.summary.n_rep = n_rep;
+  row.summary.p_two_sided = p;
+  row.significance = code_field(code);
+  return row;
+}
+
 }  // namespace
 
 void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
@@ -51,7 +66,7 @@ void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& dat
 
 void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomization, int n_rep,
                          const DataSet& data, const DistanceClasses& classes, const MoranResults& observed,
-                         const RangedMatrix<ResampleSummary>& moran_stats) {
+                         const RangedMatrix<ResampleSummary>& moran_stats, const CorrelogramCorrection& correction) {
   const char* test = randomization == Randomization::kComplete ? "complete" : "toroidal";
   for (int k = 1; k <= data.n_variables; ++k) {
     for_each_statistic(classes.n_classes, [&](int c) {
@@ -60,8 +75,42 @@ void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomiz
       row.summary = moran_stats(k, c);
       const float p = c >= 1 ? row.summary.p_two_sided : row.summary.p_less;
       row.significance = code_field(significance_code(p, n_rep));
+      if (c >= 1) row.p_adjusted = correction.adjusted(k, c);
       rows.push_back(std::move(row));
+      if (c == classes.n_classes) {
+        const float whole = correction.whole[k];
+        rows.push_back(correlogram_row(test, data, k, n_rep, whole, significance_code(whole, n_rep)));
+      }
     });
+  }
+}
+
+void add_moran_analytical_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
+                               const MoranResults& observed, const MoranAnalytical& tests,
+                               const CorrelogramCorrection& normality, const CorrelogramCorrection& randomization) {
+  for (const auto& [test, results, correction] :
+       {std::tuple{"normality", &tests.normality, &normality},
+        std::tuple{"randomization", &tests.randomization, &randomization}}) {
+    for (int k = 1; k <= data.n_variables; ++k) {
+      if (data.is_qualitative(k)) continue;
+      for (int c = 1; c <= classes.n_classes; ++c) {
+        const AnalyticalTest& t = (*results)(k, c);
+        StatisticRow row = row_of(test, data, classes, observed, k, c);
+        row.analytical = true;
+        row.observed = t.moran_i;
+        row.expected = t.expected;
+        row.sd = t.sd;
+        row.z = t.z;
+        row.summary.p_less = t.p_less;
+        row.summary.p_greater = t.p_greater;
+        row.summary.p_two_sided = t.p_two_sided;
+        row.significance = code_field(significance_code(t.p_two_sided));
+        row.p_adjusted = correction->adjusted(k, c);
+        rows.push_back(std::move(row));
+      }
+      const float whole = correction->whole[k];
+      rows.push_back(correlogram_row(test, data, k, 0, whole, significance_code(whole)));
+    }
   }
 }
 

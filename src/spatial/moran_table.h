@@ -1,6 +1,7 @@
 // The spatial autocorrelation analysis as rows of the tidy statistics table:
-// per variable, Moran's I of each distance class, then the slopes of Iij on
-// distance ("slope_distance") and on ln(distance) ("slope_log_distance").
+// per variable, Moran's I of each distance class, then, for a test, the
+// correlogram as a whole ("correlogram"), then the slopes of Iij on distance
+// ("slope_distance") and on ln(distance) ("slope_log_distance").
 #pragma once
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "numeric/statistics_table.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
+#include "spatial/moran_analytical.h"
+#include "spatial/moran_correction.h"
 
 namespace kalveno {
 
@@ -16,9 +19,18 @@ void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& dat
                              const MoranResults& observed);
 
 // One test: each statistic's summary from moran_stats [1..V][-2..C], coded
-// as the test section codes it (Moran's I two-sided, slopes by P<).
+// as the test section codes it (Moran's I two-sided, slopes by P<), the
+// classes with their adjusted P and the correlogram with its P from
+// correction.
 void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomization, int n_rep,
                          const DataSet& data, const DistanceClasses& classes, const MoranResults& observed,
-                         const RangedMatrix<ResampleSummary>& moran_stats);
+                         const RangedMatrix<ResampleSummary>& moran_stats, const CorrelogramCorrection& correction);
+
+// The analytical tests of the quantitative variables, under normality
+// (test "normality") then randomization ("randomization"): Moran's I itself
+// (the class value less 1 / (N - 1)) per class, then the correlogram.
+void add_moran_analytical_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
+                               const MoranResults& observed, const MoranAnalytical& tests,
+                               const CorrelogramCorrection& normality, const CorrelogramCorrection& randomization);
 
 }  // namespace kalveno

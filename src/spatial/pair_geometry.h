@@ -73,6 +73,12 @@ class PairGeometry {
   // The distance alone, looked up or worked out.
   double distance(int a, int b) const { return tabulated_ ? place_(a, b).distance : sample_distance(x_, y_, a, b); }
 
+  // The distance class alone (1..C, C + 1 beyond the last bound), looked up
+  // or worked out without the logarithm.
+  int class_of(int a, int b) const {
+    return tabulated_ ? PairCode::distance_class(PairCode::from_table(code_(a, b))) : distance_class(distance(a, b));
+  }
+
   // Row a of the table, indexed by b (tabulated only).
   const PairPlace* place_row(int a) const { return place_.row(a); }
   const std::uint16_t* code_row(int a) const { return code_.row(a); }  // PairCode::to_table

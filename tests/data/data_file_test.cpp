@@ -174,24 +174,28 @@ TEST(DataFile, RefusesIncompleteHeaderLines) {
 }
 
 TEST(DataFile, RefusesEmptyCellsBeforeAnyConversionError) {
-  const std::string empty = "\n\nWARNING: no empty cell allowed in the data file. Check sample 2, variable 2";
+  const std::string empty =
+      "\n\nWARNING: no empty cell allowed in the data file. Check sample 2 (\"s2\", line 6 of the data file), "
+      "variable 2 (b)";
   expect_refused(file_without_grids("2 0 3 NA", "#a\tb\tc", {"x\t1\t1", "1\t\t1"}), empty);
   expect_refused(file_without_grids("2 0 2 NA", "a\tb", {"1\t1", "1\t"}), empty);
   expect_refused(file_without_grids("2 0 2 NA", "a\tb", {"1\t1", "1\t  "}), empty);
   expect_refused(file_without_grids("2 0 2 NA", "a\tb", {"1\t1", "1"}),
-                 "\n\nWARNING: sample 2 (line 6 of the data file) ends before its cell of variable 2");
+                 "\n\nWARNING: sample 2 (\"s2\", line 6 of the data file) ends before its cell of variable 2 (b)");
 }
 
 TEST(DataFile, RefusesCellsThatCannotBeRead) {
   expect_refused(file_without_grids("2 0 1 NA", "#a", {"1", "abc"}),
-                 "\n\nWARNING: cannot read the quantitative variable 1 for sample 2");
+                 "\n\nWARNING: cannot read the quantitative variable 1 (a) for sample 2 (\"s2\", line 6 of the data "
+                 "file)");
   expect_refused(file_without_grids("2 0 1 NA", "a", {"1", "1e39"}),
-                 "\n\nWARNING: the quantitative variable 1 for sample 2 is beyond the single-precision range");
+                 "\n\nWARNING: the quantitative variable 1 (a) for sample 2 (\"s2\", line 6 of the data file) is "
+                 "beyond the single-precision range");
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\tNA\t0\t1\n",
-                 "\n\nWARNING: cannot read the x coordinate of sample 1 (line 5 of the data file): a number is "
+                 "\n\nWARNING: cannot read the x coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
                  "expected");
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\t0\tinf\t1\n",
-                 "\n\nWARNING: cannot read the y coordinate of sample 1 (line 5 of the data file): a number is "
+                 "\n\nWARNING: cannot read the y coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
                  "expected");
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\n\t0\t0\t1\n",
                  "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
@@ -200,17 +204,17 @@ TEST(DataFile, RefusesCellsThatCannotBeRead) {
 TEST(DataFile, RefusesBadGridColumns) {
   const std::string header = "t\n2 2 1 NA\n0\nn\tx\ty\tg\tgx\tgy\tv\n";
   expect_refused(header + "a\t0\t0\tA\t-1\t1\t1\nb\t0\t0\tA\t1\t1\t1\n",
-                 "\n\nWARNING: cannot read the grid X position of sample 1 (line 5 of the data file): a whole number "
-                 "of 0 or more is expected");
+                 "\n\nWARNING: cannot read the grid X position of sample 1 (\"a\", line 5 of the data file): a whole "
+                 "number of 0 or more is expected");
   expect_refused(header + "a\t0\t0\tA\t1\tNA\t1\nb\t0\t0\tA\t1\t1\t1\n",
-                 "\n\nWARNING: cannot read the grid Y position of sample 1 (line 5 of the data file): a whole number "
-                 "of 0 or more is expected");
+                 "\n\nWARNING: cannot read the grid Y position of sample 1 (\"a\", line 5 of the data file): a whole "
+                 "number of 0 or more is expected");
   expect_refused(header + "a\t0\t0\t \t1\t1\t1\nb\t0\t0\tA\t1\t1\t1\n",
-                 "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)");
+                 "\n\nWARNING: no grid name for sample 1 (\"a\", line 5 of the data file)");
   expect_refused("t\n3 2 1 NA\n0\nn\tx\ty\tg\tgx\tgy\tv\na\t0\t0\tA\t1\t1\t1\nb\t0\t0\tB\t1\t1\t1\n"
                  "c\t0\t0\tC\t1\t1\t1\n",
-                 "\n\nWARNING: too many grid names: sample 3 (line 7 of the data file) names grid \"C\", beyond the 2 "
-                 "grids declared on second line");
+                 "\n\nWARNING: too many grid names: sample 3 (\"c\", line 7 of the data file) names grid \"C\", beyond "
+                 "the 2 grids declared on second line");
 }
 
 TEST(DataFile, ReadsEachWordFromItsOwnCellOnly) {
@@ -228,7 +232,7 @@ TEST(DataFile, WarnsOncePerUnmarkedVariableReadByTheLeadingNumberOfItsCells) {
   // Variable a: two such cells, one warning naming the first; b: none; #c
   // asks for that reading; $d and e are qualitative.
   const std::string content = file_without_grids(
-      "3 0 5 NA", "a\tb\t#c\t$d\te", {"1\t1\t7cm\t1,5\tx", "2,5 \t 2 \t8cm\t2\t3,5", "12%\t3\t9\t3\t4"});
+      "3 0 5 NA", "a\tb\t#c\t$d\te", {"1\t1\t7cm\t1,5\tx", "2,5 \t 2 \t8cm\t2\t3,5", "12%\t3\t9\t3\ty"});
   const DataFile file(content);
   DataSet data;
   std::vector<std::string> warnings;
@@ -236,7 +240,9 @@ TEST(DataFile, WarnsOncePerUnmarkedVariableReadByTheLeadingNumberOfItsCells) {
   allocate_sample_arrays(Allocator(), data);
   file.read_samples(Allocator(), data, [&](const std::string& warning) { warnings.push_back(warning); });
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings[0].find("variable 1 (a) reads \"2,5\" of sample 2 as 2"), std::string::npos) << warnings[0];
+  EXPECT_NE(warnings[0].find("variable 1 (a) reads \"2,5\" of sample 2 (\"s2\", line 6 of the data file) as 2"),
+            std::string::npos)
+      << warnings[0];
   EXPECT_EQ(data.values(1, 2), 2.0);
   EXPECT_EQ(data.values(1, 3), 12.0);
   EXPECT_EQ(data.values(2, 2), 2.0);

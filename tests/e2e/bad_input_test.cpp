@@ -5,7 +5,9 @@
 // that content must still be there, byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "support/run_program.h"
 
@@ -52,6 +54,12 @@ struct BadInput {
 
 std::ostream& operator<<(std::ostream& out, const BadInput& input) { return out << input.name; }
 
+// text without the line ends around it.
+std::string trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of('\n'), last = text.find_last_not_of('\n');
+  return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
 const std::string kNamesOk = "n\tx\ty\ta";
 
 std::vector<BadInput> bad_inputs() {
@@ -88,35 +96,38 @@ std::vector<BadInput> bad_inputs() {
        "\n\nWARNING: 3 sample lines expected in the data file (second line), 1 found",
        "sample lines expected in the data file (second line)", 2},
       {"SampleLineStopsEarly", data("1 0 2 NA", "0", "n\tx\ty\ta\tb", "s\t0\t0\t1\n"), "\n",
-       "\n\nWARNING: sample 1 (line 5 of the data file) ends before its cell of variable 2",
+       "\n\nWARNING: sample 1 (\"s\", line 5 of the data file) ends before its cell of variable 2 (b)",
        "ends before its cell of variable", 2},
       {"EmptyVariableCell", data("2 0 2 NA", "0", "n\tx\ty\ta\tb", "s\t0\t0\t1\t2\nt\t1\t0\t \t2\n"), "\n",
-       "\n\nWARNING: no empty cell allowed in the data file. Check sample 2, variable 1",
+       "\n\nWARNING: no empty cell allowed in the data file. Check sample 2 (\"t\", line 6 of the data file), "
+       "variable 1 (a)",
        "no empty cell allowed in the data file. Check sample", 2},
       {"SampleWithoutName", data("1 0 1 NA", "0", kNamesOk, "\t0\t0\t1\n"), "\n",
        "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)", "no sample name for sample", 2},
       {"CoordinateNotANumber", data("1 0 1 NA", "0", kNamesOk, "s\tNA\t0\t1\n"), "\n",
-       "\n\nWARNING: cannot read the x coordinate of sample 1 (line 5 of the data file): a number is expected",
+       "\n\nWARNING: cannot read the x coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
+       "expected",
        "coordinate of sample", 2},
       {"GridWithoutName",
        data("2 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta", "s\t0\t0\t\t1\t1\t1\nt\t1\t0\tA\t1\t1\t1\n"), "\n",
-       "\n\nWARNING: no grid name for sample 1 (line 5 of the data file)", "no grid name for sample", 2},
+       "\n\nWARNING: no grid name for sample 1 (\"s\", line 5 of the data file)", "no grid name for sample", 2},
       {"GridPositionNotAWholeNumber", data("1 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1.5\t1\t1\n"), "\n",
-       "\n\nWARNING: cannot read the grid X position of sample 1 (line 5 of the data file): a whole number of 0 or "
-       "more is expected",
+       "\n\nWARNING: cannot read the grid X position of sample 1 (\"s\", line 5 of the data file): a whole number of "
+       "0 or more is expected",
        "a whole number of 0 or more is expected", 2},
       {"TooManyGridNames",
        data("3 2 1 NA", "0", "n\tx\ty\tg\tgx\tgy\ta",
             "s\t0\t0\tA\t1\t1\t1\nt\t1\t0\tB\t1\t1\t1\nu\t2\t0\tC\t1\t1\t1\n"),
        "\n",
-       "\n\nWARNING: too many grid names: sample 3 (line 7 of the data file) names grid \"C\", beyond the 2 grids "
-       "declared on second line",
+       "\n\nWARNING: too many grid names: sample 3 (\"u\", line 7 of the data file) names grid \"C\", beyond the 2 "
+       "grids declared on second line",
        "too many grid names", 2},
       {"MarkedQuantitativeCellNotANumber", data("2 0 1 NA", "0", "n\tx\ty\t#a", "s\t0\t0\t1\nt\t1\t0\tabc\n"), "\n",
-       "\n\nWARNING: cannot read the quantitative variable 1 for sample 2", "cannot read the quantitative variable",
-       2},
+       "\n\nWARNING: cannot read the quantitative variable 1 (a) for sample 2 (\"t\", line 6 of the data file)",
+       "cannot read the quantitative variable", 2},
       {"NumberBeyondSinglePrecision", data("2 0 1 NA", "0", kNamesOk, "s\t0\t0\t1\nt\t1\t0\t4e38\n"), "\n",
-       "\n\nWARNING: the quantitative variable 1 for sample 2 is beyond the single-precision range",
+       "\n\nWARNING: the quantitative variable 1 (a) for sample 2 (\"t\", line 6 of the data file) is beyond the "
+       "single-precision range",
        "is beyond the single-precision range", 2},
       {"NewvarCannotBeOpened", kGood, "3\n1\n",
        "\nWARNING: Cannot open file \"newvar.txt\".\nIf it is being used by another application, close it first. "
@@ -144,7 +155,8 @@ std::vector<BadInput> bad_inputs() {
        "error in writing", 3, {}, {"error.txt"}},
       // Read as something else than what was written: refused, or read with a warning.
       {"CoordinateWithADecimalComma", data("1 0 1 NA", "0", kNamesOk, "s\t0\t3,5\t1\n"), "\n",
-       "\n\nWARNING: cannot read the y coordinate of sample 1 (line 5 of the data file): a number is expected",
+       "\n\nWARNING: cannot read the y coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
+       "expected",
        "a coordinate that is empty, missing or not entirely a number", 2},
       {"CountNotAWholeNumber", data("11.5 0 1 NA", "0", kNamesOk, ""), "\n",
        "\n\nWARNING: the numbers of samples, grids and variables on second line of the data file must be whole "
@@ -152,9 +164,9 @@ std::vector<BadInput> bad_inputs() {
        "a count on line 2 that is negative, oversized or not entirely a whole number", 2},
       {"VariableReadByItsLeadingNumber", data("3 0 1 NA", "0", kNamesOk, "s\t0\t0\t1\nt\t1\t0\t3,5\nu\t2\t0\t4,5\n"),
        "4\n",
-       "\nWarning: variable 1 (a) reads \"3,5\" of sample 2 as 3: only the number at the start of a cell is read, and "
-       "numbers take a decimal point.\n",
-       "reads \"3,5\" of sample I as 3", 0},
+       "\nWarning: variable 1 (a) reads \"3,5\" of sample 2 (\"t\", line 6 of the data file) as 3: only the number at "
+       "the start of a cell is read, and numbers take a decimal point.\n",
+       "reads \"3,5\" of sample I (\"NAME\", line N of the data file) as 3", 0},
       {"ClassBoundsNotIncreasing", data("2 0 1 NA", "3\t10\t5\t20", kNamesOk, "s\t0\t0\t1\nt\t1\t0\t2\n"), "4\n",
        "\nWarning: the upper bound of distance class 2 (5) on third line of the data file is not above that of class "
        "1 (10): the bounds are expected in increasing order, and class 2 gets no pair.\n",
@@ -231,6 +243,146 @@ TEST_P(BadInputs, PrintTheirMessageEndWithTheirStatusAndKeepEarlierResults) {
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInputs, ::testing::ValuesIn(bad_inputs()),
                          [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
+
+// Runs started with an analysis option, as a script starts them. Every
+// warning and refusal also reaches standard error; a file read otherwise than
+// it looks gives the very results of the file as it was read (read_as); a
+// refused run leaves every file as it was and adds none.
+struct ScriptedProblem {
+  std::string name;
+  std::string data;
+  std::vector<std::string> args;  // the whole command line
+  int status;
+  std::string on_stderr;          // a part of standard error; empty: nothing there. A refusal's whole text.
+  std::string key;                // the case as the README's table shows it
+  std::string read_as = {};
+  std::vector<std::string> folders = {};  // made first, in the run's folder
+};
+
+std::ostream& operator<<(std::ostream& out, const ScriptedProblem& problem) { return out << problem.name; }
+
+std::vector<ScriptedProblem> scripted_problems() {
+  const std::vector<std::string> spatial = {"--spatial", "-q", "in.txt", "out.txt"};
+  const std::string names = "n\tx\ty\ta\tb", lines = "s\t0\t0\t1\t5\nt\t1\t0\t2\t6\nu\t2\t0\t4\t7\n";
+  const std::string clean = data("3 0 2 NA", "1\t1.5", names, lines);
+  return {
+      // Read otherwise than it looks: a warning, and the results of the file as it was read.
+      {"MoreSampleLinesThanDeclared", data("3 0 2 NA", "1\t1.5", names, lines + "v\t3\t0\t3\t8\nw\t4\t0\t1\t9\n\n"),
+       spatial, 0, "Warning: second line of the data file declares 3 samples, but 5 sample lines follow: the last 2, "
+       "from line 8 on, are not read.\n", "more sample lines than line 2 declares", clean},
+      {"BlankLinesAtTheEndSayNothing", clean + "\n \n\n", spatial, 0, "", "blank lines at the end aside", clean},
+      {"MoreVariableNamesThanDeclared", data("3 0 2 NA", "1\t1.5", names + "\tc", "s\t0\t0\t1\t5\t0\nt\t1\t0\t2\t6\t0\n"
+       "u\t2\t0\t4\t7\t1\n"), spatial, 0, "declares 2 variables, but fourth line names 3: \"c\" and the names after it "
+       "are not read", "more variable names on line 4 than line 2 declares", clean},
+      {"SampleLineLongerThanTheHeaders", data("3 0 2 NA", "1\t1.5", names + "\t", "s\t0\t0\t1\t5\nt\t1\t0\t2\t6\t\t8\n"
+       "u\t2\t0\t4\t7\t9\n"), spatial, 0, "sample 2 (\"t\", line 6 of the data file) has 7 cells, more than the 5 "
+       "column headers of fourth line (and so has 1 more sample line)", "a sample line with more cells than line 4",
+       clean},
+      {"NameOfSeveralWords", data("3 0 2 NA", "1\t1.5", "n\tx\ty\ta total\tb", lines), spatial, 0,
+       "the name of variable 1 on fourth line of the data file, \"a total\", is read as \"a\"",
+       "a variable name of several words", clean},
+      {"TwoVariablesOfOneName", data("3 0 2 NA", "1\t1.5", "n\tx\ty\ta\ta", lines), spatial, 0,
+       "variables 1 and 2 are both named \"a\"", "two variables of the same name"},
+      {"WordsAmongNumbers", data("3 0 2 NA", "1\t1.5", names, "s\t0\t0\t1\t5\nt\t1\t0\t2\tna\nu\t2\t0\t4\t7\n"),
+       spatial, 0, "variable 2 (b) is qualitative, with 3 states, although 2 of its cells are numbers, because of "
+       "\"na\" (1 cell).", "an unmarked variable of numbers with a few words among them",
+       data("3 0 2 NA", "1\t1.5", "n\tx\ty\ta\t$b", "s\t0\t0\t1\t5\nt\t1\t0\t2\tna\nu\t2\t0\t4\t7\n")},
+      {"GridPositionZero", data("3 1 1 NA", "0", "n\tx\ty\tgx\tgy\ta", "s\t0\t0\t1\t1\t1\nt\t1\t0\t2\t1\t2\n"
+       "u\t0\t1\t0\t1\t3\n"), spatial, 0, "sample 3 (\"u\", line 7 of the data file) has a grid position of 0:",
+       "a grid position of 0"},
+      {"DecimalCommaSeenWithoutTheConsole", data("3 0 2 NA", "1\t1.5", names, "s\t0\t0\t1\t5\nt\t1\t0\t2\t6,5\n"
+       "u\t2\t0\t4\t7\n"), spatial, 0, "\nWarning: variable 2 (b) reads \"6,5\" of sample 2 (\"t\", line 6 of the "
+       "data file) as 6: only the number at the start of a cell is read, and numbers take a decimal point.\n",
+       "the same message on standard error too"},
+      {"RefusedDataFileSeenWithoutTheConsole",
+       data("3 0 2 NA", "1\t1.5", names, "s\t0\t0\t1\t5\nt\t1\t0\t\t6\nu\t2\t0\t4\t7\n"),
+       spatial, 2, "WARNING: no empty cell allowed in the data file. Check sample 2 (\"t\", line 6 of the data file), "
+       "variable 1 (a)\n", "the same message on standard error too"},
+      // Output files that cannot be written: refused before anything is written.
+      {"ResultsFolderMissing", clean, {"--spatial", "in.txt", "nowhere/out.txt"}, 6,
+       "kalveno: cannot write the results file 'nowhere/out.txt': no such folder\n",
+       "an output file of an option run that cannot be written"},
+      {"ResultsFileIsAFolder", clean, {"--association", "in.txt", "res.txt"}, 6,
+       "kalveno: cannot write the results file 'res.txt': a folder has that name\n",
+       "an output file of an option run that cannot be written", {}, {"res.txt"}},
+      {"TableInAMissingFolder", clean, {"--spatial", "--table=nowhere/t.csv", "in.txt", "out.txt"}, 6,
+       "kalveno: cannot write --table=nowhere/t.csv: no such folder\n", "or a folder of that name (`--table`"},
+      {"NewVariablesFileIsAFolder", clean, {"--local-means=1", "in.txt", "out.txt"}, 6,
+       "kalveno: cannot write the new-variables file 'newvar.txt': a folder has that name\n",
+       "or a folder of that name (`--table`", {}, {"newvar.txt"}},
+      {"NewVariablesOfADialogueRunInAMissingFolder", clean, {"--new-variables=nowhere/n.txt", "in.txt", "out.txt"}, 6,
+       "kalveno: cannot write --new-variables=nowhere/n.txt: no such folder\n",
+       "`--new-variables` also in a dialogue run"},
+      {"BothTestsWithoutGridsOnALineOfItsOwn", clean, {"--spatial", "-b", "-r", "9", "in.txt", "out.txt"}, 6,
+       "kalveno: -b: the toroidal test needs sampling grids, and the data file declares none\nTry 'kalveno --help' for "
+       "more information.\n", "on a line of its own, after the console's last line"},
+  };
+}
+
+class ScriptedProblems : public ::testing::TestWithParam<ScriptedProblem> {};
+
+TEST_P(ScriptedProblems, ReachStandardErrorAndLeaveTheFilesAsTheyShould) {
+  const ScriptedProblem& p = GetParam();
+  TempFolder folder;
+  folder.write("in.txt", p.data);
+  folder.write("out.txt", kEarlier);
+  for (const std::string& name : p.folders) std::filesystem::create_directory(folder.file(name));
+  const ProgramRun run = run_kalveno(folder.path(), p.args, "");
+  EXPECT_EQ(run.status, p.status) << run.output << run.errors;
+  if (p.on_stderr.empty()) {
+    EXPECT_EQ(run.errors, "");
+  }
+  EXPECT_NE(run.errors.find(trim(p.on_stderr)), std::string::npos) << run.errors;
+  EXPECT_NE(source_file("README.md").find(p.key), std::string::npos) << "not in the README's table";
+  EXPECT_EQ(folder.read("out.txt").rfind(kEarlier, 0), 0u) << "earlier results lost";
+  if (p.status == 6) {
+    EXPECT_EQ(run.errors, p.on_stderr);
+    EXPECT_TRUE(run.output.ends_with("\n")) << "the refusal would follow the console's last line";
+  }
+  if (p.status != 0) {
+    EXPECT_EQ(folder.read("out.txt"), kEarlier);
+    std::set<std::string> before = {"in.txt", "out.txt"};
+    before.insert(p.folders.begin(), p.folders.end());
+    EXPECT_EQ(folder.names(), before);
+  }
+  if (!p.read_as.empty()) {
+    TempFolder as_read;
+    as_read.write("in.txt", p.read_as);
+    as_read.write("out.txt", kEarlier);
+    EXPECT_EQ(run_kalveno(as_read.path(), p.args, "").errors, "");
+    EXPECT_EQ(folder.read("out.txt"), as_read.read("out.txt"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ScriptedProblems, ::testing::ValuesIn(scripted_problems()),
+                         [](const ::testing::TestParamInfo<ScriptedProblem>& info) { return info.param.name; });
+
+// Ctrl+C while the randomizations run: what was written stays, one line says
+// how far the test got, the table is left as it was, status 130.
+TEST(InterruptedRun, KeepsWhatWasWrittenAndSaysHowFarTheTestGot) {
+  TempFolder folder;
+  folder.write("in.txt", source_file("examples/meuse.txt"));
+  folder.write("out.txt", kEarlier);
+  folder.write("t.csv", kEarlier);
+  const ProgramRun run = run_kalveno(folder.path(), {"--spatial", "-r", "100000", "--table=t.csv", "in.txt", "out.txt"},
+                                     "", {}, "\n 1000");
+  EXPECT_EQ(run.status, 130) << run.errors;
+  const std::string results = folder.read("out.txt");
+  EXPECT_EQ(results.rfind(kEarlier, 0), 0u);
+  EXPECT_NE(results.find("\nVariable\tMoran's I:"), std::string::npos);
+  EXPECT_EQ(results.find("Tests of"), std::string::npos);
+  const std::string said = "\nInterrupted: the run was stopped after ";
+  const std::size_t at = results.rfind(said);
+  ASSERT_NE(at, std::string::npos) << results.substr(results.size() - 300);
+  const int done = std::atoi(results.c_str() + at + said.size());
+  EXPECT_GE(done, 1000);
+  EXPECT_LT(done, 100000);
+  const std::string line = said + std::to_string(done) +
+                           " of 100000 complete randomizations; no results of this test were written.\n";
+  EXPECT_EQ(results.substr(at), line);
+  EXPECT_EQ(run.errors, line.substr(1));
+  EXPECT_EQ(folder.read("t.csv"), kEarlier);
+}
 
 TEST(BadInputs, HugeRequestsKeepTheObservedResultsWrittenBeforeThem) {
   TempFolder folder;

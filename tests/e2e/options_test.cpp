@@ -91,6 +91,19 @@ TEST_P(OptionRuns, WriteWhatTheDialogueWritesAndSayWhereItWent) {
 INSTANTIATE_TEST_SUITE_P(Table, OptionRuns, ::testing::ValuesIn(equivalents()),
                          [](const ::testing::TestParamInfo<Equivalent>& info) { return info.param.name; });
 
+// --new-variables=FILE takes the place of newvar.txt, in the folder it names.
+TEST(OptionRuns, NewVariablesGoWhereTheOptionSays) {
+  TempFolder folder;
+  folder.write("in.txt", source_file("tests/data/spatial_line.txt"));
+  std::filesystem::create_directory(folder.file("site"));
+  const ProgramRun run = run_kalveno(folder.path(), {"--local-means=1.5", "--new-variables=site/means.txt", "in.txt",
+                                                     "out.txt"}, "");
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_FALSE(folder.exists("newvar.txt"));
+  EXPECT_NE(folder.read("site/means.txt").find("radius= 1.5"), std::string::npos) << folder.read("site/means.txt");
+  EXPECT_TRUE(run.output.ends_with(", the local means to \"site/means.txt\".\n")) << run.output;
+}
+
 TEST(OptionRuns, QuietLeavesOutTheProgressMarksOnly) {
   TempFolder loud, quiet;
   for (const TempFolder* folder : {&loud, &quiet}) folder->write("in.txt", source_file("tests/data/spatial_grid.txt"));
@@ -128,6 +141,52 @@ TEST(OptionRuns, TheClockSeedThatTheConsoleNamesRepeatsTheRun) {
   seeded.insert(seeded.begin(), "--seed=" + seed);
   run_kalveno(again.path(), seeded, "");
   EXPECT_EQ(again.read("out.txt"), first.read("out.txt"));
+}
+
+// --adjust and --analytical add their sections and notes and change no other
+// byte of the results; the analytical tests are the same on any number of
+// threads.
+TEST(OptionRuns, CorrectionAndAnalyticalTestsOnlyAddTheirSections) {
+  TempFolder plain, one, three;
+  for (const TempFolder* folder : {&plain, &one, &three}) folder->write("in.txt", source_file("examples/meuse.txt"));
+  run_kalveno(plain.path(), {"--spatial", "-r", "199", "in.txt", "out.txt"}, "");
+  const std::vector<std::string> added = {"--spatial", "-r", "199", "--adjust=progressive", "--analytical", "in.txt",
+                                          "out.txt"};
+  const ProgramRun run = run_kalveno(one.path(), added, "", {{"KALVENO_THREADS", "1"}});
+  run_kalveno(three.path(), added, "", {{"KALVENO_THREADS", "3"}});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(one.read("out.txt"), three.read("out.txt"));
+  EXPECT_NE(run.output.find("\nNote: the analytical tests concern the quantitative variables; the qualitative ones "
+                            "(ffreq soil lime landuse) are tested by randomization only."),
+            std::string::npos);
+  EXPECT_NE(run.output.find("\nNote: under the progressive correction class 6 to 10 of the correlogram cannot reach "
+                            "P <= 0.05 with 199 randomizations; all 10 classes need at least 399."),
+            std::string::npos);
+
+  std::string results = one.read("out.txt");
+  const std::string sections[] = {
+      "\n\nAnalytical tests of Moran's I; Ho: no spatial autocorrelation\n",
+      "\n\nCorrection across the distance classes of each correlogram (progressive Bonferroni, class c judged at "
+      "alpha/c) for the analytical test under the NORMALITY assumption\n",
+      "\n\nCorrection across the distance classes of each correlogram (progressive Bonferroni, class c judged at "
+      "alpha/c) for the analytical test under the RANDOMIZATION assumption\n",
+      "\n\nCorrection across the distance classes of each correlogram (progressive Bonferroni, class c judged at "
+      "alpha/c) for the COMPLETE randomization test (199 replicates)\n"};
+  for (const std::string& heading : sections) {
+    const std::size_t at = results.find(heading);
+    ASSERT_NE(at, std::string::npos) << heading;
+    results.erase(at, results.find("\n\n", at + 2) - at);
+  }
+  EXPECT_EQ(results, plain.read("out.txt"));
+  EXPECT_NE(one.read("out.txt").find("\ncadmium\tz normality\t8.500584 ***\t1.214977\t"), std::string::npos);
+
+  const ProgramRun holm = run_kalveno(one.path(), {"--spatial", "-r", "99", "--adjust=holm", "in.txt", "out.txt"}, "");
+  EXPECT_NE(holm.output.find("\nNote: after Holm's correction no class of a correlogram of 10 classes can reach "
+                             "P <= 0.05 with 99 randomizations; that needs at least 399."),
+            std::string::npos);
+  EXPECT_NE(one.read("out.txt").find("correlogram (Holm's method) for the COMPLETE randomization test (99 "
+                                     "replicates)\n"),
+            std::string::npos);
 }
 
 struct Refusal {
@@ -184,8 +243,14 @@ std::vector<Refusal> refusals() {
        "--state=A: the second state must differ from the first"},
       {"ThreeStates", with_files({"--spatial", "--pairs-by=c", "--state=A", "--state=B", "--state=A"}),
        "--state: at most two states select pairs"},
+      {"UnknownAdjustment", with_files({"--spatial", "--adjust=bonferroni"}),
+       "invalid value 'bonferroni' for --adjust: none, holm or progressive is expected"},
+      {"AnalyticalWithAssociation", with_files({"--association", "--analytical"}),
+       "--analytical applies to --spatial only, not to --association"},
       {"TableOfLocalMeans", with_files({"--local-means=2", "--table=t.csv"}),
-       "--table: local means have no statistics to tabulate (they are written to newvar.txt)"},
+       "--table: local means have no statistics to tabulate (they are written to the new-variables file)"},
+      {"NewVariablesOfASpatialRun", with_files({"--spatial", "--new-variables=n.txt"}),
+       "--new-variables applies to --local-means only, not to --spatial"},
       {"AnalysisWithoutResultsFile", {"--spatial", "in.txt"},
        "--spatial needs the data file and the results file: kalveno [OPTION]... DATA_FILE RESULTS_FILE"},
       {"ExtraOperand", {"--association", "in.txt", "out.txt", "more.txt"}, "extra operand 'more.txt'"},
@@ -204,6 +269,8 @@ std::vector<Refusal> refusals() {
        "--table=./out.txt: that is the results file of this run"},
       {"TableIsTheDataFile", with_files({"--association", "--table", "in.txt"}),
        "--table=in.txt: that is the data file of this run"},
+      {"NewVariablesFileIsTheResultsFile", with_files({"--local-means=1", "--new-variables=out.txt"}),
+       "--new-variables=out.txt: that is the results file of this run"},
   };
 }
 
@@ -219,10 +286,7 @@ TEST_P(RefusedOptions, EndWithStatusSixTheirMessageAndNothingWritten) {
   EXPECT_EQ(run.errors, "kalveno: " + r.message + "\nTry 'kalveno --help' for more information.\n");
   EXPECT_EQ(folder.read("out.txt"), kEarlier);
   EXPECT_EQ(folder.read("in.txt"), r.data);
-  std::set<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-    files.insert(entry.path().filename().string());
-  EXPECT_EQ(files, (std::set<std::string>{"in.txt", "out.txt"}));
+  EXPECT_EQ(folder.names(), (std::set<std::string>{"in.txt", "out.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RefusedOptions, ::testing::ValuesIn(refusals()),

@@ -23,8 +23,10 @@ struct TabledRun {
 };
 
 TEST(Table, OfASmallSpatialRun) {
-  // Three variables, one of them without a value in class 1 (an empty field).
-  TabledRun t(source_file("tests/data/spatial_line.txt"), {"--spatial", "-r", "49"});
+  // Three variables, one of them without a value in class 1 (an empty field),
+  // and the analytical tests of the two quantitative ones: depth, on three
+  // samples, has no randomization variance.
+  TabledRun t(source_file("tests/data/spatial_line.txt"), {"--spatial", "--analytical", "-r", "49"});
   EXPECT_EQ(t.run.status, 0);
   EXPECT_EQ(t.table(), source_file("tests/data/expected/spatial_line_table.csv"));
   EXPECT_TRUE(t.run.output.ends_with("\nNote: the results were written to \"out.txt\", the table to \"t.csv\".\n"));
@@ -55,9 +57,16 @@ TEST(Table, QuotesNamesWithCommasAndQuotes) {
   EXPECT_NE(table.find("\r\nassociation,observed,state_mean,\"a,b\",s,\"x,y\","), std::string::npos) << table;
 }
 
+// A class bound is read in single precision: the table gives the float, not
+// the digits of the double that holds it.
+TEST(Table, WritesClassBoundsAsTheyWereRead) {
+  TabledRun t("t\n3 0 1 NA\n1\t98.9949\nn\tx\ty\tv\na\t0\t0\t1\nb\t50\t0\t2\nc\t200\t0\t4\n", {"--spatial"});
+  EXPECT_NE(t.table().find("\r\nspatial,observed,moran_i,v,,,1,98.9949,50,"), std::string::npos) << t.table();
+}
+
 bool available(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-// Each reader must find 20 columns, the header's names and, in the odd-names
+// Each reader must find 23 columns, the header's names and, in the odd-names
 // table, the names back as they were.
 TEST(Table, PythonPandasAndRReadIt) {
   TabledRun spatial(source_file("tests/data/spatial_line.txt"), {"--spatial", "-r", "49"});
@@ -68,8 +77,8 @@ TEST(Table, PythonPandasAndRReadIt) {
     ++readers;
     EXPECT_EQ(std::system(("python3 -c 'import csv, sys\n"
                            "rows = [list(csv.reader(open(f, newline=\"\", encoding=\"utf-8\"))) for f in sys.argv[1:]]\n"
-                           "assert all(len(r) == 20 for t in rows for r in t)\n"
-                           "assert len(rows[0]) == 25 and rows[0][0][10] == \"observed\"\n"
+                           "assert all(len(r) == 23 for t in rows for r in t)\n"
+                           "assert len(rows[0]) == 28 and rows[0][0][10] == \"observed\"\n"
                            "assert rows[1][1][3:5] == [\"a,b\", \"say\\\"hi\\\"\"]' " + tables)
                               .c_str()),
               0);
@@ -78,7 +87,7 @@ TEST(Table, PythonPandasAndRReadIt) {
     ++readers;
     EXPECT_EQ(std::system(("python3 -c 'import pandas, sys\n"
                            "t = pandas.read_csv(sys.argv[1])\n"
-                           "assert t.shape == (24, 20) and t[\"observed\"].isna().sum() == 2\n"
+                           "assert t.shape == (27, 23) and t[\"observed\"].isna().sum() == 5\n"
                            "assert pandas.read_csv(sys.argv[2])[\"variable\"][0] == \"a,b\"' " + tables)
                               .c_str()),
               0);
@@ -86,7 +95,7 @@ TEST(Table, PythonPandasAndRReadIt) {
   if (available("Rscript -e 1")) {
     ++readers;
     EXPECT_EQ(std::system(("Rscript -e 'f <- commandArgs(TRUE); t <- read.csv(f[1])\n"
-                           "stopifnot(dim(t) == c(24, 20), sum(is.na(t$observed)) == 2,\n"
+                           "stopifnot(dim(t) == c(27, 23), sum(is.na(t$observed)) == 5,\n"
                            "          read.csv(f[2])$variable[1] == \"a,b\")' " + tables)
                               .c_str()),
               0);

@@ -41,6 +41,22 @@ TEST(PlotOfProgramResults, DrawsTheExampleObservedThenTestedInDetail) {
   EXPECT_EQ(bands(drawn(folder, {"--run", "1"}, "correlogram_01_cadmium.svg")), 0);
 }
 
+// After Holm's correction (999 replicates: the smallest adjusted P is 0.02),
+// points significant before it only are hollow; a qualitative variable's
+// correlogram shows its expectation -1/(N - 1).
+TEST(PlotOfProgramResults, MarksWhatTheCorrectionKeepsAndTheQualitativeExpectation) {
+  TempFolder folder;
+  folder.write("in.txt", source_file("examples/meuse.txt"));
+  ASSERT_EQ(run_kalveno(folder.path(), {"--spatial", "-r", "999", "--adjust=holm", "in.txt", "out.txt"}, "").status, 0);
+  const std::string cadmium = drawn(folder, {}, "correlogram_01_cadmium.svg");
+  EXPECT_EQ(count_of(cadmium, "<circle class=\"point significant\""), 1);  // class 1 only
+  EXPECT_EQ(count_of(cadmium, "<circle class=\"point significant-before-correction\""), 3);
+  EXPECT_NE(cadmium.find("corrected across classes by Holm&apos;s method"), std::string::npos);
+  EXPECT_EQ(cadmium.find("class=\"expectation\""), std::string::npos);
+  const std::string soil = drawn(folder, {}, "correlogram_09_soil.svg");
+  EXPECT_EQ(count_of(soil, "<line class=\"expectation\""), 1);
+}
+
 TEST(PlotOfProgramResults, DrawsTheToroidalTestOfGriddedData) {
   TempFolder folder;
   folder.write("in.txt", source_file("tests/data/spatial_grid.txt"));

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "base/allocation.h"
 #include "randomization/permutation.h"
@@ -82,6 +84,22 @@ TEST(ToroidalPermutation, ShiftsAndMirrorsTheTorus) {
   toroidal_permutation(grid, 1, perm, rng);
   // X' = X + 2 (mod 3), Y' = Y + 1 (mod 2).
   EXPECT_EQ(entries(perm), (std::vector<int>{6, 5, 2, 1, 4, 3}));
+}
+
+TEST(ToroidalPermutation, DrawsFromAsManyDistinctPlacementsAsItCounts) {
+  // A reflection along one or two cells is one of the translations.
+  for (auto [nx, ny] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{2, 3}, std::pair{3, 4}}) {
+    SampleGrid grid = full_grid(nx, ny);
+    Random rng;
+    rng.random_state = -1;
+    Permutation perm = identity_permutation(nx * ny);
+    std::set<std::vector<int>> seen;
+    for (int r = 0; r < 2000; ++r) {
+      toroidal_permutation(grid, 1, perm, rng);
+      seen.insert(entries(perm));
+    }
+    EXPECT_EQ(static_cast<double>(seen.size()), toroidal_placements(grid, 1)) << nx << " x " << ny;
+  }
 }
 
 TEST(ToroidalPermutation, DrawsForEveryGridEvenAnEmptyOne) {

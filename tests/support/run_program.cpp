@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,8 +39,15 @@ std::string TempFolder::read(const std::string& name) const {
 
 bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
+std::set<std::string> TempFolder::names() const {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) names.insert(entry.path().filename().string());
+  return names;
+}
+
 ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
-                       const std::string& input, const std::map<std::string, std::string>& env) {
+                       const std::string& input, const std::map<std::string, std::string>& env,
+                       const std::string& interrupt_at) {
   TempFolder pipes;
   const std::string input_path = pipes.file("input"), output_path = pipes.file("output"),
                     errors_path = pipes.file("errors");
@@ -62,7 +71,16 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
     _exit(127);
   }
   int wait_status = 0;
-  waitpid(child, &wait_status, 0);
+  bool ended = false;
+  // With interrupt_at, the output is watched until the text shows.
+  while (!interrupt_at.empty() && !(ended = waitpid(child, &wait_status, WNOHANG) == child)) {
+    if (pipes.read("output").find(interrupt_at) != std::string::npos) {
+      kill(child, SIGINT);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!ended) waitpid(child, &wait_status, 0);
   ProgramRun run;
   run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
   run.output = pipes.read("output");
@@ -71,10 +89,10 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
 }
 
 ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
-                       const std::map<std::string, std::string>& env) {
+                       const std::map<std::string, std::string>& env, const std::string& interrupt_at) {
   std::map<std::string, std::string> settings = {{"KALVENO_SEED", "1"}, {"KALVENO_THREADS", "2"}};
   for (const auto& [name, value] : env) settings[name] = value;
-  return run_program(KALVENO_BINARY, folder, args, answers, settings);
+  return run_program(KALVENO_BINARY, folder, args, answers, settings, interrupt_at);
 }
 
 std::string source_file(const std::string& relative_path) {

@@ -2,6 +2,7 @@
 // answers piped on standard input, and reads back the files it wrote.
 #pragma once
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class TempFolder {
   void write(const std::string& name, const std::string& content) const;
   std::string read(const std::string& name) const;
   bool exists(const std::string& name) const;
+  // The names of everything in the folder.
+  std::set<std::string> names() const;
 
  private:
   std::string path_;
@@ -33,15 +36,17 @@ struct ProgramRun {
 };
 
 // Runs binary in folder with args, input on standard input and the
-// environment variables of env added.
+// environment variables of env added. With interrupt_at, the run gets a
+// SIGINT, as from Ctrl+C, once its standard output shows that text.
 ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
-                       const std::string& input, const std::map<std::string, std::string>& env = {});
+                       const std::string& input, const std::map<std::string, std::string>& env = {},
+                       const std::string& interrupt_at = {});
 
 // Runs kalveno in folder with args, answers on standard input (not a
 // terminal), and extra environment variables. KALVENO_SEED is 1 unless env
 // sets it, and KALVENO_THREADS 2, so that runs repeat exactly.
 ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
-                       const std::map<std::string, std::string>& env = {});
+                       const std::map<std::string, std::string>& env = {}, const std::string& interrupt_at = {});
 
 // What the results file holds before a run whose tests check that nothing
 // written earlier is lost.
