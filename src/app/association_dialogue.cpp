@@ -79,9 +79,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
     if (session.tabulate) add_association_test_rows(session.table_rows, randomization, n_rep, data, series.stats);
   };
 
-  // The toroidal series comes first. Its permutations rewrite only the
-  // entries of samples that sit on a torus; the others keep what
-  // work_permutation held, the identity from start-up.
+  // The toroidal series comes first.
   if (has_grids) {
     note_toroidal_placements(console, session, n_rep);
     console.print("\n\nTest correlation between variables by %i toroidal randomizations\n", n_rep);

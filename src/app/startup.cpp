@@ -176,7 +176,14 @@ void run_chosen_analysis(Session& session, const CommandLine& line) {
   write_start_of_results(session, line.existing == ExistingResults::kReplace);
   switch (line.analysis) {
     case ChosenAnalysis::kSpatial: run_spatial_autocorrelation(session, spatial); break;
-    case ChosenAnalysis::kAssociation: run_association(session, association); break;
+    case ChosenAnalysis::kAssociation:
+      // The dialogue's count question says this; an option run asks nothing.
+      if (session.data.n_grids < 1 && association.count.n_rep > 0)
+        session.console.warn("\nWarning: no grid is defined for the sample positions, so only the complete "
+                             "randomization test runs; between spatially autocorrelated variables it is liberal "
+                             "(an excess of significant tests).\n");
+      run_association(session, association);
+      break;
     case ChosenAnalysis::kLocalMeans: run_local_means(session, line.radius); break;
     case ChosenAnalysis::kAsked: break;
   }

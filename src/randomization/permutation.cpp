@@ -20,6 +20,10 @@ void complete_permutation(int n_samples, Permutation& perm, Random& rng) {
 }
 
 void toroidal_permutation(const SampleGrid& grid, int n_grids, Permutation& perm, Random& rng) {
+  // A sample off every torus (grid position 0, or a cell another sample
+  // took first) stays where it was observed, whatever an earlier replicate
+  // left in its entry: two samples never share a position.
+  for (int s = 1; s <= perm.hi(); ++s) perm[s] = s;
   for (int g = 1; g <= n_grids; ++g) {
     const int nx = grid.grid_nx[g], ny = grid.grid_ny[g];
     const int shift_x = static_cast<int>(uniform_deviate(rng) * nx);

@@ -25,8 +25,8 @@ Permutation identity_permutation(int n_samples);
 void complete_permutation(int n_samples, Permutation& perm, Random& rng);
 
 // Each grid moves as a block: a random torus translation (two deviates) and
-// reflection (two reflection draws), for every grid in order. Only entries of
-// samples that occupy a cell of a torus are written.
+// reflection (two reflection draws), for every grid in order. Samples that
+// occupy no cell of a torus keep their own positions.
 void toroidal_permutation(const SampleGrid& grid, int n_grids, Permutation& perm, Random& rng);
 
 // The distinct placements toroidal randomization draws from, the observed

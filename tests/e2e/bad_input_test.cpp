@@ -298,6 +298,9 @@ std::vector<ScriptedProblem> scripted_problems() {
        data("3 0 2 NA", "1\t1.5", names, "s\t0\t0\t1\t5\nt\t1\t0\t\t6\nu\t2\t0\t4\t7\n"),
        spatial, 2, "WARNING: no empty cell allowed in the data file. Check sample 2 (\"t\", line 6 of the data file), "
        "variable 1 (a)\n", "the same message on standard error too"},
+      {"LiberalCompleteTestWithoutGrids", clean, {"--association", "-q", "-r", "9", "in.txt", "out.txt"}, 0,
+       "Warning: no grid is defined for the sample positions, so only the complete randomization test runs;",
+       "an association tested without grids, run by options"},
       // Output files that cannot be written: refused before anything is written.
       {"ResultsFolderMissing", clean, {"--spatial", "in.txt", "nowhere/out.txt"}, 6,
        "kalveno: cannot write the results file 'nowhere/out.txt': no such folder\n",

@@ -117,7 +117,7 @@ TEST(ToroidalPermutation, DrawsForEveryGridEvenAnEmptyOne) {
   EXPECT_EQ(lcg_rand(rng), lcg_rand(counted));
 }
 
-TEST(ToroidalPermutation, GivesZeroForAnEmptyTargetCellAndKeepsUnplacedSamples) {
+TEST(ToroidalPermutation, GivesZeroForAnEmptyTargetCellAndLeavesUnplacedSamplesWhereTheyWere) {
   // Samples 1..3 on a 3 x 1 grid; the middle cell is empty; sample 4 sits at X = 0.
   RangedMatrix<int> positions = Allocator().int_matrix(0, 2, 0, 4);
   const int cells[5][2] = {{0, 0}, {1, 1}, {3, 1}, {3, 1}, {0, 1}};
@@ -130,13 +130,13 @@ TEST(ToroidalPermutation, GivesZeroForAnEmptyTargetCellAndKeepsUnplacedSamples) 
   Random rng;
   rng.random_state = -1;  // sx = trunc(0.416 x 3) = 1; mirrored along X
   Permutation perm = identity_permutation(4);
-  perm[3] = 3;
-  perm[4] = 4;
+  perm[3] = 2;  // left over from a complete replicate: it would share
+  perm[4] = 1;  // a position with a sample on the torus
   toroidal_permutation(grid, 1, perm, rng);
   // Shift by 1 then mirror: cell 1 -> 2 (empty), cell 3 -> mirror(1) = 3.
   EXPECT_EQ(perm[1], 0);
   EXPECT_EQ(perm[2], 2);
-  // Samples 3 (which lost its cell to sample 2) and 4 (at X = 0) keep their entries.
+  // Samples 3 (which lost its cell to sample 2) and 4 (at X = 0) stay at their own positions.
   EXPECT_EQ(perm[3], 3);
   EXPECT_EQ(perm[4], 4);
 }
