@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
   const bool first = rank == 0;
   std::istringstream no_input;
   std::ostringstream held;
+  // The other ranks' error stream is their console itself: a warning is held once.
   kalveno::Console console(first ? std::cin : no_input, first ? std::cout : held,
-                           first && isatty(STDIN_FILENO) ? STDIN_FILENO : -1, first ? &std::cerr : &held);
+                           first && isatty(STDIN_FILENO) ? STDIN_FILENO : -1, first ? &std::cerr : nullptr);
   kalveno::MpiProcessGroup group(rank, size, first ? nullptr : &held);
   const int status = kalveno::run_kalveno(console, args, kalveno::RunSettings::of_this_process(), group);
   MPI_Finalize();
