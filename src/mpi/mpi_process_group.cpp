@@ -12,8 +12,9 @@ namespace kalveno {
 
 namespace {
 
-// MPI counts are ints: a long range goes in parts of at most this many values.
-constexpr std::size_t kPartValues = std::size_t{1} << 28;
+// MPI counts are ints: a long block goes in parts of at most this many bytes.
+constexpr std::size_t kPartBytes = std::size_t{1} << 30;
+constexpr int kBlockTag = 0;
 // The end of a failed rank's console that rank 0 shows, and its tag.
 constexpr std::size_t kShownConsoleBytes = 4000;
 constexpr int kConsoleTag = 1;
@@ -84,24 +85,21 @@ std::int32_t MpiProcessGroup::first_process_seed(std::int32_t seed) {
   return all[1];
 }
 
-void MpiProcessGroup::gather_replicates(RangedCube<float>& replicates, int n_rep) {
+void MpiProcessGroup::gather(const std::function<std::vector<Block>(int rank)>& blocks_of) {
   check();
-  const std::size_t slice = static_cast<std::size_t>(replicates.second_hi() - replicates.second_lo() + 1) *
-                            static_cast<std::size_t>(replicates.third_hi() - replicates.third_lo() + 1);
-  // Replicates first..last of rank, a contiguous block of the cube.
+  // Each block in order, in parts that an MPI count can hold.
   auto transfer = [&](int rank) {
-    const ReplicateRange range = replicate_range(n_rep, rank);
-    if (range.last < range.first) return;
-    float* values = replicates.row(range.first, replicates.second_lo());
-    std::size_t left = static_cast<std::size_t>(range.last - range.first + 1) * slice;
-    while (left > 0) {
-      const int part = static_cast<int>(std::min(left, kPartValues));
-      if (is_first())
-        MPI_Recv(values, part, MPI_FLOAT, rank, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-      else
-        MPI_Send(values, part, MPI_FLOAT, 0, 0, MPI_COMM_WORLD);
-      values += part;
-      left -= static_cast<std::size_t>(part);
+    for (const Block& block : blocks_of(rank)) {
+      char* bytes = static_cast<char*>(block.data);
+      for (std::size_t left = block.bytes; left > 0;) {
+        const int part = static_cast<int>(std::min(left, kPartBytes));
+        if (is_first())
+          MPI_Recv(bytes, part, MPI_BYTE, rank, kBlockTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        else
+          MPI_Send(bytes, part, MPI_BYTE, 0, kBlockTag, MPI_COMM_WORLD);
+        bytes += part;
+        left -= static_cast<std::size_t>(part);
+      }
     }
   };
   if (is_first()) {

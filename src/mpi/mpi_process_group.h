@@ -1,7 +1,6 @@
 // The ranks of an MPI job as the processes of one run. Each exchange is one
 // collective call over every rank: the statuses (and a value) of all ranks
-// gathered to all, then, for the replicates, each rank's range sent to
-// rank 0. A rank that failed says so at its last exchange, which meets the
+// gathered to all, then, for a gather, each rank's blocks sent to rank 0. A rank that failed says so at its last exchange, which meets the
 // others' next one: then every rank ends with the same status, rank 0 names
 // the rank that failed, and the files rank 0 was holding are never written.
 #pragma once
@@ -22,7 +21,7 @@ class MpiProcessGroup : public ProcessGroup {
 
   void check() override;
   std::int32_t first_process_seed(std::int32_t seed) override;
-  void gather_replicates(RangedCube<float>& replicates, int n_rep) override;
+  void gather(const std::function<std::vector<Block>(int rank)>& blocks_of) override;
   int end(int status) override;
 
  private:

@@ -10,15 +10,25 @@
 // the next exchange of the others, which then end the run too, every
 // process with the same status.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "base/ranged_array.h"
 
 namespace kalveno {
 
-// Replicates first..last; empty when last < first.
-struct ReplicateRange {
+// Items (replicates, samples) first..last; empty when last < first.
+struct ItemRange {
   int first = 1, last = 0;
+};
+
+// Bytes that a process computed in its copy of an array, at the same place
+// in every process's copy.
+struct Block {
+  void* data;
+  std::size_t bytes;
 };
 
 class ProcessGroup {
@@ -32,11 +42,11 @@ class ProcessGroup {
   int size() const { return size_; }
   bool is_first() const { return rank_ == 0; }
 
-  // The replicates of 1..n_rep that process rank evaluates: n_rep split into
-  // size() contiguous ranges in rank order, the first n_rep % size() of them
-  // one replicate longer. Ranks beyond n_rep get none.
-  ReplicateRange replicate_range(int n_rep, int rank) const;
-  ReplicateRange replicate_range(int n_rep) const { return replicate_range(n_rep, rank_); }
+  // The items of 1..n_items that process rank takes: split into size()
+  // contiguous ranges in rank order, the first n_items % size() of them one
+  // item longer. Ranks beyond n_items get none.
+  ItemRange share(int n_items, int rank) const;
+  ItemRange share(int n_items) const { return share(n_items, rank_); }
 
   // Every process is still running; otherwise the run ends here
   // (ProgramEnd) with the status every process ends with.
@@ -44,10 +54,13 @@ class ProcessGroup {
   // The seed the first process gives (every process passes its own), after
   // the check above.
   virtual std::int32_t first_process_seed(std::int32_t seed) { return seed; }
-  // After the check above, brings the values that each other process
-  // computed for its range, replicates(first..last, ., .), into the same
-  // slices of the first process's cube.
-  virtual void gather_replicates(RangedCube<float>& replicates, int n_rep) { (void)replicates, (void)n_rep; }
+  // After the check above, brings the blocks that blocks_of(p) names, for
+  // every other process p, from p into the same places of the first
+  // process's arrays. Every process names the same blocks.
+  virtual void gather(const std::function<std::vector<Block>(int rank)>& blocks_of) { (void)blocks_of; }
+  // The values that each other process computed for its share of n_rep
+  // replicates, replicates(first..last, ., .), into the first process's cube.
+  void gather_replicates(RangedCube<float>& replicates, int n_rep);
   // The last exchange of every process: its own status in, the status of
   // the run out.
   virtual int end(int status) { return status; }

@@ -195,7 +195,7 @@ void run_series(Console& console, ProcessGroup& group, const Allocator& allocato
   // Every process draws every replicate, in order: each draw goes on from
   // what the one before left, and the next series starts from where this
   // one leaves the generator. Only this process's range is evaluated.
-  const ReplicateRange range = group.replicate_range(n_rep);
+  const ItemRange range = group.share(n_rep);
   const int before = range.first - 1;
   for (int r = 1; r <= before; ++r) draw(work);
   ReplicateSteps steps;
