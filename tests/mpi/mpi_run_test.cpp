@@ -94,7 +94,8 @@ TEST_P(MpiSameBytes, OverOneTwoAndThreeRanksAsKalvenoWrites) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, MpiSameBytes,
-    ::testing::Values(SameBytes{"ExampleSpatial", "examples/meuse.txt", {"--spatial", "-r", "101", "-d"}},
+    ::testing::Values(SameBytes{"ExampleSpatial", "examples/meuse.txt",
+                                {"--spatial", "-r", "101", "-d", "--analytical", "--adjust=holm"}},
                       SameBytes{"ExampleAssociation", "examples/meuse.txt", {"--association", "-r", "101"}},
                       SameBytes{"GridSpatialBothTests", "tests/data/spatial_grid.txt",
                                 {"--spatial", "--pairs-by=habitat", "--same-state", "-b", "-r", "101"}},
