@@ -12,7 +12,7 @@
 #include "plain_moran.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
-#include "run_support.h"
+#include "program_runs.h"
 
 using namespace kalveno;
 

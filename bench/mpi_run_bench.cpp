@@ -25,7 +25,7 @@
 
 #include "base/allocation.h"
 #include "mpi/mpi_process_group.h"
-#include "run_support.h"
+#include "program_runs.h"
 
 using namespace kalveno;
 using namespace kalveno::bench;
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
 #endif
   std::printf("spatial autocorrelation over MPI ranks: N=%d V=%d C=%d, R=%d complete\n  load average before: %s\n",
               n_samples, kVariables, kClasses, n_rep, load_average().c_str());
-  const std::string folder = make_folder(bench_data(n_samples, kVariables));
+  const std::string folder = folder_with_data_file(bench_data(n_samples, kVariables));
   const std::string r = std::to_string(n_rep);
   // The analysis with threads workers, after the words that start the program.
   auto command = [&](std::vector<std::string> start, const char* threads) {
@@ -99,11 +99,11 @@ int main(int argc, char** argv) {
   const std::vector<std::string> one = command({KALVENO_BINARY}, "1"), two = command({KALVENO_BINARY}, "2"),
                                  spread = command({KALVENO_MPIEXEC, "-np", "2", KALVENO_MPI_BINARY}, "1");
 
-  const Run single = run_child(folder, one, "", {});
+  const Run single = run_command(folder, one, "", {}, "out.txt");
   print_run("kalveno -j 1", single);
-  const Run threads = run_child(folder, two, "", {});
+  const Run threads = run_command(folder, two, "", {}, "out.txt");
   print_run("kalveno -j 2", threads);
-  const Run ranks = run_child(folder, spread, "", mpirun_environment());
+  const Run ranks = run_command(folder, spread, "", mpirun_environment(), "out.txt");
   print_run("mpirun -np 2 kalveno-mpi -j 1", ranks);
   const bool same = single.results == threads.results && ranks.results == threads.results;
   std::printf("  results files %s\n", same ? "the same byte for byte" : "DIFFERENT");
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   const std::vector<std::string> gather = {KALVENO_MPIEXEC, "-np", "2", self, "--gather", r,
                                            std::to_string(kVariables), std::to_string(kClasses)};
-  std::istringstream times(run_child(folder, gather, "", mpirun_environment()).results);
+  std::istringstream times(run_command(folder, gather, "", mpirun_environment(), "out.txt").results);
   double best = 0, median = 0;
   times >> best >> median;
   const double megabytes = 4.0 * (n_rep + 1) * (kVariables + 1) * (kClasses + 4) / 1e6;

@@ -20,21 +20,26 @@
 //   build/bench/spatial_run_bench --analytical --replicates=0 10000
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "plain_moran.h"
+#include "program_runs.h"
 #include "randomization/permutation.h"
-#include "run_support.h"
 
 using namespace kalveno;
-using namespace kalveno::bench;
+using bench::bench_data;
+using bench::kClasses;
+using bench::print_run;
+using bench::Run;
 
 namespace {
 
@@ -46,15 +51,16 @@ struct Options {
 };
 
 // The program on folder/in.txt, answering choice 1 with every pair, no
-// interval and options.replicates randomizations; results in folder/out.txt.
+// interval and the randomizations asked for (or with --analytical, run by
+// options); results in folder/out.txt.
 Run run_program(const Options& options, const std::string& folder, const std::map<std::string, std::string>& env) {
-  const std::string answers = folder + "/answers.txt";
-  std::ofstream(answers) << "1\n\n\n" << options.replicates << "\n\n";
   const std::string count = std::to_string(options.replicates);
   if (options.analytical)
-    return run_child(folder, {KALVENO_BINARY, "--spatial", "--analytical", "-r", count, "in.txt", "out.txt"}, answers,
-                     env);
-  return run_child(folder, {KALVENO_BINARY, "in.txt", "out.txt"}, answers, env);
+    return bench::run_kalveno(folder, {"--spatial", "--analytical", "-r", count, "in.txt", "out.txt"}, "", env,
+                              "out.txt");
+  const std::string answers = folder + "/answers.txt";
+  std::ofstream(answers) << "1\n\n\n" << count << "\n\n";
+  return bench::run_kalveno(folder, {"in.txt", "out.txt"}, answers, env, "out.txt");
 }
 
 Run best_of(int runs, const Options& options, const std::string& folder,
@@ -110,7 +116,7 @@ double plain_seconds_per_placement(const DataSet& data, int n) {
   const auto start = std::chrono::steady_clock::now();
   for (int r = 0; r < n; ++r) {
     complete_permutation(data.n_samples, perm, rng);
-    plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{}, results);
+    bench::plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{}, results);
   }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / n;
 }
@@ -123,19 +129,19 @@ int main(int argc, char** argv) {
   const std::map<std::string, std::string> every_core = {{"KALVENO_THREADS", std::to_string(cores)}};
   std::printf("spatial autocorrelation, whole program%s: C=%d, R=%d complete, quantitative variables with 2%% "
               "missing, %d cores\n  load average before: %s\n", options.analytical ? " with the analytical tests" : "",
-              kClasses, options.replicates, cores, load_average().c_str());
+              kClasses, options.replicates, cores, bench::load_average().c_str());
   bool same = true;
 
   if (wanted(options, 400)) {
     const DataSet data = bench_data(400, 4);
-    const std::string folder = make_folder(data);
+    const std::string folder = bench::folder_with_data_file(data);
     print_run("N=400 V=4, every core (best of 3)", best_of(3, options, folder, every_core));
     done_with(options, folder);
   }
 
   if (wanted(options, 1000) && !options.analytical) {
     const DataSet data = bench_data(1000, 10);
-    const std::string folder = make_folder(data);
+    const std::string folder = bench::folder_with_data_file(data);
     const Run all = best_of(2, options, folder, every_core);
     print_run("N=1000 V=10, every core (best of 2)", all);
     const int placements = options.replicates + 1;
@@ -155,7 +161,7 @@ int main(int argc, char** argv) {
 
   if (wanted(options, 10000)) {
     const DataSet data = bench_data(10000, 10);
-    const std::string folder = make_folder(data);
+    const std::string folder = bench::folder_with_data_file(data);
     const Run all = run_program(options, folder, every_core);
     print_run("N=10000 V=10, every core", all);
     if (options.analytical) {
@@ -166,6 +172,6 @@ int main(int argc, char** argv) {
     }
     done_with(options, folder);
   }
-  std::printf("  load average after: %s\n", load_average().c_str());
+  std::printf("  load average after: %s\n", bench::load_average().c_str());
   return same ? 0 : 1;
 }

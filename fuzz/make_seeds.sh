@@ -37,6 +37,7 @@ options=(
   "--spatial --pairs-by=soil --state=1 --state=2 --interval=0,1000 -br -5"
   "--association -qbr 5 --replace --table t.csv"
   "--local-means=-500"
+  "--local-moran=500 -r 5 --table=t.csv --local-file=v.txt"
   "--append --seed=7 -r"
 )
 # The dialogue target's data sets name these variables and states.

@@ -14,7 +14,7 @@ namespace {
 enum class Option {
   kHelp, kVersion, kSpatial, kAssociation, kLocalMeans, kRandomizations, kBothTests, kDetailed, kPairsBy,
   kSameState, kDistinctStates, kState, kInterval, kAppend, kReplace, kSeed, kThreads, kQuiet, kTable, kAdjust,
-  kAnalytical, kNewVariables,
+  kAnalytical, kNewVariables, kLocalMoran, kLocalFile,
 };
 
 struct OptionName {
@@ -30,6 +30,8 @@ const OptionName kOptions[] = {
     {"spatial", 0, false, Option::kSpatial},
     {"association", 0, false, Option::kAssociation},
     {"local-means", 0, true, Option::kLocalMeans},
+    {"local-moran", 0, true, Option::kLocalMoran},
+    {"local-file", 0, true, Option::kLocalFile},
     {"randomizations", 'r', true, Option::kRandomizations},
     {"both-tests", 'b', false, Option::kBothTests},
     {"detailed", 'd', false, Option::kDetailed},
@@ -54,6 +56,7 @@ const char* analysis_option(ChosenAnalysis analysis) {
     case ChosenAnalysis::kSpatial: return "--spatial";
     case ChosenAnalysis::kAssociation: return "--association";
     case ChosenAnalysis::kLocalMeans: return "--local-means";
+    case ChosenAnalysis::kLocalMoran: return "--local-moran";
     case ChosenAnalysis::kAsked: break;
   }
   return "";
@@ -172,10 +175,12 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
     case Option::kVersion: line_.version = true; break;
     case Option::kSpatial:
     case Option::kAssociation:
-    case Option::kLocalMeans: {
+    case Option::kLocalMeans:
+    case Option::kLocalMoran: {
       const ChosenAnalysis analysis = name.option == Option::kSpatial       ? ChosenAnalysis::kSpatial
                                       : name.option == Option::kAssociation ? ChosenAnalysis::kAssociation
-                                                                            : ChosenAnalysis::kLocalMeans;
+                                      : name.option == Option::kLocalMeans  ? ChosenAnalysis::kLocalMeans
+                                                                            : ChosenAnalysis::kLocalMoran;
       if (line_.analysis != ChosenAnalysis::kAsked && line_.analysis != analysis)
         return spelled + ": one analysis per run (" + analysis_spelled_ + " was given)";
       line_.analysis = analysis;
@@ -183,6 +188,11 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       if (analysis == ChosenAnalysis::kLocalMeans) {
         const std::optional<float> radius = plain_number(value);
         if (!radius) return invalid("a distance is expected (negative: the focal sample left out)");
+        line_.radius = *radius;
+      }
+      if (analysis == ChosenAnalysis::kLocalMoran) {
+        const std::optional<float> radius = plain_number(value);
+        if (!radius || !(*radius >= 0)) return invalid("a distance of 0 or more is expected");
         line_.radius = *radius;
       }
       break;
@@ -207,6 +217,7 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       break;
     case Option::kDetailed:
       line_.detailed = true;
+      if (line_.detailed_option.empty()) line_.detailed_option = spelled;
       tested_only();
       break;
     case Option::kPairsBy:
@@ -273,6 +284,10 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
       if (value.empty()) return invalid("a file name is expected");
       line_.new_variables = value;
       break;
+    case Option::kLocalFile:
+      if (value.empty()) return invalid("a file name is expected");
+      line_.local_file = value;
+      break;
   }
   return std::nullopt;
 }
@@ -283,18 +298,29 @@ std::optional<std::string> Parser::check_combinations() const {
     return spatial_option_ + (analysis == ChosenAnalysis::kAsked ? " needs --spatial"
                                                                  : " applies to --spatial only, not to " +
                                                                        analysis_spelled_);
-  if (!test_option_.empty() && analysis != ChosenAnalysis::kSpatial && analysis != ChosenAnalysis::kAssociation)
-    return test_option_ + (analysis == ChosenAnalysis::kAsked ? " needs --spatial or --association"
+  if (!test_option_.empty() && analysis != ChosenAnalysis::kSpatial && analysis != ChosenAnalysis::kAssociation &&
+      analysis != ChosenAnalysis::kLocalMoran)
+    return test_option_ + (analysis == ChosenAnalysis::kAsked ? " needs --spatial, --association or --local-moran"
                                                               : " applies to a tested analysis, not to " +
                                                                     analysis_spelled_);
+  if (analysis == ChosenAnalysis::kLocalMoran) {
+    // One test, the conditional randomization, and no detailed report.
+    if (!line_.both_tests_option.empty())
+      return line_.both_tests_option + ": --local-moran has no toroidal test (its test is the conditional "
+                                       "randomization)";
+    if (line_.detailed) return line_.detailed_option + ": --local-moran has no detailed report";
+  }
+  if (line_.local_file && analysis != ChosenAnalysis::kLocalMoran)
+    return std::string("--local-file applies to --local-moran only") +
+           (analysis == ChosenAnalysis::kAsked ? "" : ", not to " + analysis_spelled_);
   if (!line_.pairs_by.empty() && line_.pair_selection == PairSelection::kAllPairs)
     return line_.pairs_by_option + " needs --same-state, --distinct-states or --state";
   if (line_.pairs_by.empty() && line_.pair_selection != PairSelection::kAllPairs)
     return selection_option_ + " needs --pairs-by, the qualitative variable whose states select the pairs";
   if (line_.table && analysis == ChosenAnalysis::kLocalMeans)
     return "--table: local means have no statistics to tabulate (they are written to the new-variables file)";
-  if (line_.new_variables &&
-      (analysis == ChosenAnalysis::kSpatial || analysis == ChosenAnalysis::kAssociation))
+  if (line_.new_variables && (analysis == ChosenAnalysis::kSpatial || analysis == ChosenAnalysis::kAssociation ||
+                              analysis == ChosenAnalysis::kLocalMoran))
     return "--new-variables applies to --local-means only, not to " + analysis_spelled_;
   // The dialogue ignores names after the second, as it always has.
   if (analysis != ChosenAnalysis::kAsked && line_.files.size() < 2)
@@ -306,10 +332,8 @@ std::optional<std::string> Parser::check_combinations() const {
 
 // The qualitative variables of data, for a message.
 std::string qualitative_list(const DataSet& data) {
-  std::string list;
-  for (int v = 1; v <= data.n_variables; ++v)
-    if (data.is_qualitative(v)) list += (list.empty() ? "" : " ") + data.var_names[v];
-  return list.empty() ? "the data have none" : "those of the data: " + list;
+  const std::string names = data.qualitative_names();
+  return names.empty() ? "the data have none" : "those of the data:" + names;
 }
 
 // The randomization count and whether both tests run, as the dialogue

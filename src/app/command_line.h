@@ -17,7 +17,7 @@ namespace kalveno {
 class Console;
 struct DataSet;
 
-enum class ChosenAnalysis { kAsked, kSpatial, kAssociation, kLocalMeans };
+enum class ChosenAnalysis { kAsked, kSpatial, kAssociation, kLocalMeans, kLocalMoran };
 
 struct CommandLine {
   bool help = false, version = false;
@@ -34,14 +34,15 @@ struct CommandLine {
   bool detailed = false;
   PAdjustment adjust = PAdjustment::kNone;  // spatial: the correction shown after each test
   bool analytical = false;                  // spatial: the analytical tests of Moran's I
-  float radius = 0;  // of the local means
+  float radius = 0;  // of the local means, or the neighbours of local Moran's I
   ExistingResults existing = ExistingResults::kAsk;
   std::optional<std::string> seed, threads;  // checked; they win over the environment
   std::optional<std::string> table;          // the file of the tidy table
   std::optional<std::string> new_variables;  // the file of the local means, instead of newvar.txt
+  std::optional<std::string> local_file;     // the file of local Moran's I, instead of localmoran.txt
   bool quiet = false;
   // The options as spelled on the command line, for messages.
-  std::string both_tests_option, pairs_by_option, state_option;
+  std::string both_tests_option, pairs_by_option, state_option, detailed_option;
 };
 
 // Reads args (those after the program name) into line. On a mistake,

@@ -92,23 +92,55 @@ void OutputFiles::replace_new_variables(const std::string& path, const Write& wr
   output(new_variables, write);
 }
 
-void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
-                              Randomization randomization, int n_rep, const std::function<void()>& series) {
-  int done = n_rep;
+namespace {
+
+// Runs work with Ctrl+C caught; when the user interrupts it, says how far it
+// got (done of total, in the words counted), appends the same line to the
+// results file at path and ends the run.
+void run_interruptible(Console& console, OutputFiles& files, const std::string& path, int total, const char* counted,
+                       const std::function<void()>& work) {
+  int done = total;
   try {
     CatchInterruption catching;
-    series();
+    work();
     // Ctrl+C after the last replicate, while they were summarised.
     if (!interruption_requested()) return;
   } catch (const ReplicatesInterrupted& interrupted) {
     done = interrupted.done;
   }
-  const std::string line =
-      format("\nInterrupted: the run was stopped after %i of %i %s randomizations; no results of this test were "
-             "written.\n", done, n_rep, randomization == Randomization::kComplete ? "complete" : "toroidal");
+  const std::string line = format("\nInterrupted: the run was stopped after %i of %i %s; no results of this test "
+                                  "were written.\n",
+                                  done, total, counted);
   console.warn(line);
   files.append_results(path, [&](OutputFile& out) { out.write(line); });
   end_program(kInterrupted);
+}
+
+}  // namespace
+
+void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
+                              Randomization randomization, int n_rep, const std::function<void()>& series) {
+  run_interruptible(console, files, path, n_rep,
+                    randomization == Randomization::kComplete ? "complete randomizations" : "toroidal randomizations",
+                    series);
+}
+
+void run_interruptible_local_test(Console& console, OutputFiles& files, const std::string& path, int n_samples,
+                                  const std::function<void()>& test) {
+  run_interruptible(console, files, path, n_samples, "samples of the conditional randomization test", test);
+}
+
+void OutputFiles::replace_local_moran_values(const std::string& path, const Write& write) {
+  const OutputTarget values{
+      path, OutputFile::kReplace,
+      format("\nWARNING: Cannot open the file of local Moran's I \"%s\".\nIf it is being used by another "
+             "application, close it first. Then press RETURN.\n",
+             path.c_str()),
+      "Stopped: the file of local Moran's I cannot be opened, and without a terminal no key press can say when to "
+      "try again.",
+      format("\nWARNING: the local Moran's I could not all be written to \"%s\" (is the disk full?).\n",
+             path.c_str())};
+  output(values, write);
 }
 
 }  // namespace kalveno

@@ -1,8 +1,9 @@
 // The files the program writes: the results file, only ever appended to
-// (emptied first when asked for), and newvar.txt and the table, replaced
-// whole. Each writer is handed the file open, writes its part and lets it be
-// closed here, so that the results file is never held open between sections
-// and nothing written earlier can be lost.
+// (emptied first when asked for), and newvar.txt, the table and the file of
+// local Moran's I per sample, replaced whole. Each writer is handed the file
+// open, writes its part and lets it be closed here, so that the results file
+// is never held open between sections and nothing written earlier can be
+// lost.
 #pragma once
 #include <functional>
 #include <string>
@@ -53,6 +54,8 @@ class OutputFiles {
   // Replaces the new-variables file at path (newvar.txt unless
   // --new-variables names another) with what write writes.
   void replace_new_variables(const std::string& path, const Write& write);
+  // Replaces the file of local Moran's I per sample at path with what write writes.
+  void replace_local_moran_values(const std::string& path, const Write& write);
 
   // Whether this process writes any of these files.
   bool writes() const { return writing_ != Writing::kNever; }
@@ -79,5 +82,8 @@ class OutputFiles {
 // over several processes holds that line with the rest, and writes none.)
 void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
                               Randomization randomization, int n_rep, const std::function<void()>& series);
+// The same for the conditional test of local Moran's I, counted in samples.
+void run_interruptible_local_test(Console& console, OutputFiles& files, const std::string& path, int n_samples,
+                                  const std::function<void()>& test);
 
 }  // namespace kalveno

@@ -3,6 +3,7 @@
 // writes, the allocator, the generator, the file names, the data and what is
 // built from it.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@ struct Session {
   ProcessGroup& group;
   OutputFiles files;
   Allocator allocator;
+  std::int32_t seed = 0;  // of this run
   Random rng;
   std::string data_file_name;     // as settled by the dialogue (a bare name after a one-argument start)
   std::string results_file_name;
@@ -53,6 +55,7 @@ struct Session {
   // --new-variables names another file.
   std::string new_variables_file = "newvar.txt";
   bool new_variables_written = false;
+  std::string local_moran_file;  // once written, the file of local Moran's I per sample
 };
 
 }  // namespace kalveno

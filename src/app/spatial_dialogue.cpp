@@ -154,9 +154,7 @@ void run_analytical_tests(Session& session, const SpatialChoices& choices, const
   Console& console = session.console;
   const DataSet& data = session.data;
   const Allocator& allocator = session.allocator;
-  std::string qualitative;
-  for (int v = 1; v <= data.n_variables; ++v)
-    if (data.is_qualitative(v)) qualitative += " " + data.var_names[v];
+  const std::string qualitative = data.qualitative_names();
   if (!qualitative.empty())
     console.print("\nNote: the analytical tests concern the quantitative variables; the qualitative ones (%s) are "
                   "tested by randomization only.",

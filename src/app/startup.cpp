@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/file_names.h"
 #include "app/local_means_dialogue.h"
+#include "app/local_moran_run.h"
 #include "app/menu.h"
 #include "app/results_file.h"
 #include "app/session.h"
@@ -49,9 +50,10 @@ bool same_path(const std::string& a, const std::string& b) {
   return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
 }
 
-// The files the run writes, checked before anything is written: the table
-// and the new-variables file replace theirs whole, so neither may be the
-// data or the results file, and every one must be writable, so that a run
+// The files the run writes, checked before anything is written: the table,
+// the new-variables file and the file of local Moran's I replace theirs
+// whole, so none may be the data or the results file (nor the table), and
+// every one must be writable, so that a run
 // that could not keep its output is refused at its start (status 6), not
 // after the work. The results file of a dialogue run is settled by its
 // dialogue, and newvar.txt there by the local means themselves. Whether they
@@ -77,6 +79,12 @@ void check_output_files(Console& console, const CommandLine& line, const FileNam
       refuse_command_line(console, "--new-variables=" + file + ": that is the table file of this run");
     check(file, line.new_variables ? "--new-variables" : "", "the new-variables file");
   }
+  if (line.analysis == ChosenAnalysis::kLocalMoran) {
+    const std::string file = line.local_file.value_or(kLocalMoranFile);
+    if (line.table && same_path(file, *line.table))
+      refuse_command_line(console, "--local-file=" + file + ": that is the table file of this run");
+    check(file, line.local_file ? "--local-file" : "", "the file of local Moran's I");
+  }
 }
 
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
@@ -96,7 +104,8 @@ void load_data(Session& session, const CommandLine& line) {
   const Allocator& allocator = session.allocator;
   // Every process draws from the first one's seed: a clock seed differs
   // between processes, and KALVENO_SEED may not reach every machine.
-  session.rng.random_state = -session.group.first_process_seed(run_seed(console, session.settings));
+  session.seed = session.group.first_process_seed(run_seed(console, session.settings));
+  session.rng.random_state = -session.seed;
 
   const FileNames names = line.analysis == ChosenAnalysis::kAsked
                               ? read_file_names(console, line.files, line.existing)
@@ -185,6 +194,10 @@ void run_chosen_analysis(Session& session, const CommandLine& line) {
       run_association(session, association);
       break;
     case ChosenAnalysis::kLocalMeans: run_local_means(session, line.radius); break;
+    case ChosenAnalysis::kLocalMoran:
+      run_local_moran(session, LocalMoranChoices{line.radius, line.count.n_rep,
+                                                 line.local_file.value_or(kLocalMoranFile)});
+      break;
     case ChosenAnalysis::kAsked: break;
   }
 }
@@ -201,6 +214,8 @@ void finish_run(Session& session, const CommandLine& line) {
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
   if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
   if (session.new_variables_written) console.print(", the local means to \"%s\"", session.new_variables_file.c_str());
+  if (!session.local_moran_file.empty())
+    console.print(", the local Moran's I per sample to \"%s\"", session.local_moran_file.c_str());
   console.print(".\n");
 }
 

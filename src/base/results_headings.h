@@ -38,6 +38,17 @@ inline constexpr char kCorrectionTable[] = "Variable\tCorrelogram P\tAdjusted P 
 // The analytical tests of Moran's I.
 inline constexpr char kAnalyticalTests[] = "Analytical tests of Moran's I";
 
+// The local Moran's I section: its heading, the line of its settings (which
+// the file of values per sample repeats as its second line), the name of
+// that file, and the table of quadrant counts.
+inline constexpr char kLocalMoran[] = "LOCAL MORAN'S I";
+inline constexpr char kLocalSettings[] = "Settings: ";
+inline constexpr char kLocalWithin[] = "neighbours within distance ";
+inline constexpr char kLocalRandomizations[] = " conditional randomizations of each sample";
+inline constexpr char kLocalValuesFile[] = "Values per sample written to file: ";
+inline constexpr char kLocalTable[] =
+    "Variable\tsamples\twithout neighbours\tmean neighbours\thigh-high\tlow-low\thigh-low\tlow-high\tnot significant";
+
 // The names of the two randomizations, in test headings and details.
 inline constexpr char kComplete[] = "COMPLETE";
 inline constexpr char kToroidal[] = "WITHIN GROUP TOROIDAL";

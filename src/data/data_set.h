@@ -45,6 +45,15 @@ struct DataSet {
   RangedMatrix<double> values;             // [0..V][0..N]
 
   bool is_qualitative(int j) const { return var_kind[j] > 0; }
+
+  // The names of the qualitative variables, in file order, each after a
+  // blank; empty when there is none.
+  std::string qualitative_names() const {
+    std::string names;
+    for (int v = 1; v <= n_variables; ++v)
+      if (is_qualitative(v)) names += " " + var_names[v];
+    return names;
+  }
 };
 
 // The distance between the samples at a and b, for every distance the program

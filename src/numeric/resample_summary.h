@@ -40,6 +40,15 @@ inline RangedMatrix<ResampleSummary> summary_matrix(const Allocator& allocator, 
 void compute_resample_stat(RangedVector<float>& values, int first, int last, ResampleSummary& record,
                            float observed);
 
+// The same summary of values[1..n] (numbers all) without sorting them, for
+// callers with many summaries to make: the mean and spread as above, the P
+// values by counting, the bounds from heaps of the few smallest and largest
+// values, in about 2n comparisons for values in random order. The values
+// are left in another order, n_different is not counted (0), and where both
+// zeros, +0 and -0, are among the values a bound at zero may carry either
+// sign.
+void summarise_without_sorting(RangedVector<float>& values, int n, ResampleSummary& record, float observed);
+
 // Shell sort of a[1..n] into ascending order, in place.
 void shell_sort(int n, RangedVector<float>& a);
 

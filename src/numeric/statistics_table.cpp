@@ -12,7 +12,7 @@ const std::vector<std::string>& statistics_table_columns() {
       "class",       "class_upper_bound",       "class_mean_distance",      "class_pairs",
       "observed",    "replicates", "mean",      "sd",        "lower_95",    "upper_95",
       "p_less",      "p_greater",  "p_two_sided",            "significance",
-      "p_adjusted",  "expected",   "z"};
+      "p_adjusted",  "expected",   "z",         "sample"};
   return columns;
 }
 
@@ -43,7 +43,10 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
                                    csv_number(row.expected), csv_number(row.z)});
     } else if (!row.tested) {
       fields.push_back(csv_number(row.observed));
-      fields.insert(fields.end(), 12, "");
+      fields.insert(fields.end(), 8, "");
+      // An untested row's code, when it has one, says why it was not tested.
+      fields.push_back(row.significance);
+      fields.insert(fields.end(), 3, "");
     } else {
       const bool bounds = s.n_rep >= 40;
       const bool compared = kalveno::compared(s);
@@ -54,6 +57,7 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
                                    compared ? row.significance : "", compared ? csv_number(row.p_adjusted) : "", "",
                                    ""});
     }
+    fields.push_back(row.sample);
     out.write(csv_record(fields));
   }
 }

@@ -15,8 +15,8 @@
 namespace kalveno {
 
 struct StatisticRow {
-  std::string analysis;   // "spatial" or "association"
-  std::string test;       // "observed", "complete" or "toroidal"
+  std::string analysis;   // "spatial", "association" or "local_moran"
+  std::string test;       // "observed", "complete", "toroidal", "conditional", ...
   std::string statistic;  // e.g. "moran_i", "pearson_r"
   std::string variable, variable2, state;  // empty when they do not apply
   // The distance class of a Moran's I (1..C), 0 for none.
@@ -28,7 +28,8 @@ struct StatisticRow {
   bool tested = false;     // a row of a randomization test, summarised below
   ResampleSummary summary = {};
   std::string significance;  // the code the results file shows, without its leading blank
-  // A class of a tested correlogram: its P adjusted across the classes.
+  // A class of a tested correlogram: its P adjusted across the classes; a
+  // local Moran's I: across the samples of its variable.
   float p_adjusted = std::numeric_limits<float>::quiet_NaN();
   // A row of an analytical test: the statistic in observed, its expectation,
   // the root of its variance and z, and the P values in summary; no
@@ -38,6 +39,8 @@ struct StatisticRow {
   // The row of a correlogram as a whole: its P in summary.p_two_sided, and
   // the replicates of its test in summary.n_rep (0 for an analytical test).
   bool correlogram = false;
+  // The sample of a local statistic.
+  std::string sample;
 };
 
 // A significance code as the results file prints it after a value (" **"),
@@ -52,7 +55,8 @@ const std::vector<std::string>& statistics_table_columns();
 // replicates, where none are computed, and its P values and code when the
 // observed value is not a number. A value that is not a number, or the
 // missing-value mark, is an empty field, and so is a column that does not
-// apply to the row.
+// apply to the row. The code of a row of observed values, when it has one,
+// says why it was not tested.
 void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& rows);
 
 }  // namespace kalveno

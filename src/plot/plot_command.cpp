@@ -7,9 +7,11 @@
 
 #include "base/files.h"
 #include "plot/correlogram.h"
+#include "plot/local_results.h"
 #include "plot/plot_files.h"
 #include "plot/spatial_results.h"
 #include "plot/svg_correlogram.h"
+#include "plot/svg_map.h"
 
 namespace kalveno::plot {
 
@@ -32,20 +34,33 @@ const char kUsage[] =
     "rings. A qualitative variable's correlogram shows its expectation, -1/(N-1),\n"
     "as a dotted line. The results file is only read.\n"
     "\n"
+    "With --maps, draws the local Moran's I analysis instead: one SVG map per\n"
+    "variable, map_<number>_<variable>.svg, with every sample at its position,\n"
+    "coloured by its quadrant (high-high, low-low, high-low, low-high), filled\n"
+    "when its adjusted P is at most 0.05 and hollow when not, a cross when it has\n"
+    "no neighbours, and a scale bar as long as the radius. The values come from\n"
+    "the file that the results file names, looked for beside the results file,\n"
+    "then from the current folder.\n"
+    "\n"
     "Options:\n"
-    "  --run N       draw the N-th spatial analysis of the file (default: the last)\n"
+    "  --run N       draw the N-th spatial (or local Moran's I) analysis of the\n"
+    "                file (default: the last)\n"
     "  --toroidal    mark the points by the toroidal test instead of the complete one\n"
     "  --units TEXT  distance units for the axis label, e.g. --units m\n"
+    "  --maps        draw the maps of a local Moran's I analysis\n"
+    "  --local-file FILE  the file of local Moran's I per sample to map\n"
     "  --help        print this text\n"
     "  --version     print the version\n"
     "\n"
-    "Exit status: 0 the correlograms were written; 2 bad arguments, or no spatial\n"
-    "analysis to draw in the results file; 5 a correlogram could not be written.\n";
+    "Exit status: 0 the figures were written; 2 bad arguments, or no analysis to\n"
+    "draw in the results file (or values that do not match it); 5 a figure could\n"
+    "not be written.\n";
 
 struct PlotOptions {
-  bool help = false, version = false, toroidal = false;
+  bool help = false, version = false, toroidal = false, maps = false;
   int run = 0;  // 1-based; 0 for the last
   std::string units;
+  std::string local_file;  // empty: the one the results file names
   std::vector<std::string> files;  // the results file, then the folder
 };
 
@@ -67,7 +82,7 @@ bool parse_options(const std::vector<std::string>& args, PlotOptions& options, s
       arg.resize(equals);
       has_value = true;
     }
-    const bool takes_value = arg == "--run" || arg == "--units";
+    const bool takes_value = arg == "--run" || arg == "--units" || arg == "--local-file";
     if (takes_value && !has_value) {
       if (i + 1 == args.size()) {
         problem = arg + " needs a value";
@@ -88,6 +103,10 @@ bool parse_options(const std::vector<std::string>& args, PlotOptions& options, s
       options.toroidal = true;
     } else if (arg == "--units") {
       options.units = value;
+    } else if (arg == "--maps") {
+      options.maps = true;
+    } else if (arg == "--local-file") {
+      options.local_file = value;
     } else if (arg == "--run") {
       auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.run);
       if (error != std::errc() || end != value.data() + value.size() || options.run < 1) {
@@ -103,37 +122,134 @@ bool parse_options(const std::vector<std::string>& args, PlotOptions& options, s
     problem = options.files.empty() ? "no results file given" : "too many file names";
     return false;
   }
+  if (options.maps && options.toroidal) {
+    problem = "--toroidal marks correlograms; a map shows the conditional test";
+    return false;
+  }
+  if (!options.maps && !options.local_file.empty()) {
+    problem = "--local-file needs --maps";
+    return false;
+  }
   return true;
+}
+
+// The analysis that --run chose (1-based) among the n_runs of the kind
+// named in the results file, or 0 after saying on err why there is none to
+// draw; how_made says how kalveno writes one.
+int chosen_run(int n_runs, const PlotOptions& options, const std::string& kind, const std::string& how_made,
+               std::ostream& err) {
+  const std::string& results = options.files[0];
+  if (n_runs == 0) {
+    err << "kalveno-plot: \"" << results << "\" holds no " << kind << " analysis, so there is nothing to draw.\n"
+        << "  (kalveno writes one " << how_made << ".)\n";
+    return 0;
+  }
+  const int chosen = options.run == 0 ? n_runs : options.run;
+  if (chosen <= n_runs) return chosen;
+  err << "kalveno-plot: \"" << results << "\" holds " << n_runs << " " << kind << " "
+      << (n_runs == 1 ? "analysis" : "analyses") << "; there is no number " << chosen << ".\n";
+  return 0;
+}
+
+// The folder the figures go into, made when it does not exist.
+bool make_folder(const fs::path& folder, std::ostream& err) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (fs::is_directory(folder, error)) return true;
+  err << "kalveno-plot: cannot make the folder \"" << folder.string() << "\"\n";
+  return false;
+}
+
+// Writes one figure unless it would replace the results file; a line on out
+// names it.
+int write_figure(const fs::path& path, const std::string& svg, const std::string& results, const std::string& about,
+                 std::ostream& out, std::ostream& err) {
+  if (same_file(path.string(), results)) {
+    err << "kalveno-plot: " << path.string() << " is the results file itself; it is left as it is\n";
+    return kPlotUnwritable;
+  }
+  if (!write_file_whole(path, svg)) {
+    err << "kalveno-plot: cannot write " << path.string() << "\n";
+    return kPlotUnwritable;
+  }
+  out << "  " << path.string() << "  (" << about << ")\n";
+  return kPlotsWritten;
 }
 
 // Writes the correlograms of run into folder, one line each on out.
 int draw_run(const SpatialRun& run, const SpatialTest* test, const PlotOptions& options, std::ostream& out,
              std::ostream& err) {
   const fs::path folder = options.files.size() > 1 ? fs::path(options.files[1]) : fs::path(".");
-  std::error_code error;
-  fs::create_directories(folder, error);
-  if (!fs::is_directory(folder, error)) {
-    err << "kalveno-plot: cannot make the folder \"" << folder.string() << "\"\n";
-    return kPlotUnwritable;
-  }
+  if (!make_folder(folder, err)) return kPlotUnwritable;
   int status = kPlotsWritten;
   const int count = static_cast<int>(run.variables.size());
   for (int v = 0; v < count; ++v) {
     const Correlogram figure = make_correlogram(run, v, test);
-    const fs::path path = folder / correlogram_file_name(v + 1, count, figure.variable);
-    if (same_file(path.string(), options.files[0])) {
-      err << "kalveno-plot: " << path.string() << " is the results file itself; it is left as it is\n";
-      status = kPlotUnwritable;
-      continue;
-    }
-    if (!write_file_whole(path, correlogram_svg(figure, options.units))) {
-      err << "kalveno-plot: cannot write " << path.string() << "\n";
-      status = kPlotUnwritable;
-      continue;
-    }
-    out << "  " << path.string() << "  (" << figure.points.size() << " points";
-    if (!figure.bands.empty()) out << ", " << figure.bands.size() << (figure.bands.size() == 1 ? " band" : " bands");
-    out << ")\n";
+    std::string about = std::to_string(figure.points.size()) + " points";
+    if (!figure.bands.empty())
+      about += ", " + std::to_string(figure.bands.size()) + (figure.bands.size() == 1 ? " band" : " bands");
+    status = std::max(status, write_figure(folder / figure_file_name("correlogram", v + 1, count, figure.variable),
+                                           correlogram_svg(figure, options.units), options.files[0], about, out, err));
+  }
+  return status;
+}
+
+// The file of values of run: given by option, else the one the section
+// names, beside the results file or else from the current folder.
+std::string values_file_of(const LocalRun& run, const PlotOptions& options) {
+  if (!options.local_file.empty()) return options.local_file;
+  const fs::path named(run.values_file);
+  if (named.is_relative()) {
+    const fs::path beside = fs::path(options.files[0]).parent_path() / named;
+    std::error_code error;
+    if (fs::is_regular_file(beside, error)) return beside.string();
+  }
+  return run.values_file;
+}
+
+// The maps of the chosen local Moran's I analysis of text.
+int draw_maps(const std::string& text, const PlotOptions& options, std::ostream& out, std::ostream& err) {
+  const std::string& results = options.files[0];
+  const std::vector<LocalRun> runs = read_local_runs(text);
+  const int n_runs = static_cast<int>(runs.size());
+  const int chosen = chosen_run(n_runs, options, "local Moran's I", "when run with --local-moran", err);
+  if (chosen == 0) return kPlotRefused;
+  const LocalRun& run = runs[chosen - 1];
+  const std::string values_path = values_file_of(run, options);
+  std::string values_text;
+  if (!read_text_file(values_path, values_text, Readable::kAnyButFolder)) {
+    err << "kalveno-plot: cannot read the file of local Moran's I \"" << values_path << "\" that analysis "
+        << chosen << " names; give it with --local-file.\n";
+    return kPlotRefused;
+  }
+  LocalValues values;
+  if (const std::string problem = read_local_values(values_text, values); !problem.empty()) {
+    err << "kalveno-plot: \"" << values_path << "\" is no file of local Moran's I: " << problem << ".\n";
+    return kPlotRefused;
+  }
+  // The file is replaced at every run: it must be the one of this analysis.
+  if (values.settings != run.settings || values.variables != run.variables) {
+    err << "kalveno-plot: \"" << values_path << "\" holds the values of another run than local Moran's I analysis "
+        << chosen << " of \"" << results << "\":\n  the analysis: " << run.settings << "\n  the file:     "
+        << values.settings << "\n";
+    return kPlotRefused;
+  }
+
+  out << "Local Moran's I analysis " << chosen << " of " << n_runs;
+  if (!run.data_file.empty()) out << " (data file " << run.data_file << ")";
+  out << ", values from " << values_path << ":\n";
+  const fs::path folder = options.files.size() > 1 ? fs::path(options.files[1]) : fs::path(".");
+  if (!make_folder(folder, err)) return kPlotUnwritable;
+  int status = kPlotsWritten;
+  const int count = static_cast<int>(values.variables.size());
+  for (int v = 0; v < count; ++v) {
+    const LocalMap map = make_local_map(run, values, v);
+    int significant = 0;
+    for (const MapPoint& p : map.points) significant += p.significant;
+    const std::string about = std::to_string(map.points.size()) + " samples, " + std::to_string(significant) +
+                              " significant";
+    status = std::max(status, write_figure(folder / figure_file_name("map", v + 1, count, map.variable),
+                                           local_map_svg(map, options.units), results, about, out, err));
   }
   return status;
 }
@@ -163,20 +279,11 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
     err << "kalveno-plot: cannot read the results file \"" << results << "\"\n";
     return kPlotRefused;
   }
+  if (options.maps) return draw_maps(text, options, out, err);
   const std::vector<SpatialRun> runs = read_spatial_runs(text);
   const int n_runs = static_cast<int>(runs.size());
-  if (n_runs == 0) {
-    err << "kalveno-plot: \"" << results
-        << "\" holds no spatial autocorrelation analysis, so there is nothing to draw.\n"
-           "  (kalveno writes one when its menu choice 1 is taken.)\n";
-    return kPlotRefused;
-  }
-  const int chosen = options.run == 0 ? n_runs : options.run;
-  if (chosen > n_runs) {
-    err << "kalveno-plot: \"" << results << "\" holds " << n_runs << " spatial autocorrelation "
-        << (n_runs == 1 ? "analysis" : "analyses") << "; there is no number " << chosen << ".\n";
-    return kPlotRefused;
-  }
+  const int chosen = chosen_run(n_runs, options, "spatial autocorrelation", "when its menu choice 1 is taken", err);
+  if (chosen == 0) return kPlotRefused;
   const SpatialRun& run = runs[chosen - 1];
   if (run.variables.empty()) {
     err << "kalveno-plot: spatial analysis " << chosen << " of \"" << results

@@ -1,6 +1,7 @@
 // The kalveno-plot program: reads the spatial autocorrelation sections of a
 // results file (which it never writes to) and writes one SVG correlogram per
-// variable into a folder.
+// variable into a folder, or with --maps one SVG map of local Moran's I per
+// variable.
 #pragma once
 #include <iosfwd>
 #include <string>
@@ -11,7 +12,7 @@ namespace kalveno::plot {
 enum PlotStatus {
   kPlotsWritten = 0,
   kPlotRefused = 2,      // bad arguments, or nothing in the results file to draw
-  kPlotUnwritable = 5,   // a correlogram could not be written
+  kPlotUnwritable = 5,   // a figure could not be written
 };
 
 // Runs the program with the arguments after its name; messages go to out,

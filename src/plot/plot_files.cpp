@@ -14,11 +14,11 @@ bool is_safe_file_char(char c) {
 
 }  // namespace
 
-std::string correlogram_file_name(int number, int count, std::string_view variable) {
+std::string figure_file_name(std::string_view kind, int number, int count, std::string_view variable) {
   std::string digits = std::to_string(number);
   const std::size_t width = std::to_string(count).size();
   if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-  std::string name = "correlogram_" + digits + "_";
+  std::string name = std::string(kind) + "_" + digits + "_";
   for (std::size_t i = 0; i < variable.size() && i < 60; ++i) name += is_safe_file_char(variable[i]) ? variable[i] : '_';
   return name + ".svg";
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/text.h"
+#include "plot/axes.h"
 #include "plot/xml_text.h"
 
 namespace kalveno::plot {
@@ -20,59 +21,13 @@ constexpr char kBandColour[] = "#9fc5e8";
 constexpr char kGridColour[] = "#e4e4e4";
 constexpr char kExpectationColour[] = "#b04020";
 
-// An axis over [lo, hi] with ticks every step; step 0 means no ticks (a range
-// too wide or too narrow for round numbers).
-struct Axis {
-  double lo, hi, step;
-};
-
-// Widens [lo, hi] to multiples of a round step (1, 2 or 5 times a power of
-// ten) giving about six intervals. A single value gets room around it.
-Axis round_axis(double lo, double hi) {
-  if (!(hi > lo)) {
-    double room = lo == 0 ? 1 : std::fabs(lo) / 2;
-    lo -= room;
-    hi += room;
-  }
-  const double raw = (hi / 2 - lo / 2) / 3;  // halves cannot overflow
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-  const double scaled = raw / magnitude;
-  const double step = (scaled < 1.5 ? 1 : scaled < 3 ? 2 : scaled < 7 ? 5 : 10) * magnitude;
-  Axis axis{std::floor(lo / step) * step, std::ceil(hi / step) * step, step};
-  if (!std::isfinite(axis.lo) || !std::isfinite(axis.hi) || !std::isfinite(step) || step <= 0 ||
-      !(axis.hi > axis.lo))
-    return {lo, hi, 0};
-  return axis;
-}
-
-// Position of value on an axis drawn from pixel a (at lo) to pixel b (at hi).
-// A range too narrow to divide (a few subnormal numbers) puts everything in
-// the middle.
-double place(const Axis& axis, double value, double a, double b) {
-  const double half_span = axis.hi / 2 - axis.lo / 2;
-  double fraction = half_span > 0 ? (value / 2 - axis.lo / 2) / half_span : 0.5;
-  if (!std::isfinite(fraction)) fraction = 0.5;
-  return a + (b - a) * fraction;
-}
-
-// A tick value printed short: 0.30000000000000004 is 0.3, -0 is 0.
-std::string tick_label(double value, double step) {
-  if (std::fabs(value) < step * 1e-9) value = 0;
-  return format("%.6g", value);
-}
-
 class SvgPage {
  public:
   SvgPage(const Correlogram& figure, const std::string& units) : figure_(figure), units_(units) {}
 
   std::string draw() {
     choose_axes();
-    text_ += format(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" viewBox=\"0 0 %g %g\" "
-        "font-family=\"Helvetica, Arial, sans-serif\" font-size=\"13\">\n",
-        kWidth, kHeight, kWidth, kHeight);
-    text_ += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    text_ += svg_document_start(kWidth, kHeight);
     draw_headings();
     draw_axes();
     draw_bands();

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/text.h"
+
 namespace kalveno::plot {
 
 namespace {
@@ -97,6 +99,14 @@ std::string xml_text(std::string_view raw) {
     }
   }
   return out;
+}
+
+std::string svg_document_start(double width, double height) {
+  return format("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" viewBox=\"0 0 %g %g\" "
+                "font-family=\"Helvetica, Arial, sans-serif\" font-size=\"13\">\n"
+                "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",
+                width, height, width, height);
 }
 
 }  // namespace kalveno::plot

@@ -2,7 +2,10 @@
 // significance code of its P value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
 
 #include "base/allocation.h"
 #include "numeric/resample_summary.h"
@@ -90,6 +93,30 @@ TEST(ResampleSummary, LeavesTheReplicatesSortedWithoutTheObservedValue) {
   for (int i = 1; i <= 6; ++i) EXPECT_EQ(values[i], sorted[i - 1]);
   EXPECT_EQ(values[0], 0);
   EXPECT_EQ(record.n_different, 5);
+}
+
+// The summary found without sorting is the summary, n_different aside: on
+// values with ties in a scrambled order and in descending order, at each
+// replicate count where the bounds start, and with the observed value on a
+// tie, between values and beyond them all.
+TEST(ResampleSummary, WithoutSortingGivesTheSameRecord) {
+  for (int n : {1, 2, 39, 40, 199, 200, 999}) {
+    std::vector<float> replicates;
+    for (int i = 1; i <= n; ++i) replicates.push_back(static_cast<float>((i * 7919) % 97) / 8);
+    for (float observed : {replicates[0], 3.01f, -1.0f, 20.0f, -20.0f}) {
+      if (observed == -20.0f) {
+        std::sort(replicates.begin(), replicates.end(), std::greater<float>());
+        observed = replicates[static_cast<std::size_t>(n / 2)];
+      }
+      ResampleSummary sorted = summarise(replicates, observed);
+      RangedVector<float> values = Allocator().float_vector(1, n);
+      for (int i = 1; i <= n; ++i) values[i] = replicates[static_cast<std::size_t>(i - 1)];
+      ResampleSummary selected{};
+      summarise_without_sorting(values, n, selected, observed);
+      selected.n_different = sorted.n_different;
+      EXPECT_EQ(std::memcmp(&sorted, &selected, sizeof sorted), 0) << n << " " << observed;
+    }
+  }
 }
 
 TEST(ShellSort, SortsEveryLengthAndLeavesShortVectorsAlone) {

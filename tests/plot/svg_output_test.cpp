@@ -32,11 +32,11 @@ TEST(XmlText, ReplacesCharactersXmlForbids) {
   EXPECT_EQ(xml_text("\x81"), "\xef\xbf\xbd");  // undefined in Windows-1252
 }
 
-TEST(CorrelogramFileName, KeepsOnlySafeCharactersAndNumbersTheVariables) {
-  EXPECT_EQ(correlogram_file_name(3, 11, "cadmium"), "correlogram_03_cadmium.svg");
-  EXPECT_EQ(correlogram_file_name(1, 6, "../../etc/passwd"), "correlogram_1_.._.._etc_passwd.svg");
-  EXPECT_EQ(correlogram_file_name(2, 2, "H\xf6he*?"), "correlogram_2_H_he__.svg");
-  EXPECT_EQ(correlogram_file_name(12, 100, std::string(200, 'x')).size(), std::string("correlogram_012_.svg").size() + 60);
+TEST(FigureFileName, KeepsOnlySafeCharactersAndNumbersTheVariables) {
+  EXPECT_EQ(figure_file_name("correlogram", 3, 11, "cadmium"), "correlogram_03_cadmium.svg");
+  EXPECT_EQ(figure_file_name("correlogram", 1, 6, "../../etc/passwd"), "correlogram_1_.._.._etc_passwd.svg");
+  EXPECT_EQ(figure_file_name("correlogram", 2, 2, "H\xf6he*?"), "correlogram_2_H_he__.svg");
+  EXPECT_EQ(figure_file_name("correlogram", 12, 100, std::string(200, 'x')).size(), std::string("correlogram_012_.svg").size() + 60);
 }
 
 Correlogram sample_figure() {

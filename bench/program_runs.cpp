@@ -1,8 +1,8 @@
-#include "run_support.h"
+#include "program_runs.h"
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,8 +18,6 @@ namespace kalveno::bench {
 
 namespace {
 
-// The data set as a data file; every number is a single-precision value,
-// written with the digits that read it back unchanged.
 std::string data_file_text(const DataSet& data) {
   std::ostringstream text;
   char cell[64];
@@ -50,6 +48,13 @@ std::string data_file_text(const DataSet& data) {
 
 }  // namespace
 
+std::string folder_with_data_file(const DataSet& data) {
+  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) std::exit(1);
+  std::ofstream(folder + "/in.txt", std::ios::binary) << data_file_text(data);
+  return folder;
+}
+
 DataSet bench_data(int n_samples, int n_variables, double missing) {
   testing::RandomDataShape shape;
   shape.n_samples = n_samples;
@@ -62,11 +67,47 @@ DataSet bench_data(int n_samples, int n_variables, double missing) {
   return testing::random_data_set(shape, 20240601u);
 }
 
-std::string make_folder(const DataSet& data) {
-  std::string folder = (std::filesystem::temp_directory_path() / "kalveno-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) std::exit(1);
-  std::ofstream(folder + "/in.txt", std::ios::binary) << data_file_text(data);
-  return folder;
+Run run_command(const std::string& folder, const std::vector<std::string>& command, const std::string& answers,
+                const std::map<std::string, std::string>& env, const std::string& results_file) {
+  const std::string results_path = folder + "/" + results_file;
+  std::filesystem::remove(results_path);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    const int input = open(answers.empty() ? "/dev/null" : answers.c_str(), O_RDONLY);
+    const int output = open("/dev/null", O_WRONLY);
+    dup2(input, 0);
+    dup2(output, 1);
+    if (chdir(folder.c_str()) != 0) _exit(127);
+    setenv("KALVENO_SEED", "12345", 1);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  Run run;
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s ended with status %d\n", command[0].c_str(), status);
+    std::exit(1);
+  }
+  run.peak_kb = usage.ru_maxrss;
+  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  run.results = read_file(results_path);
+  return run;
+}
+
+Run run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
+                const std::map<std::string, std::string>& env, const std::string& results_file) {
+  std::vector<std::string> command = {KALVENO_BINARY};
+  command.insert(command.end(), args.begin(), args.end());
+  return run_command(folder, command, answers, env, results_file);
 }
 
 std::string read_file(const std::string& path) {
@@ -79,42 +120,6 @@ std::string read_file(const std::string& path) {
 std::string load_average() {
   std::string text = read_file("/proc/loadavg");
   return text.substr(0, text.find(' ', text.find(' ', text.find(' ') + 1) + 1));
-}
-
-Run run_child(const std::string& folder, const std::vector<std::string>& argv, const std::string& input_file,
-              const std::map<std::string, std::string>& env) {
-  std::filesystem::remove(folder + "/out.txt");
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    const int input = open(input_file.empty() ? "/dev/null" : input_file.c_str(), O_RDONLY);
-    const int output = open("/dev/null", O_WRONLY);
-    if (input < 0 || output < 0 || chdir(folder.c_str()) != 0) _exit(126);
-    dup2(input, 0);
-    dup2(output, 1);
-    setenv("KALVENO_SEED", "12345", 1);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(child, &status, 0, &usage);
-  Run run;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "%s ended with status %d\n", argv[0].c_str(), status);
-    std::exit(1);
-  }
-  // The child's own figures include the processes it waited for (mpirun's ranks).
-  run.peak_kb = usage.ru_maxrss;
-  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-  run.results = read_file(folder + "/out.txt");
-  return run;
 }
 
 void print_run(const char* what, const Run& run) {

@@ -1,0 +1,63 @@
+#include "app/local_moran_run.h"
+
+#include "app/results_file.h"
+#include "app/session.h"
+#include "base/console.h"
+#include "base/text.h"
+#include "local_moran/local_moran.h"
+#include "local_moran/local_moran_report.h"
+#include "local_moran/local_moran_table.h"
+
+namespace kalveno {
+
+void run_local_moran(Session& session, const LocalMoranChoices& choices) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const Allocator& allocator = session.allocator;
+  const int n_rep = choices.n_rep;
+
+  const std::string qualitative = data.qualitative_names();
+  if (!qualitative.empty())
+    console.print("\nNote: local Moran's I concerns the quantitative variables; the qualitative ones (%s) are left "
+                  "out.",
+                  qualitative.c_str() + 1);
+  console.print("\nComputing local Moran's I");
+  // The smallest two-sided P is 2 / (R + 1), and the adjustment never makes
+  // a P smaller.
+  if (n_rep > 0 && n_rep < 39)
+    console.print("\nNote: with %i randomizations no P can reach 0.05 (the smallest two-sided P is 2/%i): no "
+                  "sample can be significant; 39 or more are needed.",
+                  n_rep, n_rep + 1);
+  const int n_workers = replicate_workers(console, session.settings);
+  const LocalMoranSetup setup = noting_allocation_failure(
+      format("\nNote: the neighbours of %i samples within distance %f need more memory than this machine has; "
+             "choose a smaller radius.",
+             data.n_samples, static_cast<double>(choices.radius)),
+      [&] { return local_moran_setup(allocator, data, choices.radius, n_workers); });
+  for (int q = 0; q < setup.n_variables(); ++q) {
+    int present = 0;
+    for (int i = 1; i <= data.n_samples; ++i) present += setup.has(i, q);
+    if (present > 1 && setup.m2[static_cast<std::size_t>(q)] == 0)
+      console.print("\nNote: %s has the same value in every sample that has it: its local Moran's I is not a "
+                    "number.",
+                    data.var_names[setup.variables[static_cast<std::size_t>(q)]].c_str());
+  }
+  LocalMoranResults results = local_moran_observed(allocator, data, setup, n_workers);
+  if (n_rep > 0)
+    console.print("\n\nTest local Moran's I by %i conditional randomizations of each sample\n", n_rep);
+  run_interruptible_local_test(console, session.files, session.results_file_name, data.n_samples, [&] {
+    run_local_moran_test(console, session.group, allocator, data, setup, n_rep, session.seed, n_workers, results);
+  });
+  if (!session.files.writes()) return;  // the other processes of a run only test samples
+
+  session.files.replace_local_moran_values(choices.values_file, [&](OutputFile& out) {
+    write_local_moran_values(out, data, setup, results, session.data_file_name);
+  });
+  session.local_moran_file = choices.values_file;
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
+    write_local_moran_section(out, data, setup, results, choices.values_file);
+  });
+  if (session.tabulate) add_local_moran_rows(session.table_rows, data, setup, results);
+}
+
+}  // namespace kalveno

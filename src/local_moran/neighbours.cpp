@@ -1,0 +1,65 @@
+#include "local_moran/neighbours.h"
+
+#include <climits>
+#include <vector>
+
+#include "randomization/replicate_runner.h"
+
+namespace kalveno {
+
+namespace {
+
+// Samples per block of the search: each block gathers its lists on its own,
+// and the blocks are then laid end to end in sample order.
+constexpr int kBlock = 256;
+
+const char kListFailure[] = "\nallocation failure in ivector()";
+
+}  // namespace
+
+NeighbourLists neighbours_within(const Allocator& allocator, const DataSet& data, double radius, int n_workers) {
+  const int n = data.n_samples;
+  const int n_blocks = (n + kBlock - 1) / kBlock;
+  std::vector<std::vector<int>> found(static_cast<std::size_t>(n_blocks));
+  NeighbourLists lists;
+  lists.first = allocator.int_vector(1, n + 1);
+  // Every distance is worked out from both ends, by the one distance
+  // function, so that each list holds what a plain loop over the samples
+  // would find.
+  parallel_for(n_blocks, n_workers, [&](int, int block) {
+    std::vector<int>& mine = found[static_cast<std::size_t>(block)];
+    const int last = std::min(n, (block + 1) * kBlock);
+    try {
+      for (int i = block * kBlock + 1; i <= last; ++i) {
+        int count = 0;
+        for (int j = 1; j <= n; ++j) {
+          if (j != i && sample_distance(data.x, data.y, i, j) <= radius) {
+            mine.push_back(j);
+            ++count;
+          }
+        }
+        lists.first[i + 1] = count;  // counts for now, offsets below
+      }
+    } catch (const std::bad_alloc&) {
+      throw AllocationFailure{kListFailure, {}};
+    } catch (const std::length_error&) {
+      throw AllocationFailure{kListFailure, {}};
+    }
+  });
+  long long total = 0;
+  lists.first[1] = 0;
+  for (int i = 1; i <= n; ++i) {
+    total += lists.first[i + 1];
+    if (total > INT_MAX) throw AllocationFailure{kListFailure, {}};
+    lists.first[i + 1] = static_cast<int>(total);
+  }
+  lists.list = allocator.int_vector(0, static_cast<int>(total) - 1);
+  int at = 0;
+  for (std::vector<int>& block : found) {
+    for (int j : block) lists.list[at++] = j;
+    std::vector<int>().swap(block);
+  }
+  return lists;
+}
+
+}  // namespace kalveno

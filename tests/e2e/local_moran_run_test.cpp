@@ -1,0 +1,53 @@
+// Local Moran's I through the real binary: the file of values per sample,
+// the results-file section and the table rows of a small run, checked by
+// hand once; the same bytes on one thread; an interrupted test.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/run_program.h"
+
+namespace kalveno::testing {
+namespace {
+
+// Twelve plots on a 4 x 3 grid, 1 apart, with high cover in one corner and
+// low in the other, depth the other way round and missing in one plot, a
+// qualitative soil, and a plot far from the others.
+TEST(LocalMoranRun, WritesItsValuesItsSectionAndItsTableRows) {
+  TempFolder folder, one_thread;
+  const std::vector<std::string> args = {"--local-moran=1.5", "-r", "999",  "--table=t.csv",
+                                         "--local-file=values.txt", "in.txt", "out.txt"};
+  for (const TempFolder* f : {&folder, &one_thread}) f->write("in.txt", source_file("tests/data/local_patch.txt"));
+  const ProgramRun run = run_kalveno(folder.path(), args, "");
+  EXPECT_EQ(run.status, 0) << run.output << run.errors;
+  EXPECT_EQ(folder.read("values.txt"), source_file("tests/data/expected/local_patch_values.txt"));
+  EXPECT_EQ(folder.read("out.txt"), source_file("tests/data/expected/local_patch_results.txt"));
+  EXPECT_EQ(folder.read("t.csv"), source_file("tests/data/expected/local_patch_table.csv"));
+  EXPECT_TRUE(run.output.ends_with("\nNote: the results were written to \"out.txt\", the table to \"t.csv\", the local "
+                                   "Moran's I per sample to \"values.txt\".\n"))
+      << run.output;
+
+  run_kalveno(one_thread.path(), args, "", {{"KALVENO_THREADS", "1"}});
+  for (const char* name : {"values.txt", "out.txt", "t.csv"}) EXPECT_EQ(one_thread.read(name), folder.read(name));
+}
+
+// Ctrl+C during the test: the batch under way ends, the results file says
+// how many samples were done, and no file of values is written.
+TEST(LocalMoranRun, AnInterruptedTestSaysHowFarItGot) {
+  TempFolder folder;
+  folder.write("in.txt", source_file("examples/meuse.txt"));
+  folder.write("out.txt", kEarlier);
+  const ProgramRun run =
+      run_kalveno(folder.path(), {"--local-moran=400", "-r", "100000", "in.txt", "out.txt"}, "", {}, "sample\n 1 2");
+  EXPECT_EQ(run.status, 130) << run.errors;
+  const std::string results = folder.read("out.txt");
+  const std::string end = " of 155 samples of the conditional randomization test; no results of this test were "
+                          "written.\n";
+  ASSERT_TRUE(results.ends_with(end)) << results.substr(results.size() - 300);
+  const int done = std::atoi(results.c_str() + results.rfind(" after ") + 7);
+  EXPECT_TRUE(done >= 2 && done < 155) << done;
+  EXPECT_FALSE(folder.exists("localmoran.txt"));
+}
+
+}  // namespace
+}  // namespace kalveno::testing
