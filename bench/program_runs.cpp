@@ -55,16 +55,16 @@ std::string folder_with_data_file(const DataSet& data) {
   return folder;
 }
 
-DataSet bench_data(int n_samples, int n_variables, double missing) {
+DataSet bench_data(int n_samples, int n_variables, double missing, int n_classes, unsigned seed) {
   testing::RandomDataShape shape;
   shape.n_samples = n_samples;
   shape.n_quantitative = n_variables;
   shape.n_qualitative = 0;
   shape.missing = missing;
   shape.coincident = 0;
-  shape.n_classes = kClasses;
+  shape.n_classes = n_classes;
   shape.extent = 1000;
-  return testing::random_data_set(shape, 20240601u);
+  return testing::random_data_set(shape, seed);
 }
 
 Run run_command(const std::string& folder, const std::vector<std::string>& command, const std::string& answers,

@@ -20,9 +20,10 @@ struct Run {
 constexpr int kClasses = 10;
 
 // n_samples samples of n_variables quantitative variables, each datum
-// missing with chance missing, in [0, 1000) squared, kClasses distance
-// classes; always the same.
-DataSet bench_data(int n_samples, int n_variables, double missing = 0.02);
+// missing with chance missing, in [0, 1000) squared, n_classes distance
+// classes; the same for the same seed.
+DataSet bench_data(int n_samples, int n_variables, double missing = 0.02, int n_classes = kClasses,
+                   unsigned seed = 20240601u);
 
 // A fresh temporary folder holding data as in.txt, every number written
 // with the digits that read it back unchanged.
