@@ -46,7 +46,14 @@ void run_local_moran(Session& session, const LocalMoranChoices& choices) {
   if (n_rep > 0)
     console.print("\n\nTest local Moran's I by %i conditional randomizations of each sample\n", n_rep);
   run_interruptible_local_test(console, session.files, session.results_file_name, data.n_samples, [&] {
-    run_local_moran_test(console, session.group, allocator, data, setup, n_rep, session.seed, n_workers, results);
+    noting_allocation_failure(
+        format("\nNote: the values of %i randomizations of %i variables, kept for each of %i workers, need more "
+               "memory than this machine has; ask for fewer randomizations or threads.",
+               n_rep, setup.n_variables(), n_workers),
+        [&] {
+          run_local_moran_test(console, session.group, allocator, data, setup, n_rep, session.seed, n_workers,
+                               results);
+        });
   });
   if (!session.files.writes()) return;  // the other processes of a run only test samples
 
