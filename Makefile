@@ -3,7 +3,7 @@ BUILD ?= build
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test release tests bench fuzz fuzz-build fuzz-corpus install clean
+.PHONY: run test release mpi tests bench fuzz fuzz-build fuzz-corpus install clean
 
 release:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -15,6 +15,12 @@ run: release
 	mkdir -p $(BUILD)/release/example
 	cp examples/meuse.txt $(BUILD)/release/example/in.txt
 	cd $(BUILD)/release/example && ../kalveno
+
+# kalveno-mpi, optimised, beside kalveno: needs MPI (Debian: libopenmpi-dev,
+# openmpi-bin), and says so where it is missing.
+mpi:
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/release -j $(JOBS) --target kalveno-mpi
 
 # kalveno, kalveno-plot and their manual pages under PREFIX.
 install: release

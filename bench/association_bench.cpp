@@ -31,6 +31,7 @@ Timing time_series(const AssociationInput& input, const RangedMatrix<double>& ob
   std::istringstream no_answers;
   std::ostringstream marks;
   Console console(no_answers, marks);
+  ProcessGroup one_process;
   AssociationSeries series = make_association_series(Allocator(), kReplicates, kVariables);
   Timing best{1e30, 0};
   for (int run = 0; run < kRuns; ++run) {
@@ -39,7 +40,7 @@ Timing time_series(const AssociationInput& input, const RangedMatrix<double>& ob
     Permutation work = identity_permutation(kSamples);
     auto draw = [&](Permutation& perm) { complete_permutation(kSamples, perm, rng); };
     auto start = std::chrono::steady_clock::now();
-    run_association_series(console, Allocator(), input, kReplicates, n_workers, work, draw, observed, series);
+    run_association_series(console, one_process, Allocator(), input, kReplicates, n_workers, work, draw, observed, series);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     best.seconds = std::min(best.seconds, elapsed.count());
   }

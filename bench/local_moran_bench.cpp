@@ -20,26 +20,17 @@
 #include <thread>
 
 #include "program_runs.h"
-#include "spatial/spatial_data.h"
 
 using namespace kalveno;
 
 namespace {
 
-constexpr double kExtent = 1000;
+constexpr double kExtent = 1000;  // the side of the square of bench_data
 constexpr int kVariables = 10;
 constexpr double kNeighbours = 30;
 
 DataSet bench_data(int n_samples, double missing) {
-  testing::RandomDataShape shape;
-  shape.n_samples = n_samples;
-  shape.n_quantitative = kVariables;
-  shape.n_qualitative = 0;
-  shape.missing = missing;
-  shape.coincident = 0;
-  shape.n_classes = 1;
-  shape.extent = kExtent;
-  return testing::random_data_set(shape, 20240611u);
+  return bench::bench_data(n_samples, kVariables, missing, 1, 20240611u);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "plain_moran.h"
 #include "randomization/permutation.h"
 #include "spatial/moran.h"
-#include "spatial/spatial_data.h"
+#include "program_runs.h"
 
 using namespace kalveno;
 
@@ -48,15 +48,8 @@ int main() {
 #ifndef NDEBUG
   std::printf("WARNING: built with assertions on; the times below are not representative.\n");
 #endif
-  testing::RandomDataShape shape;
-  shape.n_samples = kSamples;
-  shape.n_quantitative = kVariables;
-  shape.n_qualitative = 0;
-  shape.missing = 0.05;
-  shape.coincident = 0;
-  shape.n_classes = kClasses;
-  shape.extent = 1000;
-  const DataSet data = testing::random_data_set(shape, 20240601u);
+  static_assert(kClasses == bench::kClasses);
+  const DataSet data = bench::bench_data(kSamples, kVariables, 0.05);
   const PairFilter filter;
   const RegressionInterval interval;
 

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "spatial/spatial_data.h"
+
 namespace kalveno::bench {
 
 namespace {
@@ -53,7 +55,19 @@ std::string folder_with_data_file(const DataSet& data) {
   return folder;
 }
 
-Run run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
+DataSet bench_data(int n_samples, int n_variables, double missing, int n_classes, unsigned seed) {
+  testing::RandomDataShape shape;
+  shape.n_samples = n_samples;
+  shape.n_quantitative = n_variables;
+  shape.n_qualitative = 0;
+  shape.missing = missing;
+  shape.coincident = 0;
+  shape.n_classes = n_classes;
+  shape.extent = 1000;
+  return testing::random_data_set(shape, seed);
+}
+
+Run run_command(const std::string& folder, const std::vector<std::string>& command, const std::string& answers,
                 const std::map<std::string, std::string>& env, const std::string& results_file) {
   const std::string results_path = folder + "/" + results_file;
   std::filesystem::remove(results_path);
@@ -67,10 +81,10 @@ Run run_kalveno(const std::string& folder, const std::vector<std::string>& args,
     if (chdir(folder.c_str()) != 0) _exit(127);
     setenv("KALVENO_SEED", "12345", 1);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv = {const_cast<char*>(KALVENO_BINARY)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(KALVENO_BINARY, argv.data());
+    execv(argv[0], argv.data());
     _exit(127);
   }
   int status = 0;
@@ -79,7 +93,7 @@ Run run_kalveno(const std::string& folder, const std::vector<std::string>& args,
   Run run;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "the program ended with status %d\n", status);
+    std::fprintf(stderr, "%s ended with status %d\n", command[0].c_str(), status);
     std::exit(1);
   }
   run.peak_kb = usage.ru_maxrss;
@@ -87,6 +101,13 @@ Run run_kalveno(const std::string& folder, const std::vector<std::string>& args,
                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   run.results = read_file(results_path);
   return run;
+}
+
+Run run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
+                const std::map<std::string, std::string>& env, const std::string& results_file) {
+  std::vector<std::string> command = {KALVENO_BINARY};
+  command.insert(command.end(), args.begin(), args.end());
+  return run_command(folder, command, answers, env, results_file);
 }
 
 std::string read_file(const std::string& path) {

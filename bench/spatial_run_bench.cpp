@@ -39,15 +39,14 @@
 #include "plain_moran.h"
 #include "program_runs.h"
 #include "randomization/permutation.h"
-#include "spatial/spatial_data.h"
 
 using namespace kalveno;
+using bench::bench_data;
+using bench::kClasses;
 using bench::print_run;
 using bench::Run;
 
 namespace {
-
-constexpr int kClasses = 10;
 
 struct Options {
   int replicates = 999;
@@ -57,18 +56,6 @@ struct Options {
   bool cost = false;
   std::vector<int> sizes = {2000, 5000, 10000, 20000, 50000};
 };
-
-DataSet bench_data(int n_samples, int n_variables) {
-  testing::RandomDataShape shape;
-  shape.n_samples = n_samples;
-  shape.n_quantitative = n_variables;
-  shape.n_qualitative = 0;
-  shape.missing = 0.02;
-  shape.coincident = 0;
-  shape.n_classes = kClasses;
-  shape.extent = 1000;
-  return testing::random_data_set(shape, 20240601u);
-}
 
 // The program on folder/in.txt, answering choice 1 with every pair, no
 // interval and the randomizations asked for (or with --analytical, run by

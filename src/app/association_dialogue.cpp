@@ -57,8 +57,8 @@ void run_association(Session& session, const AssociationChoices& choices) {
         input = prepare_association_input(allocator, v_count, data.var_kind, data.n_samples, data.values, path);
         association_coefficients(allocator, input, session.identity_permutation, observed, &state_means, n_workers);
       });
-  append_results(console, session.results_file_name,
-                 [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
+  session.files.append_results(session.results_file_name,
+                               [&](OutputFile& out) { write_association_observed(out, data, observed, state_means); });
   if (session.tabulate) add_association_observed_rows(session.table_rows, data, observed, state_means);
   if (n_rep == 0) return;
 
@@ -67,11 +67,12 @@ void run_association(Session& session, const AssociationChoices& choices) {
              "than this machine has; ask for fewer randomizations (or analyse fewer variables).", n_rep, v_count),
       [&] { return make_association_series(allocator, n_rep, v_count); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_interruptible_series(console, session.results_file_name, randomization, n_rep, [&] {
-      run_association_series(console, allocator, input, n_rep, n_workers, session.work_permutation, draw, observed,
-                             series);
+    run_interruptible_series(console, session.files, session.results_file_name, randomization, n_rep, [&] {
+      run_association_series(console, session.group, allocator, input, n_rep, n_workers, session.work_permutation,
+                             draw, observed, series);
     });
-    append_results(console, session.results_file_name, [&](OutputFile& out) {
+    if (!session.files.writes()) return;  // the other processes of a run only evaluate replicates
+    session.files.append_results(session.results_file_name, [&](OutputFile& out) {
       write_association_tests(out, randomization, n_rep, data, series.stats, choices.detailed_report);
     });
     if (session.tabulate) add_association_test_rows(session.table_rows, randomization, n_rep, data, series.stats);

@@ -25,7 +25,7 @@ void run_local_means(Session& session, float threshold) {
     Progress progress(console);
     local = local_means(session.allocator, session.data, threshold, &progress);
   }
-  replace_new_variables(console, file, [&](OutputFile& out) {
+  session.files.replace_new_variables(file, [&](OutputFile& out) {
     write_new_variables(out, session.data, local, session.data_file_name, threshold);
   });
   session.new_variables_written = true;

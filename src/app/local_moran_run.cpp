@@ -45,19 +45,23 @@ void run_local_moran(Session& session, const LocalMoranChoices& choices) {
   LocalMoranResults results = local_moran_observed(allocator, data, setup, n_workers);
   if (n_rep > 0)
     console.print("\n\nTest local Moran's I by %i conditional randomizations of each sample\n", n_rep);
-  run_interruptible_local_test(console, session.results_file_name, data.n_samples, [&] {
+  run_interruptible_local_test(console, session.files, session.results_file_name, data.n_samples, [&] {
     noting_allocation_failure(
         format("\nNote: the values of %i randomizations of %i variables, kept for each of %i workers, need more "
                "memory than this machine has; ask for fewer randomizations or threads.",
                n_rep, setup.n_variables(), n_workers),
-        [&] { run_local_moran_test(console, allocator, data, setup, n_rep, session.seed, n_workers, results); });
+        [&] {
+          run_local_moran_test(console, session.group, allocator, data, setup, n_rep, session.seed, n_workers,
+                               results);
+        });
   });
+  if (!session.files.writes()) return;  // the other processes of a run only test samples
 
-  replace_local_moran_values(console, choices.values_file, [&](OutputFile& out) {
+  session.files.replace_local_moran_values(choices.values_file, [&](OutputFile& out) {
     write_local_moran_values(out, data, setup, results, session.data_file_name);
   });
   session.local_moran_file = choices.values_file;
-  append_results(console, session.results_file_name, [&](OutputFile& out) {
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
     write_local_moran_section(out, data, setup, results, choices.values_file);
   });
   if (session.tabulate) add_local_moran_rows(session.table_rows, data, setup, results);

@@ -1,5 +1,7 @@
 #include "app/results_file.h"
 
+#include <utility>
+
 #include "base/console.h"
 #include "base/interruption.h"
 #include "base/program_end.h"
@@ -36,15 +38,39 @@ OutputTarget results_target(const std::string& path, OutputFile::Mode mode) {
 
 }  // namespace
 
-void append_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
-  write_output(console, results_target(path, OutputFile::kAppend), write);
+void OutputFiles::output(const OutputTarget& target, const Write& write) {
+  if (writing_ == Writing::kAtOnce) return write_output(console_, target, write);
+  if (writing_ == Writing::kNever) return;
+  std::string text;
+  OutputFile memory(text);
+  write(memory);
+  // A part that replaces its file drops what was held for that file before it.
+  if (target.mode == OutputFile::kReplace)
+    std::erase_if(held_, [&](const Held& held) { return held.target.path == target.path; });
+  for (Held& held : held_) {
+    if (held.target.path == target.path) {
+      held.text += text;
+      return;
+    }
+  }
+  held_.push_back(Held{target, std::move(text)});
 }
 
-void replace_results(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
-  write_output(console, results_target(path, OutputFile::kReplace), write);
+void OutputFiles::write_held() {
+  for (const Held& held : held_)
+    write_output(console_, held.target, [&](OutputFile& out) { out.write(held.text); });
+  held_.clear();
 }
 
-void replace_table(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
+void OutputFiles::append_results(const std::string& path, const Write& write) {
+  output(results_target(path, OutputFile::kAppend), write);
+}
+
+void OutputFiles::replace_results(const std::string& path, const Write& write) {
+  output(results_target(path, OutputFile::kReplace), write);
+}
+
+void OutputFiles::replace_table(const std::string& path, const Write& write) {
   const OutputTarget table{
       path, OutputFile::kReplace,
       format("\nWARNING: Cannot open the table file \"%s\".\nIf it is being used by another application, close it "
@@ -52,10 +78,10 @@ void replace_table(Console& console, const std::string& path, const std::functio
              path.c_str()),
       "Stopped: the table file cannot be opened, and without a terminal no key press can say when to try again.",
       format("\nWARNING: the table could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
-  write_output(console, table, write);
+  output(table, write);
 }
 
-void replace_new_variables(Console& console, const std::string& path, const std::function<void(OutputFile&)>& write) {
+void OutputFiles::replace_new_variables(const std::string& path, const Write& write) {
   const OutputTarget new_variables{
       path, OutputFile::kReplace,
       format("\nWARNING: Cannot open file \"%s\".\nIf it is being used by another application, close it first. "
@@ -63,7 +89,7 @@ void replace_new_variables(Console& console, const std::string& path, const std:
       format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.",
              path.c_str()),
       format("\nWARNING: %s could not be written whole (is the disk full?).\n", path.c_str())};
-  write_output(console, new_variables, write);
+  output(new_variables, write);
 }
 
 namespace {
@@ -71,7 +97,7 @@ namespace {
 // Runs work with Ctrl+C caught; when the user interrupts it, says how far it
 // got (done of total, in the words counted), appends the same line to the
 // results file at path and ends the run.
-void run_interruptible(Console& console, const std::string& path, int total, const char* counted,
+void run_interruptible(Console& console, OutputFiles& files, const std::string& path, int total, const char* counted,
                        const std::function<void()>& work) {
   int done = total;
   try {
@@ -86,26 +112,25 @@ void run_interruptible(Console& console, const std::string& path, int total, con
                                   "were written.\n",
                                   done, total, counted);
   console.warn(line);
-  append_results(console, path, [&](OutputFile& out) { out.write(line); });
+  files.append_results(path, [&](OutputFile& out) { out.write(line); });
   end_program(kInterrupted);
 }
 
 }  // namespace
 
-void run_interruptible_series(Console& console, const std::string& path, Randomization randomization, int n_rep,
-                              const std::function<void()>& series) {
-  run_interruptible(console, path, n_rep,
+void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
+                              Randomization randomization, int n_rep, const std::function<void()>& series) {
+  run_interruptible(console, files, path, n_rep,
                     randomization == Randomization::kComplete ? "complete randomizations" : "toroidal randomizations",
                     series);
 }
 
-void run_interruptible_local_test(Console& console, const std::string& path, int n_samples,
+void run_interruptible_local_test(Console& console, OutputFiles& files, const std::string& path, int n_samples,
                                   const std::function<void()>& test) {
-  run_interruptible(console, path, n_samples, "samples of the conditional randomization test", test);
+  run_interruptible(console, files, path, n_samples, "samples of the conditional randomization test", test);
 }
 
-void replace_local_moran_values(Console& console, const std::string& path,
-                                const std::function<void(OutputFile&)>& write) {
+void OutputFiles::replace_local_moran_values(const std::string& path, const Write& write) {
   const OutputTarget values{
       path, OutputFile::kReplace,
       format("\nWARNING: Cannot open the file of local Moran's I \"%s\".\nIf it is being used by another "
@@ -115,7 +140,7 @@ void replace_local_moran_values(Console& console, const std::string& path,
       "try again.",
       format("\nWARNING: the local Moran's I could not all be written to \"%s\" (is the disk full?).\n",
              path.c_str())};
-  write_output(console, values, write);
+  output(values, write);
 }
 
 }  // namespace kalveno

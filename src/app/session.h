@@ -1,18 +1,21 @@
 // Everything one run of the program holds, from start-up to its end: the
-// console, the settings, the allocator, the generator, the file names, the
-// data and what is built from it.
+// console, the settings, the processes it is spread over, the files it
+// writes, the allocator, the generator, the file names, the data and what is
+// built from it.
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/results_file.h"
 #include "app/settings.h"
 #include "base/allocation.h"
 #include "data/data_set.h"
 #include "numeric/random.h"
 #include "numeric/statistics_table.h"
 #include "randomization/permutation.h"
+#include "randomization/process_group.h"
 #include "randomization/sample_grid.h"
 #include "spatial/pair_distances.h"
 
@@ -21,10 +24,23 @@ namespace kalveno {
 class Console;
 
 struct Session {
-  Session(Console& c, const RunSettings& s) : console(c), settings(s), allocator(s.memory_budget) {}
+ private:
+  ProcessGroup one_process_;  // made first: the constructors may refer to it
+
+ public:
+  // A run in one process.
+  Session(Console& c, const RunSettings& s) : Session(c, s, one_process_) {}
+  // A run spread over group: only its first process writes files, once every
+  // process has done its part.
+  Session(Console& c, const RunSettings& s, ProcessGroup& g)
+      : console(c), settings(s), group(g),
+        files(c, g.size() == 1 ? Writing::kAtOnce : g.is_first() ? Writing::kAtEnd : Writing::kNever),
+        allocator(s.memory_budget) {}
 
   Console& console;
   const RunSettings& settings;
+  ProcessGroup& group;
+  OutputFiles files;
   Allocator allocator;
   std::int32_t seed = 0;  // of this run
   Random rng;

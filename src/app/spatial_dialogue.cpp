@@ -185,7 +185,7 @@ void run_analytical_tests(Session& session, const SpatialChoices& choices, const
   const CorrelogramCorrection randomization =
       correct_correlograms(allocator, class_p_values(allocator, tests.randomization), choices.adjust);
   const int n_classes = data.classes.n_classes;
-  append_results(console, session.results_file_name, [&](OutputFile& out) {
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
     write_moran_analytical(out, data, n_classes, observed.class_mean_distance, tests);
     if (choices.adjust == PAdjustment::kNone) return;
     write_moran_correction(out, choices.adjust, "analytical test under the NORMALITY assumption", 0, data, n_classes,
@@ -243,11 +243,12 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
     MoranScratch scratch(setup);
     moran_statistics(setup, session.identity_permutation, scratch, observed);
   }
-  append_results(console, session.results_file_name, [&](OutputFile& out) {
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
     write_moran_observed(out, data, classes, observed, choices.filter, choices.interval);
   });
   if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, observed);
-  if (choices.analytical) run_analytical_tests(session, choices, setup, observed, n_workers);
+  // The other processes of a run only evaluate replicates.
+  if (choices.analytical && session.files.writes()) run_analytical_tests(session, choices, setup, observed, n_workers);
   if (n_rep == 0) return;
   note_correction_reach(console, choices.adjust, classes.n_classes, n_rep);
 
@@ -257,12 +258,14 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
              n_rep, data.n_variables, classes.n_classes),
       [&] { return make_moran_series(allocator, n_rep, data.n_variables, classes.n_classes); });
   auto run_test = [&](Randomization randomization, const DrawPermutation& draw) {
-    run_interruptible_series(console, session.results_file_name, randomization, n_rep, [&] {
-      run_moran_series(console, setup, n_rep, n_workers, session.work_permutation, draw, observed, series);
+    run_interruptible_series(console, session.files, session.results_file_name, randomization, n_rep, [&] {
+      run_moran_series(console, session.group, setup, n_rep, n_workers, session.work_permutation, draw, observed,
+                       series);
     });
+    if (!session.files.writes()) return;  // the other processes of a run only evaluate replicates
     const CorrelogramCorrection correction = correct_correlograms(
         allocator, class_p_values(allocator, series.stats, data.n_variables, classes.n_classes), choices.adjust);
-    append_results(console, session.results_file_name, [&](OutputFile& out) {
+    session.files.append_results(session.results_file_name, [&](OutputFile& out) {
       write_moran_tests(out, randomization, n_rep, data, classes.n_classes, observed.class_mean_distance,
                         series.stats, choices.detailed_report);
       if (choices.adjust != PAdjustment::kNone)

@@ -59,18 +59,20 @@ bool same_path(const std::string& a, const std::string& b) {
 // every one must be writable, so that a run
 // that could not keep its output is refused at its start (status 6), not
 // after the work. The results file of a dialogue run is settled by its
-// dialogue, and newvar.txt there by the local means themselves.
-void check_output_files(Console& console, const CommandLine& line, const FileNames& names) {
+// dialogue, and newvar.txt there by the local means themselves. Whether they
+// can be written matters only to a process that writes them.
+void check_output_files(Console& console, const CommandLine& line, const FileNames& names, bool writes) {
+  auto why_not = [&](const std::string& path) { return writes ? why_not_writable(path) : std::nullopt; };
   auto check = [&](const std::string& path, const std::string& option, const std::string& what) {
     const std::string named = option.empty() ? what + " '" + path + "'" : option + "=" + path;
     if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
     if (same_path(path, names.results_file))
       refuse_command_line(console, named + ": that is the results file of this run");
-    if (const std::optional<std::string> problem = why_not_writable(path))
+    if (const std::optional<std::string> problem = why_not(path))
       refuse_output_file(console, "cannot write " + named + ": " + *problem);
   };
   if (line.analysis != ChosenAnalysis::kAsked) {
-    if (const std::optional<std::string> problem = why_not_writable(names.results_file))
+    if (const std::optional<std::string> problem = why_not(names.results_file))
       refuse_output_file(console, "cannot write the results file '" + names.results_file + "': " + *problem);
   }
   if (line.table) check(*line.table, "--table", "");
@@ -108,7 +110,9 @@ void load_data(Session& session, const CommandLine& line) {
   Console& console = session.console;
   DataSet& data = session.data;
   const Allocator& allocator = session.allocator;
-  session.seed = run_seed(console, session.settings);
+  // Every process draws from the first one's seed: a clock seed differs
+  // between processes, and KALVENO_SEED may not reach every machine.
+  session.seed = session.group.first_process_seed(run_seed(console, session.settings));
   session.rng.random_state = -session.seed;
 
   const FileNames names = line.analysis == ChosenAnalysis::kAsked
@@ -116,7 +120,7 @@ void load_data(Session& session, const CommandLine& line) {
                               : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
-  check_output_files(console, line, names);
+  check_output_files(console, line, names, session.files.writes());
 
   data.distance_kind = line.great_circle ? DistanceKind::kGreatCircle : DistanceKind::kPlanar;
   session.class_rule = line.classes;
@@ -178,11 +182,12 @@ void write_start_of_results(Session& session, bool empty_first) {
 
   auto header = [&](OutputFile& results) { write_results_header(results, session, smallest, largest); };
   if (empty_first)
-    replace_results(console, session.results_file_name, header);
+    session.files.replace_results(session.results_file_name, header);
   else
-    append_results(console, session.results_file_name, header);
-  append_results(console, session.results_file_name,
-                 [&](OutputFile& results) { write_basic_statistics(results, session.allocator, session.data); });
+    session.files.append_results(session.results_file_name, header);
+  session.files.append_results(session.results_file_name, [&](OutputFile& results) {
+    write_basic_statistics(results, session.allocator, session.data);
+  });
 }
 
 // The analysis the options chose, its choices checked against the data
@@ -216,14 +221,15 @@ void run_chosen_analysis(Session& session, const CommandLine& line) {
   }
 }
 
-// A normal end: the table when one is asked for, then one line that says
-// where everything went.
+// A normal end: the table when one is asked for, what was held for the end
+// of a run over several processes once all of them have done their part,
+// then one line that says where everything went.
 void finish_run(Session& session, const CommandLine& line) {
   Console& console = session.console;
-  if (line.table) {
-    replace_table(console, *line.table,
-                  [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
-  }
+  if (line.table)
+    session.files.replace_table(*line.table, [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
+  session.group.check();
+  session.files.write_held();
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
   if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
   if (session.new_variables_written) console.print(", the local means to \"%s\"", session.new_variables_file.c_str());
@@ -236,10 +242,16 @@ void finish_run(Session& session, const CommandLine& line) {
 // directory: status 1. When that file cannot be written, says so and waits
 // for a key: status 3. The note that explains the failure, when there is
 // one, follows on the console only: error.txt keeps one line per failure.
-int log_allocation_failure(Console& console, const AllocationFailure& failure) {
+// A process other than the first of a run writes no error.txt: it only
+// prints them.
+int log_allocation_failure(Console& console, const AllocationFailure& failure, bool writes_files) {
   const std::string& message = failure.message;
   console.warn(message);
   console.flush();
+  if (!writes_files) {
+    console.warn(failure.note);
+    return kAllocationFailure;
+  }
   std::FILE* log = std::fopen("error.txt", "a");
   if (log != nullptr) {
     std::fprintf(log, "%s", message.c_str());
@@ -275,6 +287,12 @@ bool looks_like_degrees(const DataSet& data) {
 }
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {
+  ProcessGroup one_process;
+  return run_kalveno(console, args, settings, one_process);
+}
+
+int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings,
+                ProcessGroup& group) {
   int status = kFinished;
   try {
     CommandLine line;
@@ -282,8 +300,13 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     if (problem) refuse_command_line(console, *problem);
     if (line.help || line.version) {
       line.help ? print_usage(console) : print_version(console);
-      return kFinished;
+      return group.end(kFinished);
     }
+    // Only the first process could be answered, and the others must know
+    // every choice from the start.
+    if (group.size() > 1 && line.analysis == ChosenAnalysis::kAsked)
+      refuse_command_line(console, format("a run over %d processes asks no questions: choose the analysis with "
+                                          "--spatial, --association or --local-means", group.size()));
     // The options win over the environment.
     RunSettings run_settings = settings;
     if (line.seed) run_settings.seed = line.seed;
@@ -297,10 +320,11 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     console.set_progress_marks(!line.quiet);
     console.set_terminals(settings.errors_on_a_terminal, settings.errors_show_on_the_console);
 
-    Session session(console, run_settings);
-    session.tabulate = line.table.has_value();
+    Session session(console, run_settings, group);
+    session.tabulate = line.table.has_value() && session.files.writes();
     if (line.new_variables) session.new_variables_file = *line.new_variables;
     load_data(session, line);
+    group.check();
     if (line.analysis == ChosenAnalysis::kAsked) {
       write_start_of_results(session, line.existing == ExistingResults::kReplace);
       run_analysis_menu(session);
@@ -311,10 +335,10 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
   } catch (const ProgramEnd& end) {
     status = end.status;
   } catch (const AllocationFailure& failure) {
-    status = log_allocation_failure(console, failure);
+    status = log_allocation_failure(console, failure, group.is_first());
   }
   console.flush();
-  return status;
+  return group.end(status);
 }
 
 }  // namespace kalveno

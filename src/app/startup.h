@@ -9,6 +9,7 @@
 namespace kalveno {
 
 class Console;
+class ProcessGroup;
 struct DataSet;
 
 // Runs the program with the command-line arguments after its name (options
@@ -17,6 +18,11 @@ struct DataSet;
 // its message is printed and appended to error.txt (status 1; status 3, after
 // a key press, when error.txt cannot be written).
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings);
+// The same run spread over group: every process calls it with the same
+// arguments. Without an analysis option it is refused (status 6) when the
+// group has more than one process. Every process returns the same status.
+int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings,
+                ProcessGroup& group);
 
 // Whether data, whose distances are planar, look like longitudes (x) and
 // latitudes (y) in degrees: every coordinate within the degrees great-circle

@@ -140,7 +140,10 @@ const char kUsage[] =
     "kalveno-plot RESULTS_FILE [FOLDER] draws the spatial autocorrelation results\n"
     "of a results file as SVG correlograms, correlogram_<number>_<variable>.svg,\n"
     "and kalveno-plot --maps RESULTS_FILE [FOLDER] the local Moran's I as SVG\n"
-    "maps, map_<number>_<variable>.svg (see kalveno-plot --help).\n";
+    "maps, map_<number>_<variable>.svg (see kalveno-plot --help).\n"
+    "mpirun -np K kalveno-mpi OPTION... DATA_FILE RESULTS_FILE runs an analysis\n"
+    "with its randomizations spread over K processes, into the same results\n"
+    "(see man kalveno-mpi).\n";
 
 }  // namespace
 

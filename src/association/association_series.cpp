@@ -12,9 +12,10 @@ AssociationSeries make_association_series(const Allocator& allocator, int n_rep,
   return series;
 }
 
-void run_association_series(Console& console, const Allocator& allocator, const AssociationInput& input, int n_rep,
-                            int n_workers, Permutation& work, const DrawPermutation& draw,
-                            const RangedMatrix<double>& observed, AssociationSeries& series) {
+void run_association_series(Console& console, ProcessGroup& group, const Allocator& allocator,
+                            const AssociationInput& input, int n_rep, int n_workers, Permutation& work,
+                            const DrawPermutation& draw, const RangedMatrix<double>& observed,
+                            AssociationSeries& series) {
   const int v_count = input.n_variables;
   n_workers = std::max(1, std::min(n_workers, n_rep));
   // Scratch and a result matrix per worker: a worker has one replicate in
@@ -32,7 +33,7 @@ void run_association_series(Console& console, const Allocator& allocator, const 
     for (int j = 1; j <= v_count; ++j)
       for (int k = 1; k <= v_count; ++k) replicates(r, j, k) = static_cast<float>(m(j, k));
   };
-  run_series(console, allocator, n_rep, n_workers, work, draw, evaluate, replicates, observed, series.stats);
+  run_series(console, group, allocator, n_rep, n_workers, work, draw, evaluate, replicates, observed, series.stats);
 }
 
 }  // namespace kalveno

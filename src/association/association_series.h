@@ -18,12 +18,14 @@ struct AssociationSeries {
 };
 AssociationSeries make_association_series(const Allocator& allocator, int n_rep, int n_variables);
 
-// Runs n_rep replicates on n_workers threads, each drawn into work by draw
-// (in replicate order, from what the previous draw left), with progress
-// marks on console, then summarises every coefficient (j, k) against
-// observed(j, k) into series.stats. The same whatever n_workers.
-void run_association_series(Console& console, const Allocator& allocator, const AssociationInput& input, int n_rep,
-                            int n_workers, Permutation& work, const DrawPermutation& draw,
-                            const RangedMatrix<double>& observed, AssociationSeries& series);
+// Runs n_rep replicates, this process's range of them on n_workers threads,
+// each drawn into work by draw (in replicate order, from what the previous
+// draw left), with progress marks on console; then, on the first process of
+// group, summarises every coefficient (j, k) against observed(j, k) into
+// series.stats. The same whatever n_workers and however many processes.
+void run_association_series(Console& console, ProcessGroup& group, const Allocator& allocator,
+                            const AssociationInput& input, int n_rep, int n_workers, Permutation& work,
+                            const DrawPermutation& draw, const RangedMatrix<double>& observed,
+                            AssociationSeries& series);
 
 }  // namespace kalveno

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/text.h"
+
 namespace kalveno {
 
 namespace {
@@ -94,14 +96,17 @@ OutputFile::OutputFile(const std::string& path, Mode mode)
 OutputFile::~OutputFile() { close(); }
 
 void OutputFile::print(const char* format, ...) {
-  if (file_ == nullptr) return;
   va_list args;
   va_start(args, format);
-  if (std::vfprintf(file_, format, args) < 0) write_failed_ = true;
+  if (text_ != nullptr)
+    *text_ += vformat(format, args);
+  else if (file_ != nullptr && std::vfprintf(file_, format, args) < 0)
+    write_failed_ = true;
   va_end(args);
 }
 
 void OutputFile::write(const std::string& text) {
+  if (text_ != nullptr) *text_ += text;
   if (file_ == nullptr) return;
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) write_failed_ = true;
 }

@@ -22,18 +22,24 @@ bool same_file(const std::string& a, const std::string& b);
 // needs a writable folder. Nothing is created, so the check leaves no trace.
 std::optional<std::string> why_not_writable(const std::string& path);
 
-// A file open for writing text, closed when the object goes.
+// A file open for writing text, closed when the object goes; or a text in
+// memory that takes the same bytes, to be written to a file later.
 class OutputFile {
  public:
   enum Mode { kAppend, kReplace };
   OutputFile(const std::string& path, Mode mode);
+  // Appends to text, which must outlive the object.
+  explicit OutputFile(std::string& text) : text_(&text) {}
   ~OutputFile();
-  OutputFile(OutputFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
+  OutputFile(OutputFile&& other) noexcept : file_(other.file_), text_(other.text_) {
+    other.file_ = nullptr;
+    other.text_ = nullptr;
+  }
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
   OutputFile& operator=(OutputFile&&) = delete;
 
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return file_ != nullptr || text_ != nullptr; }
   void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void write(const std::string& text);
   // Closes the file; false when anything written could not be stored.
@@ -41,6 +47,7 @@ class OutputFile {
 
  private:
   std::FILE* file_ = nullptr;
+  std::string* text_ = nullptr;
   bool write_failed_ = false;
 };
 

@@ -265,7 +265,7 @@ void test_local_moran(const Allocator& allocator, const LocalMoranSetup& setup, 
                [&](int worker, int item) { tester.test_sample(worker, first + item, results); });
 }
 
-void run_local_moran_test(Console& console, const Allocator& allocator, const DataSet& data,
+void run_local_moran_test(Console& console, ProcessGroup& group, const Allocator& allocator, const DataSet& data,
                           const LocalMoranSetup& setup, int n_rep, std::int32_t seed, int n_workers,
                           LocalMoranResults& results) {
   const int n = data.n_samples;
@@ -274,15 +274,28 @@ void run_local_moran_test(Console& console, const Allocator& allocator, const Da
     LocalTester tester(allocator, setup, n, n_rep, seed, n_workers);
     results.n_rep = n_rep;
     results.seed = seed;
+    const ItemRange mine = group.share(n);
     // About a hundred batches, so that the marks come as the work goes.
     const int batch = std::max(1, (n + 99) / 100);
-    for (int first = 1; first <= n; first += batch) {
-      const int last = std::min(n, first + batch - 1);
+    for (int first = mine.first; first <= mine.last; first += batch) {
+      const int last = std::min(mine.last, first + batch - 1);
       parallel_for(last - first + 1, n_workers,
                    [&](int worker, int item) { tester.test_sample(worker, first + item, results); });
       for (int i = first; i <= last; ++i) show_progress(console, i, n);
       if (interruption_requested()) throw ReplicatesInterrupted{last};
     }
+    // Each sample draws from a stream of its own: the samples of the other
+    // processes, tested there, give the very bits they would give here.
+    group.gather([&](int rank) {
+      const ItemRange theirs = group.share(n, rank);
+      std::vector<Block> blocks;
+      if (theirs.last < theirs.first) return blocks;
+      const std::size_t bytes = sizeof(ResampleSummary) * static_cast<std::size_t>(theirs.last - theirs.first + 1);
+      for (int v : setup.variables) blocks.push_back(Block{&results.test(v, theirs.first), bytes});
+      return blocks;
+    });
+    if (!group.is_first()) return;
+    for (int i = mine.last + 1; i <= n; ++i) show_progress(console, i, n);
   }
   classify_local_moran(setup, results);
 }

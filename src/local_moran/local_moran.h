@@ -20,6 +20,7 @@
 #include "data/data_set.h"
 #include "local_moran/neighbours.h"
 #include "numeric/resample_summary.h"
+#include "randomization/process_group.h"
 
 namespace kalveno {
 
@@ -97,12 +98,13 @@ LocalMoranResults local_moran_observed(const Allocator& allocator, const DataSet
 void test_local_moran(const Allocator& allocator, const LocalMoranSetup& setup, int n_rep, std::int32_t seed,
                       int first, int last, int n_workers, LocalMoranResults& results);
 
-// The whole test, the samples in batches with progress marks after each
-// (the rule of the replicate loops, counted in samples), then the
-// classification. When the user interrupts the run (Ctrl+C while a
-// CatchInterruption is in place), no further batch starts and
-// ReplicatesInterrupted says how many samples were done.
-void run_local_moran_test(Console& console, const Allocator& allocator, const DataSet& data,
+// The whole test: this process's share of the samples of group in batches,
+// with progress marks after each (the rule of the replicate loops, counted
+// in samples); then, on the first process, once group has gathered the
+// tests of every sample, the classification. When the user interrupts the
+// run (Ctrl+C while a CatchInterruption is in place), no further batch
+// starts and ReplicatesInterrupted says how many samples were done.
+void run_local_moran_test(Console& console, ProcessGroup& group, const Allocator& allocator, const DataSet& data,
                           const LocalMoranSetup& setup, int n_rep, std::int32_t seed, int n_workers,
                           LocalMoranResults& results);
 

@@ -190,26 +190,37 @@ void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permut
   if (interrupted) throw ReplicatesInterrupted{reported};
 }
 
-void run_series(Console& console, const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
-                const DrawPermutation& draw, const EvaluateReplicate& evaluate,
-                const RangedCube<float>& replicates, const RangedMatrix<double>& observed,
+void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,
+                Permutation& work, const DrawPermutation& draw, const EvaluateReplicate& evaluate,
+                RangedCube<float>& replicates, const RangedMatrix<double>& observed,
                 RangedMatrix<ResampleSummary>& stats) {
+  // Every process draws every replicate, in order: each draw goes on from
+  // what the one before left, and the next series starts from where this
+  // one leaves the generator. Only this process's range is evaluated.
+  const ItemRange range = group.share(n_rep);
+  const int before = range.first - 1;
+  for (int r = 1; r <= before; ++r) draw(work);
   ReplicateSteps steps;
   steps.draw = draw;
-  steps.evaluate = evaluate;
+  steps.evaluate = [&](int worker, int r, const Permutation& perm) { evaluate(worker, before + r, perm); };
   // Where the console is not on the terminal, its progress marks are not
-  // seen there: the progress line shows the pace instead.
+  // seen there: the progress line shows the pace of this process's range.
   std::optional<Progress> progress;
   if (!console.out_is_terminal()) {
     progress.emplace(console);
-    progress->begin("Randomizations", n_rep);
+    progress->begin("Randomizations", range.last - before);
   }
   steps.done = [&](int r) {
-    show_progress(console, r, n_rep);
+    show_progress(console, before + r, n_rep);
     if (progress) progress->advance(1);
   };
-  run_replicates(allocator, n_rep, n_workers, work, steps);
+  run_replicates(allocator, range.last - before, n_workers, work, steps);
   progress.reset();
+  for (int r = range.last + 1; r <= n_rep; ++r) draw(work);
+  group.gather_replicates(replicates, n_rep);
+  if (!group.is_first()) return;
+  // The other processes' replicates are done once their values are in.
+  for (int r = range.last + 1; r <= n_rep; ++r) show_progress(console, r, n_rep);
   summarise_replicates(allocator, replicates, n_rep, observed, stats, n_workers);
 }
 

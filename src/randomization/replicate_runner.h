@@ -9,6 +9,7 @@
 #include "base/allocation.h"
 #include "numeric/resample_summary.h"
 #include "randomization/permutation.h"
+#include "randomization/process_group.h"
 
 namespace kalveno {
 
@@ -48,13 +49,15 @@ void summarise_replicates(const Allocator& allocator, const RangedCube<float>& r
                           const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers);
 
 // One randomization series, as both tested analyses run it: n_rep
-// replicates drawn into work by draw and evaluated by evaluate (which stores
-// the statistics of replicate r in slice r of replicates), a progress mark
-// on console after each, then every statistic summarised against observed
-// into stats. The same whatever n_workers.
-void run_series(Console& console, const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
-                const DrawPermutation& draw, const EvaluateReplicate& evaluate,
-                const RangedCube<float>& replicates, const RangedMatrix<double>& observed,
+// replicates drawn into work by draw and those of this process's range
+// evaluated by evaluate (which stores the statistics of replicate r in slice
+// r of replicates), a progress mark on console after each; then, on the
+// first process, once group has gathered every value, each statistic
+// summarised against observed into stats. The same whatever n_workers and
+// however many processes share the replicates.
+void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,
+                Permutation& work, const DrawPermutation& draw, const EvaluateReplicate& evaluate,
+                RangedCube<float>& replicates, const RangedMatrix<double>& observed,
                 RangedMatrix<ResampleSummary>& stats);
 
 // Runs body(worker, item) for item = 0..n_items-1 on up to n_workers threads,

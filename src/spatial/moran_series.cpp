@@ -23,8 +23,9 @@ MoranSeries make_moran_series(const Allocator& allocator, int n_rep, int n_varia
   return series;
 }
 
-void run_moran_series(Console& console, const MoranSetup& setup, int n_rep, int n_workers, Permutation& work,
-                      const DrawPermutation& draw, const MoranResults& observed, MoranSeries& series) {
+void run_moran_series(Console& console, ProcessGroup& group, const MoranSetup& setup, int n_rep, int n_workers,
+                      Permutation& work, const DrawPermutation& draw, const MoranResults& observed,
+                      MoranSeries& series) {
   const int n_variables = setup.n_variables(), last_column = setup.n_classes() + 1;
   std::vector<WorkerState> workers;
   workers.reserve(static_cast<std::size_t>(n_workers));
@@ -38,8 +39,8 @@ void run_moran_series(Console& console, const MoranSetup& setup, int n_rep, int 
       for (int c = -2; c <= last_column; ++c)
         replicates(r, k, c) = static_cast<float>(state.results.moran_matrix(k, c));
   };
-  run_series(console, setup.allocator(), n_rep, n_workers, work, draw, evaluate, replicates, observed.moran_matrix,
-             series.stats);
+  run_series(console, group, setup.allocator(), n_rep, n_workers, work, draw, evaluate, replicates,
+             observed.moran_matrix, series.stats);
 }
 
 }  // namespace kalveno

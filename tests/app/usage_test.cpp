@@ -74,7 +74,7 @@ TEST(InformationRequest, VersionIsOneLineAndDoubleDashEndsTheOptions) {
   EXPECT_FALSE(folder.exists("ignored"));
 }
 
-TEST(Install, PutsBothProgramsAndTheirManualPagesUnderThePrefix) {
+TEST(Install, PutsTheProgramsAndTheirManualPagesUnderThePrefix) {
   TempFolder prefix;
   const std::string command = std::string("'") + KALVENO_CMAKE + "' --install '" + KALVENO_BUILD_DIR +
                               "' --prefix '" + prefix.path() + "' >/dev/null";
@@ -82,6 +82,9 @@ TEST(Install, PutsBothProgramsAndTheirManualPagesUnderThePrefix) {
   for (const char* file :
        {"bin/kalveno", "bin/kalveno-plot", "share/man/man1/kalveno.1", "share/man/man1/kalveno-plot.1"})
     EXPECT_TRUE(prefix.exists(file)) << file;
+#ifdef KALVENO_MPI_BINARY
+  for (const char* file : {"bin/kalveno-mpi", "share/man/man1/kalveno-mpi.1"}) EXPECT_TRUE(prefix.exists(file)) << file;
+#endif
   auto permissions = std::filesystem::status(prefix.file("bin/kalveno-plot")).permissions();
   EXPECT_NE(permissions & std::filesystem::perms::others_exec, std::filesystem::perms::none);
 }
@@ -89,7 +92,7 @@ TEST(Install, PutsBothProgramsAndTheirManualPagesUnderThePrefix) {
 TEST(Install, ManualPagesAreCleanRoff) {
   if (std::system("groff --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
   TempFolder scratch;
-  for (const char* page : {"doc/kalveno.1", "doc/kalveno-plot.1"}) {
+  for (const char* page : {"doc/kalveno.1", "doc/kalveno-plot.1", "doc/kalveno-mpi.1"}) {
     const std::string command = "groff -man -ww -z '" + std::string(KALVENO_SOURCE_DIR) + "/" + page + "' 2>'" +
                                 scratch.file("warnings") + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << page;

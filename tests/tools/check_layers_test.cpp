@@ -19,7 +19,7 @@ ProgramRun check_tree(const TempFolder& folder, const std::string& file, const s
   return run_program(folder.file("tools/check-layers").c_str(), folder.path(), {}, "");
 }
 
-TEST(CheckLayers, RefusesAnIncludeOfAHigherLayer) {
+TEST(CheckLayers, RefusesAnIncludeOfAHigherLayerOrOfMpi) {
   TempFolder up;
   ProgramRun run = check_tree(up, "src/numeric/random.cpp", "#include \"numeric/random.h\"\n#include \"app/menu.h\"\n");
   EXPECT_EQ(run.status, 1);
@@ -27,6 +27,12 @@ TEST(CheckLayers, RefusesAnIncludeOfAHigherLayer) {
 
   TempFolder sideways;
   EXPECT_EQ(check_tree(sideways, "src/spatial/moran.cpp", "#include \"association/coefficients.h\"\n").status, 1);
+
+  // kalveno stays free of MPI: only kalveno-mpi's folder may include it.
+  TempFolder message_passing;
+  run = check_tree(message_passing, "src/randomization/replicate_runner.cpp", "#include <mpi.h>\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.errors.find("src/randomization/replicate_runner.cpp includes mpi.h"), std::string::npos);
 }
 
 TEST(CheckLayers, AcceptsIncludesOfLowerLayers) {

@@ -1,0 +1,43 @@
+// The kalveno-mpi program: one kalveno run spread over the ranks of an MPI
+// job, started as "mpirun -np K kalveno-mpi OPTIONS DATA_FILE RESULTS_FILE".
+// Every rank reads the data and evaluates its share of the randomizations
+// on its own threads; rank 0 alone talks on the terminal and writes the
+// files. The console of every other rank is held in memory and shown only
+// when that rank fails on its own.
+#include <mpi.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "base/console.h"
+#include "mpi/mpi_process_group.h"
+
+int main(int argc, char** argv) {
+  // Only the calling thread of each rank exchanges anything.
+  int threading = 0;
+  MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &threading);
+  int rank = 0, size = 1;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  MPI_Comm_size(MPI_COMM_WORLD, &size);
+
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const bool first = rank == 0;
+  std::istringstream no_input;
+  std::ostringstream held;
+  // The other ranks' error stream is their console itself: a warning is held once.
+  kalveno::Console console(first ? std::cin : no_input, first ? std::cout : held,
+                           first && isatty(STDIN_FILENO) ? STDIN_FILENO : -1, first ? &std::cerr : nullptr);
+  kalveno::MpiProcessGroup group(rank, size, first ? nullptr : &held);
+  const int status = kalveno::run_kalveno(console, args, kalveno::RunSettings::of_this_process(), group);
+  MPI_Finalize();
+  // Every rank ends with the status of the run, but only rank 0 exits with
+  // it: mpirun stops the whole job at the first rank that exits with a
+  // failure, and what rank 0 printed last would be lost if another rank
+  // exited before it. The job's status is rank 0's.
+  return first ? status : 0;
+}
