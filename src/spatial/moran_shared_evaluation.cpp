@@ -143,17 +143,21 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
   const bool pair_sums = s_.distance_lane_ < 0;
   const int n_units = static_cast<int>(units.size()) + (pair_sums ? 1 : 0);
 
-  RangedVector<int> sample = allocator.int_vector(0, kSlots * kPartPairs - 1);
-  RangedVector<int> code = allocator.int_vector(0, kSlots * kPartPairs - 1);
-  RangedVector<double> distance = allocator.double_vector(0, kSlots * kPartPairs - 1);
-  RangedVector<double> log_distance = allocator.double_vector(0, kSlots * kPartPairs - 1);
+  // A few small parts take a slot each, as large as they need.
+  const long long pairs = static_cast<long long>(s_.n_) * (s_.n_ - 1) / 2;
+  const int room = static_cast<int>(std::clamp<long long>(pairs, 1, kPartPairs));
+  const int slots = std::clamp(parts.n_parts, 1, kSlots);
+  RangedVector<int> sample = allocator.int_vector(0, slots * room - 1);
+  RangedVector<int> code = allocator.int_vector(0, slots * room - 1);
+  RangedVector<double> distance = allocator.double_vector(0, slots * room - 1);
+  RangedVector<double> log_distance = allocator.double_vector(0, slots * room - 1);
   TaskBoard board;
-  board.gathered.assign(kSlots, 0);
+  board.gathered.assign(static_cast<std::size_t>(slots), 0);
   board.unit_next.assign(static_cast<std::size_t>(n_units), 0);
   board.unit_busy.assign(static_cast<std::size_t>(n_units), 0);
 
   auto gather_part = [&](int p) {
-    const int base = p % kSlots * kPartPairs;
+    const int base = p % slots * room;
     long long zero = 0;
     for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
       Segment& segment = parts.segments[e];
@@ -166,7 +170,7 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
     return zero;
   };
   auto add_part = [&](int p, int unit) {
-    const int base = p % kSlots * kPartPairs;
+    const int base = p % slots * room;
     for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
       const Segment& segment = parts.segments[e];
       if (segment.n_pairs == 0) continue;
@@ -193,7 +197,7 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
       if (oldest == parts.n_parts) break;
       for (int u = 0; u < n_units && unit < 0; ++u) {
         const int p = board.unit_next[static_cast<std::size_t>(u)];
-        if (!board.unit_busy[static_cast<std::size_t>(u)] && p < board.next_to_gather && board.gathered[p % kSlots])
+        if (!board.unit_busy[static_cast<std::size_t>(u)] && p < board.next_to_gather && board.gathered[p % slots])
           unit = u;
       }
       if (unit >= 0) {
@@ -208,16 +212,16 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
         bool freed = true;
         for (int u = 0; u < n_units; ++u) freed = freed && board.unit_next[static_cast<std::size_t>(u)] > p;
         if (freed) {
-          board.gathered[p % kSlots] = 0;
+          board.gathered[p % slots] = 0;
           progress.advance(1);
         }
         board.changed.notify_all();
-      } else if (board.next_to_gather < parts.n_parts && board.next_to_gather < oldest + kSlots) {
+      } else if (board.next_to_gather < parts.n_parts && board.next_to_gather < oldest + slots) {
         const int p = board.next_to_gather++;
         held.unlock();
         const long long zero = gather_part(p);
         held.lock();
-        board.gathered[p % kSlots] = 1;
+        board.gathered[p % slots] = 1;
         board.at_zero += zero;
         board.changed.notify_all();
       } else {
