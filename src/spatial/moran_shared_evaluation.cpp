@@ -195,10 +195,11 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
       int oldest = parts.n_parts, unit = -1;
       for (int u = 0; u < n_units; ++u) oldest = std::min(oldest, board.unit_next[static_cast<std::size_t>(u)]);
       if (oldest == parts.n_parts) break;
-      for (int u = 0; u < n_units && unit < 0; ++u) {
+      for (int u = 0; u < n_units; ++u) {
         const int p = board.unit_next[static_cast<std::size_t>(u)];
-        if (!board.unit_busy[static_cast<std::size_t>(u)] && p < board.next_to_gather && board.gathered[p % slots])
-          unit = u;
+        const bool ready = !board.unit_busy[static_cast<std::size_t>(u)] && p < board.next_to_gather &&
+                           board.gathered[p % slots];
+        if (ready && (unit < 0 || p < board.unit_next[static_cast<std::size_t>(unit)])) unit = u;
       }
       if (unit >= 0) {
         const int p = board.unit_next[static_cast<std::size_t>(unit)];
