@@ -130,12 +130,15 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
   PairParts parts = cut_into_parts(allocator, s_.n_);
   progress.begin("Moran's I of the data", parts.n_parts);
   const VectorPath path = s_.path_;
-  // Units of eight lanes, a cache line of each row of sums, so that two
-  // units taken at once by two workers write lines of their own.
+  // Units of the lanes one pass of the pair loop takes (two vectors), which
+  // cost no more a pair than in the serial loop; whole cache lines of each
+  // row of sums, so that two units taken at once write lines of their own.
+  const int width = path == VectorPath::kAvx512 ? 16 : 8;
   std::vector<LaneGroup> units;
   const LaneGroup groups[2] = {lane_group(true, w_), lane_group(false, w_)};
   for (const LaneGroup& g : groups)
-    for (int lane = 0; lane < g.n_lanes; lane += 8) units.push_back(lanes_of(g, lane, std::min(8, g.n_lanes - lane)));
+    for (int lane = 0; lane < g.n_lanes; lane += width)
+      units.push_back(lanes_of(g, lane, std::min(width, g.n_lanes - lane)));
   // Without a distance lane the pair counts and distance sums are a unit of
   // their own, also in the order of the pairs.
   bool any_complete = false;
