@@ -73,7 +73,7 @@ class MapPage {
   }
 
  private:
-  double x_of(double x) const { return kMapLeft + (x - x_lo_) * scale_; }
+  double x_of(double x) const { return kMapLeft + (x - x_lo_) * scale_ * x_stretch_; }
   double y_of(double y) const { return kMapBottom - (y - y_lo_) * scale_; }
   // The radius in the unit of the coordinates: degrees of latitude on a map
   // of longitudes and latitudes.
@@ -84,7 +84,9 @@ class MapPage {
   }
 
   // One scale for both coordinates, the samples centred in the map area
-  // with a margin around them.
+  // with a margin around them. On a map of longitudes and latitudes a degree
+  // of longitude is drawn as long as it is at the middle latitude, cos(lat)
+  // degrees of latitude, so that east and west keep their true length there.
   void fit() {
     double x_min = 0, x_max = 0, y_min = 0, y_max = 0;
     for (std::size_t i = 0; i < map_.points.size(); ++i) {
@@ -94,10 +96,13 @@ class MapPage {
       y_min = i == 0 ? p.y : std::min(y_min, p.y);
       y_max = i == 0 ? p.y : std::max(y_max, p.y);
     }
-    double span = std::max(x_max - x_min, y_max - y_min);
+    if (map_.radius_degrees > 0)
+      x_stretch_ = std::max(0.05, std::cos((y_min + y_max) / 2 * (3.14159265358979323846 / 180)));
+    const double width = (x_max - x_min) * x_stretch_;
+    double span = std::max(width, y_max - y_min);
     if (!(span > 0) || !std::isfinite(span)) span = radius_on_map() > 0 && std::isfinite(radius_on_map()) ? 4 * radius_on_map() : 1;
-    scale_ = std::min((kMapRight - kMapLeft) / (x_max - x_min + 0.08 * span), (kMapBottom - kMapTop) / (y_max - y_min + 0.08 * span));
-    x_lo_ = (x_min + x_max) / 2 - (kMapRight - kMapLeft) / 2 / scale_;
+    scale_ = std::min((kMapRight - kMapLeft) / (width + 0.08 * span), (kMapBottom - kMapTop) / (y_max - y_min + 0.08 * span));
+    x_lo_ = (x_min + x_max) / 2 - (kMapRight - kMapLeft) / 2 / (scale_ * x_stretch_);
     y_lo_ = (y_min + y_max) / 2 - (kMapBottom - kMapTop) / 2 / scale_;
   }
 
@@ -105,7 +110,9 @@ class MapPage {
     text_ += format("<text x=\"%g\" y=\"30\" text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\">",
                     kPageWidth / 2);
     text_ += xml_text(map_.variable) + ": local Moran's I</text>\n";
-    std::string test = "Neighbours within " + radius_text() + "; ";
+    // The degrees of a great-circle radius are on the scale bar.
+    std::string test = "Neighbours within " +
+                       (map_.radius_degrees > 0 ? format("%g km", map_.radius) : radius_text()) + "; ";
     test += map_.n_rep > 0 ? format("%i conditional randomizations of each sample; filled: adjusted P<=0.05 "
                                     "(Benjamini-Hochberg)",
                                     map_.n_rep)
@@ -120,7 +127,7 @@ class MapPage {
   // across, and the frame.
   void draw_frame() {
     text_ += "<g class=\"axes\">\n";
-    const double x_hi = x_lo_ + (kMapRight - kMapLeft) / scale_, y_hi = y_lo_ + (kMapBottom - kMapTop) / scale_;
+    const double x_hi = x_lo_ + (kMapRight - kMapLeft) / (scale_ * x_stretch_), y_hi = y_lo_ + (kMapBottom - kMapTop) / scale_;
     const double step = std::max(round_axis(x_lo_, x_hi).step, round_axis(y_lo_, y_hi).step);
     if (step > 0 && std::isfinite(step)) {
       for (double k = std::ceil(x_lo_ / step); k * step <= x_hi && k < std::ceil(x_lo_ / step) + 100; ++k) {
@@ -255,7 +262,7 @@ class MapPage {
 
   const LocalMap& map_;
   const std::string& units_;
-  double scale_ = 1, x_lo_ = 0, y_lo_ = 0;
+  double scale_ = 1, x_stretch_ = 1, x_lo_ = 0, y_lo_ = 0;
   std::string text_;
 };
 

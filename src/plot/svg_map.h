@@ -1,5 +1,7 @@
 // A map of local Moran's I drawn as a standalone SVG document: every sample
-// at its position on one scale for x and y, coloured by the quadrant of its
+// at its position on one scale for x and y (on a map of longitudes and
+// latitudes, a degree of longitude as long as at the middle latitude),
+// coloured by the quadrant of its
 // value and its neighbours' mean, filled where it is significant, hollow
 // where it is not; a cross for a sample without neighbours, a small grey dot
 // for one that lacks the variable. A legend counts each kind, and a scale bar

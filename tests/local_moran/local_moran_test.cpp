@@ -81,6 +81,21 @@ TEST(LocalMoran, AgreesWithAnIndependentImplementationOnTheExampleData) {
     EXPECT_NEAR(c.results.moran(ref.v, ref.i), ref.moran, 1e-9 * std::fabs(ref.moran)) << ref.v << " " << ref.i;
 }
 
+// Longitudes and latitudes: a degree of longitude is 111 km at the equator
+// and 56 km at 60 degrees north, so within 100 km on the sphere only the
+// northern pair are neighbours (in planar degrees every pair would be).
+TEST(LocalMoran, NeighboursFollowGreatCircleDistances) {
+  DataSet data = testing::load_data_set("sphere\n4 0 1 NA\n0\nn\tlon\tlat\tv\n"
+                                        "a\t0\t0\t1\nb\t1\t0\t2\nc\t0\t60\t3\nd\t1\t60\t5\n");
+  data.distance_kind = DistanceKind::kGreatCircle;
+  make_sphere_points(Allocator(), data);
+  const LocalMoranSetup setup = local_moran_setup(Allocator(), data, 100, 2);
+  const LocalMoranResults r = local_moran_observed(Allocator(), data, setup, 2);
+  EXPECT_EQ(std::vector<int>({r.neighbours(1, 1), r.neighbours(1, 2), r.neighbours(1, 3), r.neighbours(1, 4)}),
+            std::vector<int>({0, 0, 1, 1}));
+  EXPECT_EQ(r.quadrant(1, 4), Quadrant::kHighHigh);
+}
+
 // Every other sample is a neighbour, and the values are whole numbers with a
 // whole mean: drawn without replacement from the others only, every
 // replicate sums the same deviations, exactly. A draw that could take the

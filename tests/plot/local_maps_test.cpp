@@ -3,6 +3,8 @@
 // program's own run (tests/e2e keeps them equal to what it writes).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "plot/local_results.h"
 #include "plot/plot_program.h"
 #include "plot/svg_map.h"
@@ -54,6 +56,27 @@ TEST(LocalMaps, ReadTheSectionAndItsValuesAndMarkEverySample) {
 
   std::string problem = read_local_values("title\nsettings\n1\t1\t0\tNA\nSample\tX\tY\tv_Ii\tv_lag\n", values);
   EXPECT_NE(problem.find("fourth line"), std::string::npos) << problem;
+}
+
+// At 60 degrees north a degree of longitude is half a degree of latitude
+// long: on the map, one degree east is as far as half a degree north.
+TEST(LocalMaps, LongitudesShrinkWithTheLatitude) {
+  LocalMap map;
+  map.variable = "v";
+  map.radius = 100;
+  map.radius_degrees = 100 / 111.19508;
+  map.points = {{"a", 0, 59.75, MapMark::kHighHigh, true, 1, 0.01},
+                {"b", 1, 59.75, MapMark::kHighHigh, true, 1, 0.01},
+                {"c", 0, 60.25, MapMark::kHighHigh, true, 1, 0.01}};
+  const std::string svg = local_map_svg(map, "");
+  std::vector<double> cx, cy;
+  for (std::size_t at = svg.find("significant\" cx=\""); at != std::string::npos;
+       at = svg.find("significant\" cx=\"", at + 1)) {
+    cx.push_back(std::atof(svg.c_str() + at + 17));
+    cy.push_back(std::atof(svg.c_str() + svg.find("cy=\"", at) + 4));
+  }
+  ASSERT_EQ(cx.size(), 3u);
+  EXPECT_NEAR((cx[1] - cx[0]) / (cy[0] - cy[2]), 1, 1e-3);
 }
 
 TEST(LocalMaps, KalvenoPlotDrawsOneMapPerVariable) {
