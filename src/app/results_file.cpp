@@ -36,6 +36,18 @@ OutputTarget results_target(const std::string& path, OutputFile::Mode mode) {
       format("\nWARNING: the results could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
 }
 
+// A file the program replaces, named in its warnings as file (which cannot
+// be opened) and contents (which could not all be written).
+OutputTarget named_target(const std::string& path, const char* file, const char* contents) {
+  return OutputTarget{
+      path, OutputFile::kReplace,
+      format("\nWARNING: Cannot open %s \"%s\".\nIf it is being used by another application, close it first. "
+             "Then press RETURN.\n",
+             file, path.c_str()),
+      format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.", file),
+      format("\nWARNING: %s could not all be written to \"%s\" (is the disk full?).\n", contents, path.c_str())};
+}
+
 }  // namespace
 
 void OutputFiles::output(const OutputTarget& target, const Write& write) {
@@ -71,14 +83,7 @@ void OutputFiles::replace_results(const std::string& path, const Write& write) {
 }
 
 void OutputFiles::replace_table(const std::string& path, const Write& write) {
-  const OutputTarget table{
-      path, OutputFile::kReplace,
-      format("\nWARNING: Cannot open the table file \"%s\".\nIf it is being used by another application, close it "
-             "first. Then press RETURN.\n",
-             path.c_str()),
-      "Stopped: the table file cannot be opened, and without a terminal no key press can say when to try again.",
-      format("\nWARNING: the table could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
-  output(table, write);
+  output(named_target(path, "the table file", "the table"), write);
 }
 
 void OutputFiles::replace_new_variables(const std::string& path, const Write& write) {
@@ -131,16 +136,7 @@ void run_interruptible_local_test(Console& console, OutputFiles& files, const st
 }
 
 void OutputFiles::replace_local_moran_values(const std::string& path, const Write& write) {
-  const OutputTarget values{
-      path, OutputFile::kReplace,
-      format("\nWARNING: Cannot open the file of local Moran's I \"%s\".\nIf it is being used by another "
-             "application, close it first. Then press RETURN.\n",
-             path.c_str()),
-      "Stopped: the file of local Moran's I cannot be opened, and without a terminal no key press can say when to "
-      "try again.",
-      format("\nWARNING: the local Moran's I could not all be written to \"%s\" (is the disk full?).\n",
-             path.c_str())};
-  output(values, write);
+  output(named_target(path, "the file of local Moran's I", "the local Moran's I"), write);
 }
 
 }  // namespace kalveno
