@@ -306,7 +306,7 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
     // every choice from the start.
     if (group.size() > 1 && line.analysis == ChosenAnalysis::kAsked)
       refuse_command_line(console, format("a run over %d processes asks no questions: choose the analysis with "
-                                          "--spatial, --association or --local-means", group.size()));
+                                          "--spatial, --association, --local-means or --local-moran", group.size()));
     // The options win over the environment.
     RunSettings run_settings = settings;
     if (line.seed) run_settings.seed = line.seed;
