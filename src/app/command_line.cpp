@@ -83,14 +83,14 @@ std::optional<float> plain_number(std::string_view value) {
 // The most classes --classes makes.
 constexpr int kMostChosenClasses = 1000;
 
-// SPEC of --classes: equal-count:C, equal-width:C or sturges, each with an
-// optional ",MAX".
-std::optional<ClassRule> read_class_rule(const std::string& spec) {
-  const std::size_t comma = spec.find(',');
-  const std::string rule = spec.substr(0, comma);
+// The value of --classes: equal-count:C, equal-width:C or sturges, each
+// with an optional ",MAX".
+std::optional<ClassRule> read_class_rule(const std::string& value) {
+  const std::size_t comma = value.find(',');
+  const std::string rule = value.substr(0, comma);
   ClassRule chosen;
   if (comma != std::string::npos) {
-    const std::optional<float> max = plain_number(std::string_view(spec).substr(comma + 1));
+    const std::optional<float> max = plain_number(std::string_view(value).substr(comma + 1));
     if (!max || !(*max > 0)) return std::nullopt;
     chosen.max_distance = *max;
   }
