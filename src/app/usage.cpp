@@ -83,7 +83,7 @@ const char kUsage[] =
     "      --great-circle         x is the longitude and y the latitude, in degrees:\n"
     "                             every distance is the great-circle distance in km\n"
     "                             on the Earth's mean sphere (radius 6371.0088 km)\n"
-    "      --classes=SPEC         the distance classes of the spatial analysis chosen\n"
+    "      --classes=RULE         the distance classes of the spatial analysis chosen\n"
     "                             from the pairs, in place of line 3 of the data\n"
     "                             file: equal-count:C (C classes of as nearly as\n"
     "                             possible as many pairs), equal-width:C (C classes\n"
