@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
 #include "base/files.h"
+#include "base/option_scanner.h"
 #include "plot/correlogram.h"
 #include "plot/local_results.h"
 #include "plot/plot_files.h"
@@ -64,73 +66,48 @@ struct PlotOptions {
   std::vector<std::string> files;  // the results file, then the folder
 };
 
-// Reads the arguments into options; on a mistake, says what is wrong in
-// problem and returns false. "--" ends the options, so that a file named
-// like one can be given.
-bool parse_options(const std::vector<std::string>& args, PlotOptions& options, std::string& problem) {
-  bool options_ended = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (options_ended || arg.size() < 2 || !arg.starts_with("--")) {
-      options.files.push_back(arg);
-      continue;
-    }
-    std::string value;
-    bool has_value = false;
-    if (std::size_t equals = arg.find('='); equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-      arg.resize(equals);
-      has_value = true;
-    }
-    const bool takes_value = arg == "--run" || arg == "--units" || arg == "--local-file";
-    if (takes_value && !has_value) {
-      if (i + 1 == args.size()) {
-        problem = arg + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    } else if (!takes_value && has_value) {
-      problem = arg + " takes no value";
-      return false;
-    }
-    if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "--help") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "--toroidal") {
-      options.toroidal = true;
-    } else if (arg == "--units") {
-      options.units = value;
-    } else if (arg == "--maps") {
-      options.maps = true;
-    } else if (arg == "--local-file") {
-      options.local_file = value;
-    } else if (arg == "--run") {
-      auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.run);
-      if (error != std::errc() || end != value.data() + value.size() || options.run < 1) {
-        problem = "--run needs a whole number from 1 up, not \"" + value + "\"";
-        return false;
-      }
-    } else {
-      problem = "unknown option " + arg;
-      return false;
-    }
+const OptionName kHelpOption{"help"}, kVersionOption{"version"}, kRunOption{"run", 0, true},
+    kToroidalOption{"toroidal"}, kUnitsOption{"units", 0, true}, kMapsOption{"maps"},
+    kLocalFileOption{"local-file", 0, true};
+const OptionName* const kOptions[] = {&kRunOption,  &kToroidalOption, &kUnitsOption,  &kMapsOption,
+                                      &kLocalFileOption, &kHelpOption, &kVersionOption};
+
+// Keeps one option in options, or says what is wrong with its value.
+std::optional<std::string> take_option(const OptionName& name, const std::string& spelled, const std::string& value,
+                                       PlotOptions& options) {
+  if (&name == &kHelpOption) options.help = true;
+  if (&name == &kVersionOption) options.version = true;
+  if (&name == &kToroidalOption) options.toroidal = true;
+  if (&name == &kMapsOption) options.maps = true;
+  if (&name == &kUnitsOption) options.units = value;
+  if (&name == &kLocalFileOption) options.local_file = value;
+  if (&name == &kRunOption) {
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.run);
+    if (error != std::errc() || end != value.data() + value.size() || options.run < 1)
+      return invalid_value(spelled, value, "a whole number from 1 up is expected");
   }
-  if (!options.help && !options.version && (options.files.empty() || options.files.size() > 2)) {
-    problem = options.files.empty() ? "no results file given" : "too many file names";
-    return false;
-  }
-  if (options.maps && options.toroidal) {
-    problem = "--toroidal marks correlograms; a map shows the conditional test";
-    return false;
-  }
-  if (!options.maps && !options.local_file.empty()) {
-    problem = "--local-file needs --maps";
-    return false;
-  }
-  return true;
+  return std::nullopt;
+}
+
+// What the options cannot do together, once each was taken.
+std::optional<std::string> check_combinations(const PlotOptions& options) {
+  if (options.help || options.version) return std::nullopt;
+  if (options.files.empty()) return "no results file given";
+  if (options.files.size() > 2) return "too many file names";
+  if (options.maps && options.toroidal) return "--toroidal marks correlograms; a map shows the conditional test";
+  if (!options.maps && !options.local_file.empty()) return "--local-file needs --maps";
+  return std::nullopt;
+}
+
+// Reads the arguments into options, or says what is wrong with them. "--"
+// ends the options, so that a file named like one can be given.
+std::optional<std::string> parse_options(const std::vector<std::string>& args, PlotOptions& options) {
+  const std::optional<std::string> problem =
+      scan_options(kOptions, args, options.files, [&](std::size_t index, const std::string& spelled,
+                                                     const std::string& value) {
+        return take_option(*kOptions[index], spelled, value, options);
+      });
+  return problem ? problem : check_combinations(options);
 }
 
 // The analysis that --run chose (1-based) among the n_runs of the kind
@@ -254,32 +231,9 @@ int draw_maps(const std::string& text, const PlotOptions& options, std::ostream&
   return status;
 }
 
-}  // namespace
-
-int run_plot_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  PlotOptions options;
-  std::string problem;
-  if (!parse_options(args, options, problem)) {
-    err << "kalveno-plot: " << problem << "\nTry 'kalveno-plot --help' for more information.\n";
-    return kPlotRefused;
-  }
-  if (options.help) {
-    out << kUsage;
-    return kPlotsWritten;
-  }
-  if (options.version) {
-    out << "kalveno-plot (KALVENO 1.0)\n";
-    return kPlotsWritten;
-  }
-
+// The correlograms of the chosen spatial analysis of text.
+int draw_correlograms(const std::string& text, const PlotOptions& options, std::ostream& out, std::ostream& err) {
   const std::string& results = options.files[0];
-  std::string text;
-  // Any file but a folder, so that a results file can also come through a pipe.
-  if (!read_text_file(results, text, Readable::kAnyButFolder)) {
-    err << "kalveno-plot: cannot read the results file \"" << results << "\"\n";
-    return kPlotRefused;
-  }
-  if (options.maps) return draw_maps(text, options, out, err);
   const std::vector<SpatialRun> runs = read_spatial_runs(text);
   const int n_runs = static_cast<int>(runs.size());
   const int chosen = chosen_run(n_runs, options, "spatial autocorrelation", "when its menu choice 1 is taken", err);
@@ -307,6 +261,32 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
     out << ", observed values without test";
   out << ":\n";
   return draw_run(run, test, options, out, err);
+}
+
+}  // namespace
+
+int run_plot_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  PlotOptions options;
+  if (const std::optional<std::string> problem = parse_options(args, options)) {
+    err << "kalveno-plot: " << *problem << "\nTry 'kalveno-plot --help' for more information.\n";
+    return kPlotRefused;
+  }
+  if (options.help) {
+    out << kUsage;
+    return kPlotsWritten;
+  }
+  if (options.version) {
+    out << "kalveno-plot (KALVENO 1.0)\n";
+    return kPlotsWritten;
+  }
+  const std::string& results = options.files[0];
+  std::string text;
+  // Any file but a folder, so that a results file can also come through a pipe.
+  if (!read_text_file(results, text, Readable::kAnyButFolder)) {
+    err << "kalveno-plot: cannot read the results file \"" << results << "\"\n";
+    return kPlotRefused;
+  }
+  return options.maps ? draw_maps(text, options, out, err) : draw_correlograms(text, options, out, err);
 }
 
 }  // namespace kalveno::plot

@@ -131,12 +131,20 @@ TEST(KalvenoPlot, RunsOrTestsThatAreNotThereAreRefused) {
 TEST(KalvenoPlot, BadArgumentsAreRefusedAndInformationRequestsAnswered) {
   TempFolder folder;
   folder.write("complete.txt", data_file("complete.txt"));
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {}, {"--run", "0", "complete.txt"}, {"--run=x", "complete.txt"}, {"--run"}, {"--colour", "complete.txt"},
-           {"--toroidal=1", "complete.txt"}, {"complete.txt", "a", "b"}}) {
+  // The mistakes of the command line are worded as kalveno words them.
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{}, "no results file given"},
+      {{"--run", "0", "complete.txt"}, "invalid value '0' for --run: a whole number from 1 up is expected"},
+      {{"--run=x", "complete.txt"}, "invalid value 'x' for --run: a whole number from 1 up is expected"},
+      {{"--run"}, "option '--run' needs a value"},
+      {{"--colour", "complete.txt"}, "unrecognized option '--colour'"},
+      {{"--toroidal=1", "complete.txt"}, "option '--toroidal' takes no value"},
+      {{"complete.txt", "a", "b"}, "too many file names"},
+  };
+  for (const auto& [args, problem] : refused) {
     PlotRun run = run_kalveno_plot(folder.path(), args);
-    EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
-    EXPECT_NE(run.errors.find("--help"), std::string::npos);
+    EXPECT_EQ(run.status, 2) << problem;
+    EXPECT_EQ(run.errors, "kalveno-plot: " + problem + "\nTry 'kalveno-plot --help' for more information.\n");
   }
   PlotRun help = run_kalveno_plot(folder.path(), {"--help"});
   EXPECT_EQ(help.status, 0);
