@@ -1,44 +1,33 @@
 #include "app/menu.h"
 
-#include "app/association_dialogue.h"
-#include "app/local_means_dialogue.h"
+#include <vector>
+
+#include "app/analyses.h"
 #include "app/session.h"
-#include "app/spatial_dialogue.h"
 #include "base/console.h"
 #include "base/text.h"
 
 namespace kalveno {
 
-namespace {
-
-const char kNoAnalysisNote[] = "\nNote: the answer chose no analysis (1, 2 or 3): the run ends.\n";
-
-}  // namespace
-
 void run_analysis_menu(Session& session) {
   Console& console = session.console;
-  console.print("\n\n\nSelect the analysis to perform:\n  1-Spatial autocorrelation\n  2-Correlation between "
-                "variables");
-  if (session.data.n_grids < 1) console.print("\n    (Warning: no toroidal tests available without grid defined)");
-  console.print("\n  3-Computing local means for quantitative variable\n");
+  std::vector<const Analysis*> offered;
+  console.print("\n\n\nSelect the analysis to perform:");
+  for (const Analysis& analysis : analyses()) {
+    if (analysis.menu_entry == nullptr) continue;
+    offered.push_back(&analysis);
+    console.print("\n  %zu-%s", offered.size(), analysis.menu_entry);
+    if (analysis.menu_note_without_grids != nullptr && session.data.n_grids < 1)
+      console.write(analysis.menu_note_without_grids);
+  }
+  console.print("\n");
+  const int n_offered = static_cast<int>(offered.size());
   ScannedInt choice = scan_int(console.read_line());
-  if (!choice.found || !choice.in_range || choice.value < 1 || choice.value > 3) {
-    console.write(kNoAnalysisNote);
+  if (!choice.found || !choice.in_range || choice.value < 1 || choice.value > n_offered) {
+    console.write("\nNote: the answer chose no analysis (" + list_of_numbers(n_offered) + "): the run ends.\n");
     return;
   }
-  switch (choice.value) {
-    case 1:
-      run_spatial_autocorrelation(session);
-      break;
-    case 2:
-      run_association(session);
-      break;
-    case 3:
-      run_local_means(session);
-      break;
-    default:
-      break;
-  }
+  offered[static_cast<std::size_t>(choice.value - 1)]->ask_and_run(session);
 }
 
 RandomizationCount read_randomization_count(const std::string& answer, int ceiling) {

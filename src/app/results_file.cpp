@@ -36,19 +36,17 @@ OutputTarget results_target(const std::string& path, OutputFile::Mode mode) {
       format("\nWARNING: the results could not all be written to \"%s\" (is the disk full?).\n", path.c_str())};
 }
 
-// A file the program replaces, named in its warnings as file (which cannot
-// be opened) and contents (which could not all be written).
-OutputTarget named_target(const std::string& path, const char* file, const char* contents) {
+}  // namespace
+
+OutputTarget named_target(const std::string& path, const char* what, const char* contents) {
   return OutputTarget{
       path, OutputFile::kReplace,
       format("\nWARNING: Cannot open %s \"%s\".\nIf it is being used by another application, close it first. "
              "Then press RETURN.\n",
-             file, path.c_str()),
-      format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.", file),
+             what, path.c_str()),
+      format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.", what),
       format("\nWARNING: %s could not all be written to \"%s\" (is the disk full?).\n", contents, path.c_str())};
 }
-
-}  // namespace
 
 void OutputFiles::output(const OutputTarget& target, const Write& write) {
   if (writing_ == Writing::kAtOnce) return write_output(console_, target, write);
@@ -82,28 +80,12 @@ void OutputFiles::replace_results(const std::string& path, const Write& write) {
   output(results_target(path, OutputFile::kReplace), write);
 }
 
-void OutputFiles::replace_table(const std::string& path, const Write& write) {
-  output(named_target(path, "the table file", "the table"), write);
+void OutputFiles::replace(const OutputFileKind& kind, const std::string& path, const Write& write) {
+  output(kind.target_of ? kind.target_of(path) : named_target(path, kind.what, kind.contents), write);
 }
 
-void OutputFiles::replace_new_variables(const std::string& path, const Write& write) {
-  const OutputTarget new_variables{
-      path, OutputFile::kReplace,
-      format("\nWARNING: Cannot open file \"%s\".\nIf it is being used by another application, close it first. "
-             "Then press RETURN.\n", path.c_str()),
-      format("Stopped: %s cannot be opened, and without a terminal no key press can say when to try again.",
-             path.c_str()),
-      format("\nWARNING: %s could not be written whole (is the disk full?).\n", path.c_str())};
-  output(new_variables, write);
-}
-
-namespace {
-
-// Runs work with Ctrl+C caught; when the user interrupts it, says how far it
-// got (done of total, in the words counted), appends the same line to the
-// results file at path and ends the run.
-void run_interruptible(Console& console, OutputFiles& files, const std::string& path, int total, const char* counted,
-                       const std::function<void()>& work) {
+void run_interruptible(Console& console, OutputFiles& files, const std::string& path, int total,
+                       const std::string& counted, const std::function<void()>& work) {
   int done = total;
   try {
     CatchInterruption catching;
@@ -115,28 +97,14 @@ void run_interruptible(Console& console, OutputFiles& files, const std::string& 
   }
   const std::string line = format("\nInterrupted: the run was stopped after %i of %i %s; no results of this test "
                                   "were written.\n",
-                                  done, total, counted);
+                                  done, total, counted.c_str());
   console.warn(line);
   files.append_results(path, [&](OutputFile& out) { out.write(line); });
   end_program(kInterrupted);
 }
 
-}  // namespace
-
-void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
-                              Randomization randomization, int n_rep, const std::function<void()>& series) {
-  run_interruptible(console, files, path, n_rep,
-                    randomization == Randomization::kComplete ? "complete randomizations" : "toroidal randomizations",
-                    series);
-}
-
-void run_interruptible_local_test(Console& console, OutputFiles& files, const std::string& path, int n_samples,
-                                  const std::function<void()>& test) {
-  run_interruptible(console, files, path, n_samples, "samples of the conditional randomization test", test);
-}
-
-void OutputFiles::replace_local_moran_values(const std::string& path, const Write& write) {
-  output(named_target(path, "the file of local Moran's I", "the local Moran's I"), write);
+std::string randomizations_counted(Randomization randomization) {
+  return randomization == Randomization::kComplete ? "complete randomizations" : "toroidal randomizations";
 }
 
 }  // namespace kalveno

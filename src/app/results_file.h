@@ -1,6 +1,6 @@
 // The files the program writes: the results file, only ever appended to
-// (emptied first when asked for), and newvar.txt, the table and the file of
-// local Moran's I per sample, replaced whole. Each writer is handed the file
+// (emptied first when asked for), and the table and the files of the
+// analyses (newvar.txt, say), replaced whole. Each writer is handed the file
 // open, writes its part and lets it be closed here, so that the results file
 // is never held open between sections and nothing written earlier can be
 // lost.
@@ -15,6 +15,7 @@
 namespace kalveno {
 
 class Console;
+struct OptionSpec;
 
 // A file to write and what to say about it: the warning before each retry
 // while it cannot be opened, the line that stops the run when no key press
@@ -34,6 +35,22 @@ struct OutputTarget {
 // the run pass for a success, and ends with status 5.
 void write_output(Console& console, const OutputTarget& target, const std::function<void(OutputFile&)>& write);
 
+// The warnings of a file the program replaces, named in them as what (which
+// cannot be opened) and contents (which could not all be written).
+OutputTarget named_target(const std::string& path, const char* what, const char* contents);
+
+// A file that the program replaces whole: the table, or a file an analysis
+// writes beside the results file.
+struct OutputFileKind {
+  const OptionSpec* option;  // the option that names it
+  const char* default_name;  // when the option is not given; nullptr: only the option names it
+  const char* what;          // in messages: "the new-variables file"
+  const char* contents;      // in the warning that it could not all be written: "the table"
+  const char* finished_as;   // in the run's last line: "the local means" (to "FILE")
+  // The warnings while it is written, when named_target's are not its own.
+  OutputTarget (*target_of)(const std::string& path) = nullptr;
+};
+
 // When the files of a run reach the disk: as each part is done (one
 // process), once the whole run has succeeded (the first of several
 // processes, so that a failure in any of them leaves every file as it was),
@@ -49,13 +66,8 @@ class OutputFiles {
   void append_results(const std::string& path, const Write& write);
   // Empties the results file at path, then writes the first section of the run.
   void replace_results(const std::string& path, const Write& write);
-  // Replaces the table file at path with what write writes.
-  void replace_table(const std::string& path, const Write& write);
-  // Replaces the new-variables file at path (newvar.txt unless
-  // --new-variables names another) with what write writes.
-  void replace_new_variables(const std::string& path, const Write& write);
-  // Replaces the file of local Moran's I per sample at path with what write writes.
-  void replace_local_moran_values(const std::string& path, const Write& write);
+  // Replaces the file of that kind at path with what write writes.
+  void replace(const OutputFileKind& kind, const std::string& path, const Write& write);
 
   // Whether this process writes any of these files.
   bool writes() const { return writing_ != Writing::kNever; }
@@ -75,15 +87,15 @@ class OutputFiles {
   std::vector<Held> held_;
 };
 
-// Runs series, a randomization test of n_rep replicates, with Ctrl+C caught.
-// When the user interrupts it, appends to the results file at path one line
-// saying how many replicates were done and that this test has no results,
-// and ends the run with status 130; what the file held before stays. (A run
-// over several processes holds that line with the rest, and writes none.)
-void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
-                              Randomization randomization, int n_rep, const std::function<void()>& series);
-// The same for the conditional test of local Moran's I, counted in samples.
-void run_interruptible_local_test(Console& console, OutputFiles& files, const std::string& path, int n_samples,
-                                  const std::function<void()>& test);
+// Runs test, a randomization test of total items (replicates, samples:
+// counted names them, "complete randomizations"), with Ctrl+C caught. When
+// the user interrupts it, appends to the results file at path one line
+// saying how many were done and that this test has no results, and ends the
+// run with status 130; what the file held before stays. (A run over several
+// processes holds that line with the rest, and writes none.)
+void run_interruptible(Console& console, OutputFiles& files, const std::string& path, int total,
+                       const std::string& counted, const std::function<void()>& test);
+// What a series of randomizations of that kind counts: "complete randomizations".
+std::string randomizations_counted(Randomization randomization);
 
 }  // namespace kalveno

@@ -1,13 +1,13 @@
 // Everything one run of the program holds, from start-up to its end: the
-// console, the settings, the processes it is spread over, the files it
-// writes, the allocator, the generator, the file names, the data and what is
-// built from it.
+// console, the settings, the command line, the processes it is spread over,
+// the files it writes, the allocator, the generator, the file names, the
+// data and what is built from it. Nothing here belongs to one analysis.
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/results_file.h"
 #include "app/settings.h"
 #include "base/allocation.h"
@@ -22,6 +22,11 @@
 namespace kalveno {
 
 class Console;
+
+struct WrittenFile {
+  const OutputFileKind* kind;
+  std::string path;
+};
 
 struct Session {
  private:
@@ -39,6 +44,8 @@ struct Session {
 
   Console& console;
   const RunSettings& settings;
+  // The options of the run; none for a run that the dialogue asks all of.
+  CommandLine command_line;
   ProcessGroup& group;
   OutputFiles files;
   Allocator allocator;
@@ -53,15 +60,10 @@ struct Session {
   // When a table is asked for, the analysis adds its statistics here.
   bool tabulate = false;
   std::vector<StatisticRow> table_rows;
-  // Where the local means go: newvar.txt in the working folder, unless
-  // --new-variables names another file.
-  std::string new_variables_file = "newvar.txt";
-  bool new_variables_written = false;
-  std::string local_moran_file;  // once written, the file of local Moran's I per sample
+  // The files the analysis wrote beside the results file, in order, for
+  // the last line of the run.
+  std::vector<WrittenFile> written;
   DistanceRange distance_range;          // worked out at start-up
-  // Classes chosen by --classes, made when the spatial analysis starts.
-  std::optional<ClassRule> class_rule;
-  std::string class_rule_option;
 };
 
 }  // namespace kalveno

@@ -1,20 +1,15 @@
 #include "app/startup.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <initializer_list>
 #include <optional>
 
-#include "app/association_dialogue.h"
+#include "app/analyses.h"
 #include "app/command_line.h"
 #include "app/file_names.h"
-#include "app/local_means_dialogue.h"
-#include "app/local_moran_run.h"
 #include "app/menu.h"
 #include "app/results_file.h"
 #include "app/session.h"
-#include "app/spatial_dialogue.h"
 #include "app/usage.h"
 #include "base/console.h"
 #include "base/files.h"
@@ -23,6 +18,7 @@
 #include "base/results_headings.h"
 #include "base/text.h"
 #include "data/data_file.h"
+#include "data/data_lookups.h"
 #include "descriptive/basic_statistics.h"
 
 namespace kalveno {
@@ -53,40 +49,45 @@ bool same_path(const std::string& a, const std::string& b) {
   return same_file(a, b) || (!error_a && !error_b && path_a == path_b);
 }
 
-// The files the run writes, checked before anything is written: the table,
-// the new-variables file and the file of local Moran's I replace theirs
-// whole, so none may be the data or the results file (nor the table), and
-// every one must be writable, so that a run
-// that could not keep its output is refused at its start (status 6), not
-// after the work. The results file of a dialogue run is settled by its
-// dialogue, and newvar.txt there by the local means themselves. Whether they
-// can be written matters only to a process that writes them.
+// The file of --table: the statistics of the run, one row each.
+const OutputFileKind kTableFile{&kTableOption, nullptr, "the table file", "the table", "the table"};
+
+// Refuses an output file that is the data or the results file of the run
+// (replaced whole, it would erase it) or that cannot be written; named
+// names it in the message. Whether it can be written matters only to a
+// process that writes files.
+void check_output_file(Console& console, const FileNames& names, bool writes, const std::string& path,
+                       const std::string& named) {
+  if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
+  if (same_path(path, names.results_file))
+    refuse_command_line(console, named + ": that is the results file of this run");
+  if (const std::optional<std::string> problem = writes ? why_not_writable(path) : std::nullopt)
+    refuse_output_file(console, "cannot write " + named + ": " + *problem);
+}
+
+// The files the run writes, checked before anything is written, so that a
+// run that could not keep its output is refused at its start (status 6),
+// not after the work: the results file, the table, and the files of the
+// analysis chosen or named by their options, which may not be the table
+// either. The results file of a dialogue run is settled by its dialogue,
+// and the default file of an analysis there by the analysis itself.
 void check_output_files(Console& console, const CommandLine& line, const FileNames& names, bool writes) {
-  auto why_not = [&](const std::string& path) { return writes ? why_not_writable(path) : std::nullopt; };
-  auto check = [&](const std::string& path, const std::string& option, const std::string& what) {
-    const std::string named = option.empty() ? what + " '" + path + "'" : option + "=" + path;
-    if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
-    if (same_path(path, names.results_file))
-      refuse_command_line(console, named + ": that is the results file of this run");
-    if (const std::optional<std::string> problem = why_not(path))
-      refuse_output_file(console, "cannot write " + named + ": " + *problem);
-  };
-  if (line.analysis != ChosenAnalysis::kAsked) {
-    if (const std::optional<std::string> problem = why_not(names.results_file))
+  if (line.analysis != nullptr && writes) {
+    if (const std::optional<std::string> problem = why_not_writable(names.results_file))
       refuse_output_file(console, "cannot write the results file '" + names.results_file + "': " + *problem);
   }
-  if (line.table) check(*line.table, "--table", "");
-  if (line.new_variables || line.analysis == ChosenAnalysis::kLocalMeans) {
-    const std::string file = line.new_variables.value_or("newvar.txt");
-    if (line.table && same_path(file, *line.table))
-      refuse_command_line(console, "--new-variables=" + file + ": that is the table file of this run");
-    check(file, line.new_variables ? "--new-variables" : "", "the new-variables file");
-  }
-  if (line.analysis == ChosenAnalysis::kLocalMoran) {
-    const std::string file = line.local_file.value_or(kLocalMoranFile);
-    if (line.table && same_path(file, *line.table))
-      refuse_command_line(console, "--local-file=" + file + ": that is the table file of this run");
-    check(file, line.local_file ? "--local-file" : "", "the file of local Moran's I");
+  const std::optional<std::string> table = line.value_of(kTableOption);
+  if (table) check_output_file(console, names, writes, *table, "--table=" + *table);
+  for (const Analysis& analysis : analyses()) {
+    for (const OutputFileKind* kind : analysis.files) {
+      if (!line.has(*kind->option) && line.analysis != &analysis) continue;
+      const std::string file = output_path(line, *kind);
+      const std::string option = kind->option->long_form();
+      if (table && same_path(file, *table))
+        refuse_command_line(console, option + "=" + file + ": that is the table file of this run");
+      check_output_file(console, names, writes, file,
+                        line.has(*kind->option) ? option + "=" + file : std::string(kind->what) + " '" + file + "'");
+    }
   }
 }
 
@@ -105,31 +106,42 @@ void write_results_header(OutputFile& results, const Session& session, double sm
   results.print("\nMinimal and maximal distance between samples: %f - %f%s", smallest, largest, distance_unit(data));
 }
 
-// The file names, then the data: nothing is written to the results file yet.
-void load_data(Session& session, const CommandLine& line) {
+// The seed of the run, then the file names, settled and checked with the
+// other output files: nothing is written yet.
+void settle_file_names(Session& session) {
   Console& console = session.console;
-  DataSet& data = session.data;
-  const Allocator& allocator = session.allocator;
+  const CommandLine& line = session.command_line;
   // Every process draws from the first one's seed: a clock seed differs
   // between processes, and KALVENO_SEED may not reach every machine.
   session.seed = session.group.first_process_seed(run_seed(console, session.settings));
   session.rng.random_state = -session.seed;
-
-  const FileNames names = line.analysis == ChosenAnalysis::kAsked
-                              ? read_file_names(console, line.files, line.existing)
+  const FileNames names = line.analysis == nullptr
+                              ? read_file_names(console, line.files, line.existing_results())
                               : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
   check_output_files(console, line, names, session.files.writes());
+}
 
-  data.distance_kind = line.great_circle ? DistanceKind::kGreatCircle : DistanceKind::kPlanar;
-  session.class_rule = line.classes;
-  session.class_rule_option = line.classes_option;
+// Whether an option given replaces the distance classes of the data file.
+bool classes_replaced(const CommandLine& line) {
+  for (const GivenOption& option : line.given)
+    if (option.spec->replaces_file_classes) return true;
+  return false;
+}
+
+// The data file, read into the data set (refused: status 2).
+void read_data(Session& session) {
+  Console& console = session.console;
+  DataSet& data = session.data;
+  const Allocator& allocator = session.allocator;
+  data.distance_kind =
+      session.command_line.has(kGreatCircleOption) ? DistanceKind::kGreatCircle : DistanceKind::kPlanar;
   try {
     const DataFile file(read_data_file(console, session.data_file_name));
     auto warn = [&](const std::string& warning) { console.warn(warning); };
     // Classes chosen by option leave the bounds of line 3 unused.
-    file.read_header(allocator, data, warn, !line.classes);
+    file.read_header(allocator, data, warn, !classes_replaced(session.command_line));
     console.print("\n\n\n\nBASIC INFORMATION\n\n# samples = %i\n# grids=%i\n# variables=%i", data.n_samples,
                   data.n_grids, data.n_variables);
     console.print("\nMissing data represented by %s", data.missing_code.c_str());
@@ -147,21 +159,26 @@ void load_data(Session& session, const CommandLine& line) {
   } catch (const DataFileRefused& refused) {
     refuse_data_file(console, refused.warning);
   }
-  if (data.n_grids != 0) {
-    bool warned = false;
-    session.grid = noting_allocation_failure(
-        format("\nNote: grids of up to %i columns (grid X) and %i rows (grid Y) need more memory than this machine "
-               "has; check the grid positions of the data file, which count cells from 1.",
-               data.max_grid_x, data.max_grid_y),
-        [&] {
-          return build_sample_grids(allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
-                                    data.max_grid_y, [&](const std::string& warning) {
-                                      console.warn(warning);
-                                      warned = true;
-                                    });
-        });
-    if (warned) console.wait_key("go on");
-  }
+}
+
+// The cells of the sampling grids, when the data declare any.
+void build_grids(Session& session) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  if (data.n_grids == 0) return;
+  bool warned = false;
+  session.grid = noting_allocation_failure(
+      format("\nNote: grids of up to %i columns (grid X) and %i rows (grid Y) need more memory than this machine "
+             "has; check the grid positions of the data file, which count cells from 1.",
+             data.max_grid_x, data.max_grid_y),
+      [&] {
+        return build_sample_grids(session.allocator, data.n_samples, data.n_grids, data.sample_grid, data.max_grid_x,
+                                  data.max_grid_y, [&](const std::string& warning) {
+                                    console.warn(warning);
+                                    warned = true;
+                                  });
+      });
+  if (warned) console.wait_key("go on");
 }
 
 // The header block and the basic statistics, the first sections of the run
@@ -190,51 +207,20 @@ void write_start_of_results(Session& session, bool empty_first) {
   });
 }
 
-// The analysis the options chose, its choices checked against the data
-// before the results file is touched; a refusal writes nothing.
-void run_chosen_analysis(Session& session, const CommandLine& line) {
-  SpatialChoices spatial;
-  AssociationChoices association;
-  std::optional<std::string> problem;
-  if (line.analysis == ChosenAnalysis::kSpatial) problem = spatial_choices_of(line, session.data, spatial);
-  if (line.analysis == ChosenAnalysis::kAssociation)
-    problem = association_choices_of(line, session.data, association);
-  if (problem) refuse_command_line(session.console, *problem);
-
-  write_start_of_results(session, line.existing == ExistingResults::kReplace);
-  switch (line.analysis) {
-    case ChosenAnalysis::kSpatial: run_spatial_autocorrelation(session, spatial); break;
-    case ChosenAnalysis::kAssociation:
-      // The dialogue's count question says this; an option run asks nothing.
-      if (session.data.n_grids < 1 && association.count.n_rep > 0)
-        session.console.warn("\nWarning: no grid is defined for the sample positions, so only the complete "
-                             "randomization test runs; between spatially autocorrelated variables it is liberal "
-                             "(an excess of significant tests).\n");
-      run_association(session, association);
-      break;
-    case ChosenAnalysis::kLocalMeans: run_local_means(session, line.radius); break;
-    case ChosenAnalysis::kLocalMoran:
-      run_local_moran(session, LocalMoranChoices{line.radius, line.count.n_rep,
-                                                 line.local_file.value_or(kLocalMoranFile)});
-      break;
-    case ChosenAnalysis::kAsked: break;
-  }
-}
-
 // A normal end: the table when one is asked for, what was held for the end
 // of a run over several processes once all of them have done their part,
 // then one line that says where everything went.
-void finish_run(Session& session, const CommandLine& line) {
+void finish_run(Session& session) {
   Console& console = session.console;
-  if (line.table)
-    session.files.replace_table(*line.table, [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
+  const std::optional<std::string> table = session.command_line.value_of(kTableOption);
+  if (table)
+    session.files.replace(kTableFile, *table, [&](OutputFile& out) { write_statistics_table(out, session.table_rows); });
   session.group.check();
   session.files.write_held();
   console.print("\nNote: the results were written to \"%s\"", session.results_file_name.c_str());
-  if (line.table) console.print(", the table to \"%s\"", line.table->c_str());
-  if (session.new_variables_written) console.print(", the local means to \"%s\"", session.new_variables_file.c_str());
-  if (!session.local_moran_file.empty())
-    console.print(", the local Moran's I per sample to \"%s\"", session.local_moran_file.c_str());
+  if (table) console.print(", %s to \"%s\"", kTableFile.finished_as, table->c_str());
+  for (const WrittenFile& written : session.written)
+    console.print(", %s to \"%s\"", written.kind->finished_as, written.path.c_str());
   console.print(".\n");
 }
 
@@ -266,25 +252,77 @@ int log_allocation_failure(Console& console, const AllocationFailure& failure, b
   return kErrorLogUnwritable;
 }
 
-}  // namespace
-
-bool looks_like_degrees(const DataSet& data) {
-  auto named = [](const std::string& header, std::initializer_list<const char*> names) {
-    std::string lower = header;
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return std::find(names.begin(), names.end(), lower) != names.end();
-  };
-  if (!named(data.x_name, {"lon", "long", "longitude"}) || !named(data.y_name, {"lat", "latitude"})) return false;
-  if (data.n_samples < 1) return false;
-  double x_low = data.x[1], x_high = data.x[1], y_low = data.y[1], y_high = data.y[1];
-  for (int i = 1; i <= data.n_samples; ++i) {
-    if (!(data.x[i] >= kLowestLongitude && data.x[i] <= kHighestLongitude)) return false;
-    if (!(data.y[i] >= kLowestLatitude && data.y[i] <= kHighestLatitude)) return false;
-    x_low = std::min(x_low, data.x[i]), x_high = std::max(x_high, data.x[i]);
-    y_low = std::min(y_low, data.y[i]), y_high = std::max(y_high, data.y[i]);
-  }
-  return x_high - x_low < 360 && y_high - y_low < 180;
+// The options win over the environment.
+RunSettings settings_of(const CommandLine& line, const RunSettings& environment) {
+  RunSettings settings = environment;
+  if (const std::optional<std::string> seed = line.value_of(kSeedOption)) settings.seed = seed;
+  if (const std::optional<std::string> threads = line.value_of(kThreadsOption)) settings.threads = threads;
+  return settings;
 }
+
+// The command line read and checked: a refusal ends the run (status 6),
+// before anything is written. Only the first process of a run spread over
+// several could be answered, and the others must know every choice from
+// the start: such a run asks no questions.
+CommandLine read_command_line(Console& console, const std::vector<std::string>& args, const ProcessGroup& group) {
+  CommandLine line;
+  if (const std::optional<std::string> problem = parse_command_line(args, line)) refuse_command_line(console, *problem);
+  if (group.size() > 1 && line.analysis == nullptr && !line.has(kHelpOption) && !line.has(kVersionOption))
+    refuse_command_line(console, format("a run over %d processes asks no questions: choose the analysis with %s",
+                                        group.size(),
+                                        options_of_analyses([](const Analysis&) { return true; }).c_str()));
+  return line;
+}
+
+// Choices made by options leave nothing to ask and no key to wait for,
+// and a script that throws the console away still sees every warning.
+void set_up_console(Console& console, const CommandLine& line, const RunSettings& settings) {
+  if (line.analysis != nullptr) {
+    console.close_input();
+    console.copy_warnings_to_errors(!settings.errors_show_on_the_console);
+  }
+  console.set_progress_marks(!line.has(kQuietOption));
+  console.set_terminals(settings.errors_on_a_terminal, settings.errors_show_on_the_console);
+}
+
+// The run from the data to its last line: the analysis the options chose,
+// its choices checked against the data before the results file is touched
+// (a refusal writes nothing), or the one the menu offers.
+void run_analysis(Session& session) {
+  const CommandLine& line = session.command_line;
+  const bool empty_first = line.existing_results() == ExistingResults::kReplace;
+  if (line.analysis == nullptr) {
+    write_start_of_results(session, empty_first);
+    run_analysis_menu(session);
+  } else {
+    const ChosenRun run = line.analysis->from_options(session);
+    write_start_of_results(session, empty_first);
+    run(session);
+  }
+  finish_run(session);
+}
+
+// A whole run, from the command line to its last line.
+void run_from_command_line(Console& console, const std::vector<std::string>& args, const RunSettings& environment,
+                           ProcessGroup& group) {
+  CommandLine line = read_command_line(console, args, group);
+  if (line.has(kHelpOption) || line.has(kVersionOption)) {
+    line.has(kHelpOption) ? print_usage(console) : print_version(console);
+    return;
+  }
+  const RunSettings settings = settings_of(line, environment);
+  set_up_console(console, line, environment);
+  Session session(console, settings, group);
+  session.tabulate = line.has(kTableOption) && session.files.writes();
+  session.command_line = std::move(line);
+  settle_file_names(session);
+  read_data(session);
+  build_grids(session);
+  group.check();
+  run_analysis(session);
+}
+
+}  // namespace
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings) {
   ProcessGroup one_process;
@@ -293,52 +331,21 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
 
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings,
                 ProcessGroup& group) {
-  int status = kFinished;
-  try {
-    CommandLine line;
-    const std::optional<std::string> problem = parse_command_line(args, settings.randomization_ceiling, line);
-    if (problem) refuse_command_line(console, *problem);
-    if (line.help || line.version) {
-      line.help ? print_usage(console) : print_version(console);
-      return group.end(kFinished);
-    }
-    // Only the first process could be answered, and the others must know
-    // every choice from the start.
-    if (group.size() > 1 && line.analysis == ChosenAnalysis::kAsked)
-      refuse_command_line(console, format("a run over %d processes asks no questions: choose the analysis with "
-                                          "--spatial, --association, --local-means or --local-moran", group.size()));
-    // The options win over the environment.
-    RunSettings run_settings = settings;
-    if (line.seed) run_settings.seed = line.seed;
-    if (line.threads) run_settings.threads = line.threads;
-    // Choices made by options leave nothing to ask and no key to wait for,
-    // and a script that throws the console away still sees every warning.
-    if (line.analysis != ChosenAnalysis::kAsked) {
-      console.close_input();
-      console.copy_warnings_to_errors(!settings.errors_show_on_the_console);
-    }
-    console.set_progress_marks(!line.quiet);
-    console.set_terminals(settings.errors_on_a_terminal, settings.errors_show_on_the_console);
-
-    Session session(console, run_settings, group);
-    session.tabulate = line.table.has_value() && session.files.writes();
-    if (line.new_variables) session.new_variables_file = *line.new_variables;
-    load_data(session, line);
-    group.check();
-    if (line.analysis == ChosenAnalysis::kAsked) {
-      write_start_of_results(session, line.existing == ExistingResults::kReplace);
-      run_analysis_menu(session);
-    } else {
-      run_chosen_analysis(session, line);
-    }
-    finish_run(session, line);
-  } catch (const ProgramEnd& end) {
-    status = end.status;
-  } catch (const AllocationFailure& failure) {
-    status = log_allocation_failure(console, failure, group.is_first());
-  }
+  const int status =
+      status_of_run(console, group.is_first(), [&] { run_from_command_line(console, args, settings, group); });
   console.flush();
   return group.end(status);
+}
+
+int status_of_run(Console& console, bool writes_files, const std::function<void()>& run) {
+  try {
+    run();
+    return kFinished;
+  } catch (const ProgramEnd& end) {
+    return end.status;
+  } catch (const AllocationFailure& failure) {
+    return log_allocation_failure(console, failure, writes_files);
+  }
 }
 
 }  // namespace kalveno

@@ -1,6 +1,7 @@
 // One run of the program, from the banner to the end of the chosen analysis,
 // and the top of the program where every early end becomes an exit status.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,6 @@ namespace kalveno {
 
 class Console;
 class ProcessGroup;
-struct DataSet;
 
 // Runs the program with the command-line arguments after its name (options
 // and file names) and returns the exit status; a refused option ends it with
@@ -24,10 +24,10 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings,
                 ProcessGroup& group);
 
-// Whether data, whose distances are planar, look like longitudes (x) and
-// latitudes (y) in degrees: every coordinate within the degrees great-circle
-// distances take, an extent under 360 by 180, and x and y columns named
-// lon, long or longitude and lat or latitude (in any case).
-bool looks_like_degrees(const DataSet& data);
+// Runs run, the part of a run whose early ends become exit statuses, and
+// returns kFinished or the status of its end: that of a ProgramEnd, or of
+// an AllocationFailure, printed and logged as run_kalveno says; a process
+// that writes no files logs none.
+int status_of_run(Console& console, bool writes_files, const std::function<void()>& run);
 
 }  // namespace kalveno

@@ -1,0 +1,192 @@
+#include "app/spatial/spatial_run.h"
+
+#include <optional>
+#include <string>
+
+#include "app/results_file.h"
+#include "app/session.h"
+#include "base/console.h"
+#include "base/progress.h"
+#include "base/text.h"
+#include "spatial/moran_report.h"
+#include "spatial/moran_series.h"
+#include "spatial/moran_table.h"
+
+namespace kalveno {
+
+namespace {
+
+// The classes of --classes in place of those of the data file.
+void choose_classes(Session& session, const ClassRule& rule, const std::string& option, int n_workers) {
+  DistanceClasses chosen;
+  {
+    Progress progress(session.console);
+    chosen = choose_distance_classes(session.allocator, session.data, rule, session.distance_range.largest, n_workers,
+                                     progress);
+  }
+  session.console.print("\nNote: the %i distance classes come from %s, not from line 3 of the data file", chosen.n_classes,
+                        option.c_str());
+  if (rule.kind != ClassRuleKind::kSturges && chosen.n_classes < rule.n_classes)
+    session.console.print(" (%i asked for: tied distances share a bound)", rule.n_classes);
+  session.console.print(".");
+  session.data.classes = std::move(chosen);
+}
+
+// Says when the randomizations are too few for a class to stay significant
+// at 5 % once corrected.
+void note_correction_reach(Console& console, PAdjustment method, int n_classes, int n_rep) {
+  if (method == PAdjustment::kNone || n_classes < 1) return;
+  const int needed = replicates_to_reach_correction(n_classes, 100000);
+  const std::string enough =
+      needed > 0 ? format("at least %i", needed) : std::string("more than 100000, which is beyond the limit");
+  if (method == PAdjustment::kHolm) {
+    if (needed > 0 && n_rep >= needed) return;
+    console.print("\nNote: after Holm's correction no class of a correlogram of %i classes can reach P <= 0.05 with %i "
+                  "randomizations; that needs %s.",
+                  n_classes, n_rep, enough.c_str());
+    return;
+  }
+  const int first = first_class_beyond_reach(n_classes, n_rep);
+  if (first > n_classes) return;
+  console.print("\nNote: under the progressive correction class %i%s of the correlogram cannot reach P <= 0.05 with %i "
+                "randomizations; all %i classes need %s.",
+                first, first < n_classes ? format(" to %i", n_classes).c_str() : "", n_rep, n_classes,
+                enough.c_str());
+}
+
+// The analytical tests of the observed values, their section (and the
+// corrections, when asked for) and their rows of the table.
+void run_analytical_tests(Session& session, const SpatialChoices& choices, const MoranSetup& setup,
+                          const MoranResults& observed, int n_workers) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const Allocator& allocator = session.allocator;
+  const std::string qualitative = data.qualitative_names();
+  if (!qualitative.empty())
+    console.print("\nNote: the analytical tests concern the quantitative variables; the qualitative ones (%s) are "
+                  "tested by randomization only.",
+                  qualitative.c_str() + 1);
+  console.print("\nComputing the analytical tests of Moran's I");
+  const MoranAnalytical tests = moran_analytical_tests(setup, data, observed, n_workers);
+  const CorrelogramCorrection normality =
+      correct_correlograms(allocator, class_p_values(allocator, tests.normality), choices.adjust);
+  const CorrelogramCorrection randomization =
+      correct_correlograms(allocator, class_p_values(allocator, tests.randomization), choices.adjust);
+  const int n_classes = data.classes.n_classes;
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
+    write_moran_analytical(out, data, n_classes, observed.class_mean_distance, tests);
+    if (choices.adjust == PAdjustment::kNone) return;
+    write_moran_correction(out, choices.adjust, "analytical test under the NORMALITY assumption", 0, data, n_classes,
+                           observed.class_mean_distance, normality);
+    write_moran_correction(out, choices.adjust, "analytical test under the RANDOMIZATION assumption", 0, data,
+                           n_classes, observed.class_mean_distance, randomization);
+  });
+  if (session.tabulate)
+    add_moran_analytical_rows(session.table_rows, data, data.classes, observed, tests, normality, randomization);
+}
+
+// What the observed pass and the series share: the pairs of each class
+// (with their table when the randomizations look pairs up again), the
+// observed statistics and the workers.
+struct SpatialPass {
+  std::optional<MoranSetup> setup;
+  MoranResults observed;
+  int n_workers = 1;
+};
+
+// The pairs and the observed statistics, written to the results file and the table.
+void run_observed_moran(Session& session, const SpatialChoices& choices, SpatialPass& pass) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const DistanceClasses& classes = data.classes;
+  const Allocator& allocator = session.allocator;
+  console.print("\nComputing Moran's I statistics");
+  pass.n_workers = replicate_workers(console, session.settings);
+  const VectorPath path = vector_path(console, session.settings);
+  // The pair table pays only when the randomizations look pairs up again.
+  const std::size_t table_limit = choices.count.n_rep > 0 ? PairGeometry::default_table_limit(allocator.budget()) : 0;
+  {
+    Progress progress(console);
+    pass.setup.emplace(allocator, data, classes, choices.filter, choices.interval, table_limit, path, pass.n_workers,
+                       &progress);
+  }
+  if (const long long at_zero = pass.setup->regression_pairs_at_distance_zero(); at_zero > 0)
+    console.print("\nNote: pairs of samples at distance 0 enter the regression (%lld of them): the slope on "
+                  "ln(distance) is not a number for each variable they have.", at_zero);
+  pass.observed = make_moran_results(allocator, data.n_variables, classes.n_classes);
+  {
+    MoranScratch scratch(*pass.setup);
+    moran_statistics(*pass.setup, session.identity_permutation, scratch, pass.observed);
+  }
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
+    write_moran_observed(out, data, classes, pass.observed, choices.filter, choices.interval);
+  });
+  if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, pass.observed);
+}
+
+// One randomization series: its replicates, then (by the process that
+// writes) its section, its correction and its rows of the table.
+void run_moran_test(Session& session, const SpatialChoices& choices, SpatialPass& pass, MoranSeries& series,
+                Randomization randomization, const DrawPermutation& draw) {
+  const DataSet& data = session.data;
+  const DistanceClasses& classes = data.classes;
+  const Allocator& allocator = session.allocator;
+  const int n_rep = choices.count.n_rep;
+  run_interruptible(session.console, session.files, session.results_file_name, n_rep,
+                    randomizations_counted(randomization), [&] {
+                      run_moran_series(session.console, session.group, *pass.setup, n_rep, pass.n_workers,
+                                       session.work_permutation, draw, pass.observed, series);
+                    });
+  if (!session.files.writes()) return;  // the other processes of a run only evaluate replicates
+  const CorrelogramCorrection correction = correct_correlograms(
+      allocator, class_p_values(allocator, series.stats, data.n_variables, classes.n_classes), choices.adjust);
+  const RangedVector<double>& mean_distance = pass.observed.class_mean_distance;
+  session.files.append_results(session.results_file_name, [&](OutputFile& out) {
+    write_moran_tests(out, randomization, n_rep, data, classes.n_classes, mean_distance, series.stats,
+                      choices.detailed_report);
+    if (choices.adjust != PAdjustment::kNone)
+      write_moran_correction(out, choices.adjust,
+                             format("%s randomization test (%i replicates)", randomization_name(randomization), n_rep),
+                             n_rep, data, classes.n_classes, mean_distance, correction);
+  });
+  if (session.tabulate)
+    add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, pass.observed, series.stats,
+                        correction);
+}
+
+// The complete series and, when asked for and the data have grids, the toroidal one.
+void run_moran_tests(Session& session, const SpatialChoices& choices, SpatialPass& pass) {
+  Console& console = session.console;
+  const DataSet& data = session.data;
+  const int n_rep = choices.count.n_rep;
+  note_correction_reach(console, choices.adjust, data.classes.n_classes, n_rep);
+  MoranSeries series = noting_allocation_failure(
+      format("\nNote: the values of %i randomizations of %i variables in %i distance classes need more memory than "
+             "this machine has; ask for fewer randomizations (or analyse fewer variables or classes).",
+             n_rep, data.n_variables, data.classes.n_classes),
+      [&] { return make_moran_series(session.allocator, n_rep, data.n_variables, data.classes.n_classes); });
+  console.print("\n\nTest spatial autocorrelation by %i complete randomizations\n", n_rep);
+  run_moran_test(session, choices, pass, series, Randomization::kComplete,
+             [&](Permutation& perm) { complete_permutation(data.n_samples, perm, session.rng); });
+  if (!choices.count.both_kinds || data.n_grids == 0) return;
+  note_toroidal_placements(console, session, n_rep);
+  console.print("\nTest spatial autocorrelation by %i toroidal randomizations\n", n_rep);
+  run_moran_test(session, choices, pass, series, Randomization::kToroidal,
+             [&](Permutation& perm) { toroidal_permutation(session.grid, data.n_grids, perm, session.rng); });
+}
+
+}  // namespace
+
+void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices) {
+  if (choices.count.n_rep < 0) return;
+  if (choices.classes)
+    choose_classes(session, *choices.classes, choices.classes_option, worker_count(session.settings));
+  SpatialPass pass;
+  run_observed_moran(session, choices, pass);
+  // The other processes of a run only evaluate replicates.
+  if (choices.analytical && session.files.writes())
+    run_analytical_tests(session, choices, *pass.setup, pass.observed, pass.n_workers);
+  if (choices.count.n_rep > 0) run_moran_tests(session, choices, pass);
+}
+
+}  // namespace kalveno
