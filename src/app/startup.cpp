@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <optional>
 
 #include "app/analyses.h"
@@ -345,6 +346,8 @@ int status_of_run(Console& console, bool writes_files, const std::function<void(
     return end.status;
   } catch (const AllocationFailure& failure) {
     return log_allocation_failure(console, failure, writes_files);
+  } catch (const std::bad_alloc&) {
+    return log_allocation_failure(console, operator_new_failure(), writes_files);
   }
 }
 

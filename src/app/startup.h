@@ -16,7 +16,8 @@ class ProcessGroup;
 // and file names) and returns the exit status; a refused option ends it with
 // status 6 before anything is written. An allocation failure anywhere below ends here:
 // its message is printed and appended to error.txt (status 1; status 3, after
-// a key press, when error.txt cannot be written).
+// a key press, when error.txt cannot be written), be it an allocator's or a
+// std::bad_alloc.
 int run_kalveno(Console& console, const std::vector<std::string>& args, const RunSettings& settings);
 // The same run spread over group: every process calls it with the same
 // arguments. Without an analysis option it is refused (status 6) when the
@@ -26,8 +27,9 @@ int run_kalveno(Console& console, const std::vector<std::string>& args, const Ru
 
 // Runs run, the part of a run whose early ends become exit statuses, and
 // returns kFinished or the status of its end: that of a ProgramEnd, or of
-// an AllocationFailure, printed and logged as run_kalveno says; a process
-// that writes no files logs none.
+// an allocation failure (an AllocationFailure, or a std::bad_alloc from
+// outside the allocators), printed and logged as run_kalveno says; a
+// process that writes no files logs none.
 int status_of_run(Console& console, bool writes_files, const std::function<void()>& run);
 
 }  // namespace kalveno

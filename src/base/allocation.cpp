@@ -5,6 +5,12 @@
 
 namespace kalveno {
 
+AllocationFailure operator_new_failure() {
+  return AllocationFailure{"\nallocation failure in operator new()",
+                           "\nNote: the run needed more memory than this machine has; analyse fewer samples or "
+                           "variables at a time, or ask for fewer randomizations or threads."};
+}
+
 std::size_t available_memory() {
   if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
     char line[256];

@@ -34,6 +34,11 @@ decltype(auto) noting_allocation_failure(const std::string& note, Make&& make) {
   }
 }
 
+// What a std::bad_alloc from outside the allocators (a std::vector or a
+// std::string that grows, say) is: the allocation failure of operator new,
+// which the top of each program ends with as it ends with the others.
+AllocationFailure operator_new_failure();
+
 // The memory the machine can give without swapping: MemAvailable of
 // /proc/meminfo where the system reports it, else the physical memory.
 std::size_t available_memory();

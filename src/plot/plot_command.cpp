@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <system_error>
 
+#include "base/allocation.h"
 #include "base/files.h"
 #include "base/option_scanner.h"
+#include "base/text.h"
 #include "plot/correlogram.h"
 #include "plot/local_results.h"
 #include "plot/plot_files.h"
@@ -54,9 +57,9 @@ const char kUsage[] =
     "  --help        print this text\n"
     "  --version     print the version\n"
     "\n"
-    "Exit status: 0 the figures were written; 2 bad arguments, or no analysis to\n"
-    "draw in the results file (or values that do not match it); 5 a figure could\n"
-    "not be written.\n";
+    "Exit status: 0 the figures were written; 1 memory could not be had; 2 bad\n"
+    "arguments, or no analysis to draw in the results file (or values that do not\n"
+    "match it); 5 a figure could not be written.\n";
 
 struct PlotOptions {
   bool help = false, version = false, toroidal = false, maps = false;
@@ -263,9 +266,8 @@ int draw_correlograms(const std::string& text, const PlotOptions& options, std::
   return draw_run(run, test, options, out, err);
 }
 
-}  // namespace
-
-int run_plot_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// The whole program once its arguments are read.
+int plot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   PlotOptions options;
   if (const std::optional<std::string> problem = parse_options(args, options)) {
     err << "kalveno-plot: " << *problem << "\nTry 'kalveno-plot --help' for more information.\n";
@@ -287,6 +289,17 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
     return kPlotRefused;
   }
   return options.maps ? draw_maps(text, options, out, err) : draw_correlograms(text, options, out, err);
+}
+
+}  // namespace
+
+int run_plot_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    return plot(args, out, err);
+  } catch (const std::bad_alloc&) {
+    err << "kalveno-plot: " << trim_blanks(operator_new_failure().message) << "\n";
+    return kPlotOutOfMemory;
+  }
 }
 
 }  // namespace kalveno::plot

@@ -11,12 +11,14 @@ namespace kalveno::plot {
 
 enum PlotStatus {
   kPlotsWritten = 0,
+  kPlotOutOfMemory = 1,  // memory could not be had
   kPlotRefused = 2,      // bad arguments, or nothing in the results file to draw
   kPlotUnwritable = 5,   // a figure could not be written
 };
 
 // Runs the program with the arguments after its name; messages go to out,
-// complaints to err. Returns the exit status.
+// complaints to err. Returns the exit status; a std::bad_alloc ends it as
+// the allocation failure it is, with its message on err.
 int run_plot_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kalveno::plot

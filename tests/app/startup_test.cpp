@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <new>
 #include <sstream>
 
 #include "base/allocation.h"
@@ -105,6 +106,25 @@ TEST(AllocationFailure, EndsWithStatusThreeWhenTheLogCannotBeWritten) {
   EXPECT_EQ(ended.status, 3);
   const std::string tail = "error in writing \nallocation failure in dvector() : cannot open file";
   EXPECT_EQ(ended.printed.substr(ended.printed.size() - tail.size()), tail);
+}
+
+// A std::bad_alloc from outside the allocators (a std::vector that grows,
+// say) ends the run as the allocation failure it is, not in std::terminate.
+// (Under the sanitizers a block too large for the machine ends the process
+// at once, so the failure is thrown here.)
+TEST(AllocationFailure, AStandardBadAllocEndsTheRunTheSameWay) {
+  testing::TempFolder folder;
+  std::istringstream in;
+  std::ostringstream out;
+  Console console(in, out);
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  const int status = status_of_run(console, true, [] { throw std::bad_alloc(); });
+  std::filesystem::current_path(here);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(folder.read("error.txt"), "\nallocation failure in operator new()");
+  EXPECT_NE(out.str().find("\nallocation failure in operator new()\nNote: the run needed more memory"),
+            std::string::npos);
 }
 
 }  // namespace
