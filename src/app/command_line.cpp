@@ -82,8 +82,11 @@ std::string scope_words(const OptionSpec& spec) {
 // Without an analysis option: an option of analyses the menu does not offer
 // cannot apply, and one that answers an analysis's question needs its option.
 std::optional<std::string> refusal_without_analysis(const OptionSpec& spec, const std::string& named) {
-  auto offered = [&](const Analysis& analysis) { return applies_to(spec, analysis) && analysis.menu_entry; };
-  if (options_of_analyses(offered).empty()) return named + " applies to " + scope_words(spec);
+  const std::span<const Analysis> all = analyses();
+  const bool offered = std::any_of(all.begin(), all.end(), [&](const Analysis& analysis) {
+    return analysis.menu_entry != nullptr && applies_to(spec, analysis);
+  });
+  if (!offered) return named + " applies to " + scope_words(spec);
   if (spec.needs_analysis_option)
     return named + " needs " + options_of_analyses([&](const Analysis& a) { return applies_to(spec, a); });
   return std::nullopt;
