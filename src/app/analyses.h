@@ -47,8 +47,8 @@ std::span<const Analysis> analyses();
 // The analysis that option chooses, or nullptr.
 const Analysis* analysis_chosen_by(const OptionSpec& option);
 bool applies_to(const OptionSpec& option, const Analysis& analysis);
-// The options of the analyses that pass, as a list: "--spatial,
-// --association or --local-moran".
+// The options of the analyses that pass, in the order of the table, as a
+// list: "--a, --b or --c".
 std::string options_of_analyses(const std::function<bool(const Analysis&)>& passes);
 // "1, 2 or 3": the numbers from 1 to n as a list.
 std::string list_of_numbers(int n);
