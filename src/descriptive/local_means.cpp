@@ -9,7 +9,7 @@ namespace kalveno {
 LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold,
                        Progress* progress) {
   const int n = data.n_samples, v_count = data.n_variables;
-  const double radius = std::fabs(distance_threshold);
+  const float radius = std::fabs(distance_threshold);
   const bool focal_excluded = distance_threshold < 0;
   LocalMeans local;
   local.means = allocator.double_matrix(1, v_count, 1, n);
@@ -32,7 +32,7 @@ LocalMeans local_means(const Allocator& allocator, const DataSet& data, float di
     if (progress != nullptr) progress->advance(n - a);
     if (!focal_excluded) add(a, a);
     for (int b = a + 1; b <= n; ++b) {
-      if (sample_distance(data, a, b) <= radius) {
+      if (distance_within(sample_distance(data, a, b), radius)) {
         add(a, b);
         add(b, a);
       }
