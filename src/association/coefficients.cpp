@@ -13,7 +13,10 @@
 namespace kalveno {
 
 // Every sum below adds its terms in increasing order of the sites i, one
-// after the other, so the results are those of the plain formulas. For
+// after the other, so the results are those of the plain formulas. Moments
+// are taken about a mean worked out first (two passes), never as
+// E(x^2) - m^2, which loses every digit of the spread of values far from 0
+// (1e9 + 64 k) and can even turn negative. For
 // speed the inner loops take a block of kBlock quantitative variables at a
 // time, one running sum per variable held in registers, and take every
 // variable of the block without a test: a term is masked to +0.0 where its
@@ -31,18 +34,19 @@ inline double masked(double value, std::uint64_t mask) {
 // The three kernels below are kept out of line: inlined into their callers
 // they lose their register accumulators and run at half the speed.
 
-// The Pearson sums of products of the permuted values x[0..n-1] with the
-// kBlock quantitative variables from column `first` of the sample rows, kept
-// in registers over the sites.
+// The Pearson sums of products of the permuted deviations x[0..n-1] with
+// the deviations from their means of the kBlock quantitative variables from
+// column `first` of the sample rows, kept in registers over the sites.
 [[gnu::noinline]] void add_products(const AssociationInput& in, const double* x, int first, double* sums) {
   constexpr int kBlock = AssociationInput::kBlock;
   const int stride = in.padded_quantitative;
   const double* y = &in.by_sample(1, first);
+  const double* mean = &in.mean[first];
   const std::uint64_t* present = &in.present_mask(1, first);
   double block[kBlock] = {};
   for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
     if (x[i] == MISSING_VALUE) continue;
-    for (int b = 0; b < kBlock; ++b) block[b] += masked(x[i] * y[b], present[b]);
+    for (int b = 0; b < kBlock; ++b) block[b] += masked(x[i] * (y[b] - mean[b]), present[b]);
   }
   for (int b = 0; b < kBlock; ++b) sums[b] = block[b];
 }
@@ -74,12 +78,13 @@ template <class Vector, class T>
   std::memcpy(&v, p, sizeof v);
 }
 
-// The same sums of products, and with them the sums of x, x^2, y and y^2
-// over the usable pairs of each variable of the block: what a pair that
-// leaves out some present value needs. A missing y is held as 0, so its
-// terms of xy, y and y^2 are zeros without a mask; x and x^2 are masked.
-// Five running sums per variable, in registers of L, kRegisters of them per
-// sum, across the block of kBlock variables.
+// The same sums of products, and the moments of the usable pairs about
+// their own means, for a pair that leaves out some present value: a first
+// pass sums x and y over the usable pairs (with the products above), a
+// second the products and squares of the deviations from the means of the
+// first. A missing y is held as 0, so its term of y is a zero without a
+// mask; the others are masked. Running sums in registers of L, kRegisters
+// of them per sum, across the block of kBlock variables.
 template <class L, int kRegisters>
 [[gnu::always_inline]] inline void add_pair_moments(const AssociationInput& in, const double* x, int first,
                                                     AssociationScratch& s) {
@@ -87,30 +92,51 @@ template <class L, int kRegisters>
   using Masks = typename L::Masks;
   static_assert(L::kLanes * kRegisters == AssociationInput::kBlock);
   const int stride = in.padded_quantitative;
+  Values whole_mean[kRegisters], xy[kRegisters] = {}, sx[kRegisters] = {}, sy[kRegisters] = {};
+  for (int r = 0; r < kRegisters; ++r) load_lanes(whole_mean[r], &in.mean[first + r * L::kLanes]);
   const double* y = &in.by_sample(1, first);
   const std::uint64_t* present = &in.present_mask(1, first);
-  Values xy[kRegisters] = {}, sx[kRegisters] = {}, sxx[kRegisters] = {}, sy[kRegisters] = {}, syy[kRegisters] = {};
   for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
     if (x[i] == MISSING_VALUE) continue;
-    const Values xi = Values{} + x[i], xi2 = xi * xi;
+    const Values xi = Values{} + x[i];
     for (int r = 0; r < kRegisters; ++r) {
       Values yi;
       Masks m;
       load_lanes(yi, y + r * L::kLanes);
       load_lanes(m, present + r * L::kLanes);
-      xy[r] += xi * yi;
+      xy[r] += (Values)((Masks)(xi * (yi - whole_mean[r])) & m);
       sx[r] += (Values)((Masks)xi & m);
-      sxx[r] += (Values)((Masks)xi2 & m);
       sy[r] += yi;
-      syy[r] += yi * yi;
+    }
+  }
+  Values mean_x[kRegisters], mean_y[kRegisters], exy[kRegisters] = {}, exx[kRegisters] = {}, eyy[kRegisters] = {};
+  for (int r = 0; r < kRegisters; ++r) {
+    Values n;
+    for (int b = 0; b < L::kLanes; ++b) n[b] = s.usable_pairs[first + r * L::kLanes + b];
+    mean_x[r] = sx[r] / n;
+    mean_y[r] = sy[r] / n;
+  }
+  y = &in.by_sample(1, first);
+  present = &in.present_mask(1, first);
+  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
+    if (x[i] == MISSING_VALUE) continue;
+    const Values xi = Values{} + x[i];
+    for (int r = 0; r < kRegisters; ++r) {
+      Values yi;
+      Masks m;
+      load_lanes(yi, y + r * L::kLanes);
+      load_lanes(m, present + r * L::kLanes);
+      const Values ex = xi - mean_x[r], ey = yi - mean_y[r];
+      exy[r] += (Values)((Masks)(ex * ey) & m);
+      exx[r] += (Values)((Masks)(ex * ex) & m);
+      eyy[r] += (Values)((Masks)(ey * ey) & m);
     }
   }
   for (int r = 0; r < kRegisters; ++r) {
     for (int b = 0; b < L::kLanes; ++b) {
       const int q = first + r * L::kLanes + b;
       s.product_sum[q] = xy[r][b];
-      s.x_sum[q] = sx[r][b], s.x_squares[q] = sxx[r][b];
-      s.y_sum[q] = sy[r][b], s.y_squares[q] = syy[r][b];
+      s.own_products[q] = exy[r][b], s.x_squares[q] = exx[r][b], s.y_squares[q] = eyy[r][b];
     }
   }
 }
@@ -128,24 +154,30 @@ template <class L, int kRegisters>
   add_pair_moments<TwoLanes, 4>(in, x, first, s);
 }
 
-// The count, sum and sum of squares of the present values of the kBlock
-// quantitative variables from column `first`, over the samples sites[0..n-1]
-// (in increasing order), kept in registers over the samples.
+// The count, sum and sum of squared deviations from their mean of the
+// present values of the kBlock quantitative variables from column `first`,
+// over the samples sites[0..n-1] (in increasing order), kept in registers
+// over the samples: the mean first, then the deviations.
 [[gnu::noinline]] void add_group(const AssociationInput& in, const int* sites, int n, int first, double* count,
                                  double* sum, double* squares) {
   constexpr int kBlock = AssociationInput::kBlock;
-  const int stride = in.padded_quantitative;
+  const std::size_t stride = static_cast<std::size_t>(in.padded_quantitative);
   const double* y0 = &in.by_sample(1, first);
   const std::uint64_t* present0 = &in.present_mask(1, first);
-  double c[kBlock] = {}, t[kBlock] = {}, q[kBlock] = {};
+  double c[kBlock] = {}, t[kBlock] = {}, mean[kBlock], q[kBlock] = {};
   for (int m = 0; m < n; ++m) {
-    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * static_cast<std::size_t>(stride);
-    const double* y = y0 + offset;
-    const std::uint64_t* present = present0 + offset;
+    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * stride;
     for (int b = 0; b < kBlock; ++b) {
-      c[b] += masked(1.0, present[b]);
-      t[b] += masked(y[b], present[b]);
-      q[b] += masked(y[b] * y[b], present[b]);
+      c[b] += masked(1.0, present0[offset + b]);
+      t[b] += masked(y0[offset + b], present0[offset + b]);
+    }
+  }
+  for (int b = 0; b < kBlock; ++b) mean[b] = t[b] / c[b];
+  for (int m = 0; m < n; ++m) {
+    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * stride;
+    for (int b = 0; b < kBlock; ++b) {
+      const double deviation = y0[offset + b] - mean[b];
+      q[b] += masked(deviation * deviation, present0[offset + b]);
     }
   }
   for (int b = 0; b < kBlock; ++b) count[b] = c[b], sum[b] = t[b], squares[b] = q[b];
@@ -205,14 +237,14 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
   in.missing_samples = allocator.int_vector(0, n_missing);
   in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
   n_missing = 0;
-  in.mean = allocator.double_vector(1, in.n_quantitative);
+  in.mean = allocator.double_vector(1, in.padded_quantitative);  // 0 past the variables
   in.sd = allocator.double_vector(1, in.n_quantitative);
   in.n_present = allocator.int_vector(1, in.n_quantitative);
   for (q = 1; q <= in.n_quantitative; ++q) {
     const int j = in.quantitative[q];
     in.missing_start[q] = n_missing;
     int n = 0;
-    double sum = 0, squares = 0;
+    double sum = 0;
     for (int i = 1; i <= n_samples; ++i) {
       const double x = values(j, i);
       in.by_variable(q, i) = x;
@@ -224,11 +256,13 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
       }
       ++n;
       sum += x;
-      squares += x * x;
     }
     in.n_present[q] = n;
     in.mean[q] = sum / n;
-    in.sd[q] = std::sqrt(squares / n - in.mean[q] * in.mean[q]);
+    double squares = 0;
+    for (int i = 1; i <= n_samples; ++i)
+      if (values(j, i) != MISSING_VALUE) squares += (values(j, i) - in.mean[q]) * (values(j, i) - in.mean[q]);
+    in.sd[q] = std::sqrt(squares / n);
   }
   in.missing_start[in.n_quantitative + 1] = n_missing;
 
@@ -250,9 +284,8 @@ AssociationScratch::AssociationScratch(const Allocator& allocator, const Associa
   permuted_value = allocator.double_vector(1, in.n_samples);
   permuted_state = allocator.int_vector(1, in.n_samples);
   product_sum = allocator.double_vector(1, padded);
-  x_sum = allocator.double_vector(1, padded);
+  own_products = allocator.double_vector(1, padded);
   x_squares = allocator.double_vector(1, padded);
-  y_sum = allocator.double_vector(1, padded);
   y_squares = allocator.double_vector(1, padded);
   usable_pairs = allocator.int_vector(1, padded);
   table = allocator.int_matrix(0, max_states, 0, max_states);
@@ -283,9 +316,11 @@ void pearson_row(const AssociationInput& in, const Permutation& perm, int p, Ass
     // Variable j at site i is that of sample perm[i]; entry 0 names no sample.
     int x_present = 0;
     const double* row = n_samples > 0 ? in.by_variable.row(p) : nullptr;  // sample i at row[i - 1]
+    // x holds the deviations from the variable's mean.
     for (int i = 1; i <= n_samples; ++i) {
-      x[i - 1] = perm[i] == 0 ? MISSING_VALUE : row[perm[i] - 1];
-      x_present += x[i - 1] != MISSING_VALUE;
+      const double value = perm[i] == 0 ? MISSING_VALUE : row[perm[i] - 1];
+      x[i - 1] = value == MISSING_VALUE ? MISSING_VALUE : value - in.mean[p];
+      x_present += value != MISSING_VALUE;
     }
     // The usable pairs: sites where x is present, less those where y is
     // missing. A pair that takes every present value of both variables
@@ -315,13 +350,11 @@ void pearson_row(const AssociationInput& in, const Permutation& perm, int p, Ass
     for (int q = 1; q <= nq; ++q) {
       const int k = in.quantitative[q], n = s.usable_pairs[q];
       if (takes_every_value(q)) {
-        association(j, k) = (s.product_sum[q] / n - in.mean[p] * in.mean[q]) / (in.sd[p] * in.sd[q]);
+        association(j, k) = (s.product_sum[q] / n) / (in.sd[p] * in.sd[q]);
         continue;
       }
-      const double mean_x = s.x_sum[q] / n, mean_y = s.y_sum[q] / n;
-      const double sd_x = std::sqrt(s.x_squares[q] / n - mean_x * mean_x);
-      const double sd_y = std::sqrt(s.y_squares[q] / n - mean_y * mean_y);
-      association(j, k) = (s.product_sum[q] / n - mean_x * mean_y) / (sd_x * sd_y);
+      const double sd_x = std::sqrt(s.x_squares[q] / n), sd_y = std::sqrt(s.y_squares[q] / n);
+      association(j, k) = (s.own_products[q] / n) / (sd_x * sd_y);
     }
   }
 }
@@ -411,8 +444,8 @@ void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, R
       sum_squared_counts += static_cast<std::int64_t>(n_a) * n_a;
       if (n_a == 0) continue;
       ++g;
-      const double t_a = s.state_sum(a, q), q_a = s.state_squares(a, q);
-      within += q_a - t_a * t_a / n_a;
+      const double t_a = s.state_sum(a, q);
+      within += s.state_squares(a, q);
       const double deviation = t_a / n_a - grand / n_pairs;
       between += n_a * (deviation * deviation);
     }

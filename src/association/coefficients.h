@@ -46,7 +46,9 @@ struct AssociationInput {
   RangedVector<int> missing_samples;
   RangedVector<int> missing_start;           // [1..n_quantitative + 1]
   RangedMatrix<int> state;              // [1..n_qualitative][1..N]: state 1..S, 0 for a missing datum
-  RangedVector<double> mean, sd;        // [1..n_quantitative]: over every present value, sd with divisor n
+  // [1..n_quantitative] (mean 0 on to padded_quantitative): over every
+  // present value, sd with divisor n, from the deviations from the mean.
+  RangedVector<double> mean, sd;
   RangedVector<int> n_present;          // [1..n_quantitative]: the present values the moments rest on
 };
 
@@ -65,16 +67,20 @@ struct AssociationScratch {
   RangedVector<int> permuted_state;      // [1..N]: the permuted qualitative variable's state, 0 if none
   // Counts of pairs per state are held as doubles (exact far beyond any N)
   // so that the sums and the counts of one site are taken in the same steps.
-  RangedVector<double> product_sum;      // [1..padded_quantitative]: sum of products over usable pairs
-  // Pearson's moments of the usable pairs, when a pair leaves out a present
-  // value of either variable: sums of x, x^2, y, y^2, and the pair counts.
-  RangedVector<double> x_sum, x_squares, y_sum, y_squares;  // [1..padded_quantitative]
+  // [1..padded_quantitative]: the sum over usable pairs of the products of
+  // the deviations from the whole variables' means.
+  RangedVector<double> product_sum;
+  // Pearson's moments of the usable pairs about their own means, when a pair
+  // leaves out a present value of either variable: the sums of the products
+  // and of the squares of the deviations, and the pair counts.
+  RangedVector<double> own_products, x_squares, y_squares;  // [1..padded_quantitative]
   RangedVector<int> usable_pairs;                           // [1..padded_quantitative]
   RangedMatrix<int> table;               // contingency table, [0..most states][0..most states]
   RangedVector<int> sites_by_state;      // [0..N-1]: the sites grouped by permuted state
   RangedVector<int> group_end;           // [0..most states]: where each group ends in sites_by_state
   RangedMatrix<double> state_count;      // [0..most states][1..padded_quantitative]: pairs per state
-  RangedMatrix<double> state_sum, state_squares;  // sum and sum of squares per state, same shape
+  // Sum, and sum of squared deviations from the state's mean, per state, same shape.
+  RangedMatrix<double> state_sum, state_squares;
   RangedVector<double> grand_sum;        // [1..padded_quantitative]: sum over every usable pair
 };
 
@@ -91,7 +97,8 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 //     correlation of the usable pairs. When they take every present value
 //     of both variables, the means and standard deviations are those of the
 //     whole variables (worked out once); otherwise they are the usable
-//     pairs' own, summed in site order;
+//     pairs' own, summed in site order; every moment is taken about its
+//     mean, worked out first;
 //   both qualitative: chi-square of the table of j (permuted) by k; a cell
 //     whose expected count is 0 adds nothing, and with no usable pair at all
 //     the statistic is not a number;

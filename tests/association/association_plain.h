@@ -25,40 +25,46 @@ inline AssociationValues plain_association(int v, const RangedVector<int>& kind,
   const double M = MISSING_VALUE;
   AssociationValues out{Allocator().double_matrix(1, v, 1, v), make_state_means(Allocator(), v, kind)};
   auto permuted = [&](int j, int i) { return perm[i] == 0 ? M : values(j, perm[i]); };
+  // Moments about a mean worked out first, in sample or site order; x is
+  // taken as its deviation from its whole mean.
   RangedVector<double> mean = Allocator().double_vector(1, v), sd = Allocator().double_vector(1, v);
   RangedVector<int> n_present = Allocator().int_vector(1, v);
   for (int j = 1; j <= v; ++j) {
     if (kind[j] != 0) continue;
     int n = 0;
     double sum = 0, squares = 0;
-    for (int i = 1; i <= n_samples; ++i) {
-      if (values(j, i) == M) continue;
-      ++n;
-      sum += values(j, i);
-      squares += values(j, i) * values(j, i);
-    }
+    for (int i = 1; i <= n_samples; ++i)
+      if (values(j, i) != M) ++n, sum += values(j, i);
     n_present[j] = n;
     mean[j] = sum / n;
-    sd[j] = std::sqrt(squares / n - mean[j] * mean[j]);
+    for (int i = 1; i <= n_samples; ++i)
+      if (values(j, i) != M) squares += (values(j, i) - mean[j]) * (values(j, i) - mean[j]);
+    sd[j] = std::sqrt(squares / n);
   }
   for (int j = 1; j <= v; ++j) {
     for (int k = 1; k <= v; ++k) {
       if (kind[j] != 0 || kind[k] != 0) continue;
+      auto usable = [&](int i) { return permuted(j, i) != M && values(k, i) != M; };
       int n = 0;
-      double products = 0, x_sum = 0, x_squares = 0, y_sum = 0, y_squares = 0;
+      double products = 0, x_sum = 0, y_sum = 0;
       for (int i = 1; i <= n_samples; ++i) {
-        if (permuted(j, i) == M || values(k, i) == M) continue;
-        const double x = permuted(j, i), y = values(k, i);
+        if (!usable(i)) continue;
+        const double x = permuted(j, i) - mean[j], y = values(k, i);
         ++n;
-        products += x * y, x_sum += x, x_squares += x * x, y_sum += y, y_squares += y * y;
+        products += x * (y - mean[k]), x_sum += x, y_sum += y;
       }
       if (n == n_present[j] && n == n_present[k]) {
-        out.association(j, k) = (products / n - mean[j] * mean[k]) / (sd[j] * sd[k]);
-      } else {
-        const double mx = x_sum / n, my = y_sum / n;
-        const double sx = std::sqrt(x_squares / n - mx * mx), sy = std::sqrt(y_squares / n - my * my);
-        out.association(j, k) = (products / n - mx * my) / (sx * sy);
+        out.association(j, k) = (products / n) / (sd[j] * sd[k]);
+        continue;
       }
+      const double mx = x_sum / n, my = y_sum / n;
+      double own_products = 0, x_squares = 0, y_squares = 0;
+      for (int i = 1; i <= n_samples; ++i) {
+        if (!usable(i)) continue;
+        const double ex = (permuted(j, i) - mean[j]) - mx, ey = values(k, i) - my;
+        own_products += ex * ey, x_squares += ex * ex, y_squares += ey * ey;
+      }
+      out.association(j, k) = (own_products / n) / (std::sqrt(x_squares / n) * std::sqrt(y_squares / n));
     }
   }
   for (int j = 1; j <= v; ++j) {
@@ -98,8 +104,13 @@ inline AssociationValues plain_association(int v, const RangedVector<int>& kind,
       for (int i = 1; i <= n_samples; ++i) {
         if (permuted(j, i) == M || values(k, i) == M) continue;
         const int a = static_cast<int>(permuted(j, i));
-        const double y = values(k, i);
-        ++count[a], sum[a] += y, squares[a] += y * y, ++n, total += y;
+        ++count[a], sum[a] += values(k, i), ++n, total += values(k, i);
+      }
+      for (int i = 1; i <= n_samples; ++i) {
+        if (permuted(j, i) == M || values(k, i) == M) continue;
+        const int a = static_cast<int>(permuted(j, i));
+        const double deviation = values(k, i) - sum[a] / count[a];
+        squares[a] += deviation * deviation;
       }
       int g = 0;
       double w = 0, b = 0;
@@ -108,7 +119,7 @@ inline AssociationValues plain_association(int v, const RangedVector<int>& kind,
         sum_n2 += static_cast<std::int64_t>(count[a]) * count[a];
         if (count[a] == 0) continue;
         ++g;
-        w += squares[a] - sum[a] * sum[a] / count[a];
+        w += squares[a];
         b += count[a] * ((sum[a] / count[a] - total / n) * (sum[a] / count[a] - total / n));
       }
       if (g < 2 || n <= g) {
