@@ -53,12 +53,17 @@ LocalMeans local_means(const Allocator& allocator, const DataSet& data, float di
 void write_new_variables(OutputFile& out, const DataSet& data, const LocalMeans& local,
                          const std::string& data_file_name, float distance_threshold) {
   const int n = data.n_samples, v_count = data.n_variables;
+  // The title ends with its line feed. The counts are those of a data
+  // file's second line: samples, no grid, the variables written here (the
+  // quantitative ones) and the missing-data word.
+  int n_written = 0;
+  for (int k = 1; k <= v_count; ++k) n_written += !data.is_qualitative(k);
   out.print("New variables created from file \"%s\" with first line text: %s", data_file_name.c_str(),
             data.title_line.c_str());
+  out.print("%i\t0\t%i\t%s\n", n, n_written, data.missing_code.c_str());
   out.print("Average values of each original variable within a circle of radius= %.3g",
             std::fabs(static_cast<double>(distance_threshold)));
   out.print(distance_threshold < 0 ? " (focal site excluded)" : " (focal site included)");
-  out.print("\n%i\t%i\t0\t%s", n, v_count, data.missing_code.c_str());
   out.print("\nSample");
   for (int k = 1; k <= v_count; ++k)
     if (!data.is_qualitative(k)) out.print("\t%s", local.names[k].c_str());
