@@ -198,6 +198,52 @@ template <class L, int kRegisters>
   for (int b = 0; b < kBlock; ++b) total[b] = block[b];
 }
 
+// The quantitative values laid out by variable and by sample, the samples
+// that lack each, and the moments of each: the mean, then the standard
+// deviation from the deviations from it.
+void lay_out_quantitative(const Allocator& allocator, const RangedMatrix<double>& values, AssociationInput& in) {
+  const int n_samples = in.n_samples, block = AssociationInput::kBlock;
+  in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
+  in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
+  in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
+  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
+                                                       "\nallocation failure 2 in matrix()");
+  int n_missing = 0;
+  for (int q = 1; q <= in.n_quantitative; ++q)
+    for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
+  in.missing_samples = allocator.int_vector(0, n_missing);
+  in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
+  n_missing = 0;
+  in.mean = allocator.double_vector(1, in.padded_quantitative);  // 0 past the variables
+  in.sd = allocator.double_vector(1, in.n_quantitative);
+  in.n_present = allocator.int_vector(1, in.n_quantitative);
+  for (int q = 1; q <= in.n_quantitative; ++q) {
+    const int j = in.quantitative[q];
+    in.missing_start[q] = n_missing;
+    int n = 0;
+    double sum = 0;
+    for (int i = 1; i <= n_samples; ++i) {
+      const double x = values(j, i);
+      in.by_variable(q, i) = x;
+      in.by_sample(i, q) = x == MISSING_VALUE ? 0 : x;
+      in.present_mask(i, q) = x == MISSING_VALUE ? 0 : ~std::uint64_t{0};
+      if (x == MISSING_VALUE) {
+        in.missing_samples[n_missing++] = i;
+        continue;
+      }
+      ++n;
+      sum += x;
+    }
+    in.n_present[q] = n;
+    in.mean[q] = sum / n;
+    double squares = 0;
+    for (int i = 1; i <= n_samples; ++i)
+      if (values(j, i) != MISSING_VALUE) squares += (values(j, i) - in.mean[q]) * (values(j, i) - in.mean[q]);
+    in.sd[q] = std::sqrt(squares / n);
+  }
+  in.missing_start[in.n_quantitative + 1] = n_missing;
+}
+
 }  // namespace
 
 AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
@@ -224,47 +270,7 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
     else
       in.qualitative[++c] = j;
   }
-
-  in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
-  const int block = AssociationInput::kBlock;
-  in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
-  in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
-  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
-                                                       "\nallocation failure 2 in matrix()");
-  int n_missing = 0;
-  for (q = 1; q <= in.n_quantitative; ++q)
-    for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
-  in.missing_samples = allocator.int_vector(0, n_missing);
-  in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
-  n_missing = 0;
-  in.mean = allocator.double_vector(1, in.padded_quantitative);  // 0 past the variables
-  in.sd = allocator.double_vector(1, in.n_quantitative);
-  in.n_present = allocator.int_vector(1, in.n_quantitative);
-  for (q = 1; q <= in.n_quantitative; ++q) {
-    const int j = in.quantitative[q];
-    in.missing_start[q] = n_missing;
-    int n = 0;
-    double sum = 0;
-    for (int i = 1; i <= n_samples; ++i) {
-      const double x = values(j, i);
-      in.by_variable(q, i) = x;
-      in.by_sample(i, q) = x == MISSING_VALUE ? 0 : x;
-      in.present_mask(i, q) = x == MISSING_VALUE ? 0 : ~std::uint64_t{0};
-      if (x == MISSING_VALUE) {
-        in.missing_samples[n_missing++] = i;
-        continue;
-      }
-      ++n;
-      sum += x;
-    }
-    in.n_present[q] = n;
-    in.mean[q] = sum / n;
-    double squares = 0;
-    for (int i = 1; i <= n_samples; ++i)
-      if (values(j, i) != MISSING_VALUE) squares += (values(j, i) - in.mean[q]) * (values(j, i) - in.mean[q]);
-    in.sd[q] = std::sqrt(squares / n);
-  }
-  in.missing_start[in.n_quantitative + 1] = n_missing;
+  lay_out_quantitative(allocator, values, in);
 
   in.state = allocator.int_matrix(1, in.n_qualitative, 1, n_samples);
   for (c = 1; c <= in.n_qualitative; ++c) {
