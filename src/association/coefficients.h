@@ -21,7 +21,7 @@ namespace kalveno {
 
 // The data as the coefficients read it, prepared once and shared read-only by
 // every worker: which variables are of which kind, their values laid out by
-// sample, and the moments of the quantitative variables (which no
+// sample, and the sum and mean of each quantitative variable (which no
 // permutation changes).
 struct AssociationInput {
   int n_variables = 0;  // V
@@ -46,9 +46,7 @@ struct AssociationInput {
   RangedVector<int> missing_samples;
   RangedVector<int> missing_start;           // [1..n_quantitative + 1]
   RangedMatrix<int> state;              // [1..n_qualitative][1..N]: state 1..S, 0 for a missing datum
-  // [1..n_quantitative] (mean 0 on to padded_quantitative): over every
-  // present value, sd with divisor n, from the deviations from the mean.
-  RangedVector<double> mean, sd;
+  RangedVector<double> sum, mean;       // [1..n_quantitative]: over every present value, in sample order
   RangedVector<int> n_present;          // [1..n_quantitative]: the present values the moments rest on
 };
 
@@ -65,23 +63,21 @@ struct AssociationScratch {
 
   RangedVector<double> permuted_value;   // [1..N]: the permuted quantitative variable at each site
   RangedVector<int> permuted_state;      // [1..N]: the permuted qualitative variable's state, 0 if none
-  // Counts of pairs per state are held as doubles (exact far beyond any N)
-  // so that the sums and the counts of one site are taken in the same steps.
-  // [1..padded_quantitative]: the sum over usable pairs of the products of
-  // the deviations from the whole variables' means.
-  RangedVector<double> product_sum;
-  // Pearson's moments of the usable pairs about their own means, when a pair
-  // leaves out a present value of either variable: the sums of the products
-  // and of the squares of the deviations, and the pair counts.
-  RangedVector<double> own_products, x_squares, y_squares;  // [1..padded_quantitative]
-  RangedVector<int> usable_pairs;                           // [1..padded_quantitative]
+  RangedVector<int> x_missing_sites;     // [0..N-1]: the sites where the permuted variable is missing
+  // Pearson's moments of the usable pairs of the permuted variable with each
+  // quantitative variable, [1..padded_quantitative]: their counts, their
+  // means, and the sums of the products and of the squares of the
+  // deviations from those means.
+  RangedVector<int> usable_pairs;
+  RangedVector<double> mean_x, mean_y, products, x_squares, y_squares;
   RangedMatrix<int> table;               // contingency table, [0..most states][0..most states]
   RangedVector<int> sites_by_state;      // [0..N-1]: the sites grouped by permuted state
   RangedVector<int> group_end;           // [0..most states]: where each group ends in sites_by_state
-  RangedMatrix<double> state_count;      // [0..most states][1..padded_quantitative]: pairs per state
+  // [0..most states][1..padded_quantitative]: pairs per state, held as
+  // doubles (exact far beyond any N), the divisors of the sums.
+  RangedMatrix<double> state_count;
   // Sum, and sum of squared deviations from the state's mean, per state, same shape.
   RangedMatrix<double> state_sum, state_squares;
-  RangedVector<double> grand_sum;        // [1..padded_quantitative]: sum over every usable pair
 };
 
 // The per-state means: entry j, for a qualitative variable j with at least
@@ -94,11 +90,14 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 // Fills association(j, k) for every ordered pair j, k = 1..V (association
 // covers at least [1..V][1..V]):
 //   both quantitative: Pearson's r, j permuted, the product-moment
-//     correlation of the usable pairs. When they take every present value
-//     of both variables, the means and standard deviations are those of the
-//     whole variables (worked out once); otherwise they are the usable
-//     pairs' own, summed in site order; every moment is taken about its
-//     mean, worked out first;
+//     correlation of the usable pairs, from their deviations from the
+//     pairs' own means, which are worked out first: with x_i the deviation
+//     of j's permuted value from j's mean over its values, the mean of x
+//     (of k's values) over the usable pairs is the sum over every present
+//     x (every value of k, in sample order) less those of the sites where
+//     the other variable is missing, taken away in site order, divided by
+//     the number of pairs; the sums of the products and squares of the
+//     deviations from them run over the usable pairs in site order;
 //   both qualitative: chi-square of the table of j (permuted) by k; a cell
 //     whose expected count is 0 adds nothing, and with no usable pair at all
 //     the statistic is not a number;

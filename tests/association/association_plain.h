@@ -33,46 +33,40 @@ struct PlainAssociation {
   double permuted(int j, int i) const { return perm[i] == 0 ? M : values(j, perm[i]); }
 
   void pearson() {
-    // Moments about a mean worked out first, in sample or site order; x is
-    // taken as its deviation from its whole mean.
-    RangedVector<double> mean = Allocator().double_vector(1, v), sd = Allocator().double_vector(1, v);
-    RangedVector<int> n_present = Allocator().int_vector(1, v);
+    // x is the deviation of the permuted variable from its mean over its
+    // values. The means of the usable pairs come first: the sums over every
+    // present value (y's in sample order, x's in site order) less those of
+    // the sites where the other variable is missing, in site order; then the
+    // moments of the deviations from them, in site order.
+    RangedVector<double> sum = Allocator().double_vector(1, v), mean = Allocator().double_vector(1, v);
     for (int j = 1; j <= v; ++j) {
       if (kind[j] != 0) continue;
       int n = 0;
-      double sum = 0, squares = 0;
       for (int i = 1; i <= n_samples; ++i)
-        if (values(j, i) != M) ++n, sum += values(j, i);
-      n_present[j] = n;
-      mean[j] = sum / n;
-      for (int i = 1; i <= n_samples; ++i)
-        if (values(j, i) != M) squares += (values(j, i) - mean[j]) * (values(j, i) - mean[j]);
-      sd[j] = std::sqrt(squares / n);
+        if (values(j, i) != M) ++n, sum[j] += values(j, i);
+      mean[j] = sum[j] / n;
     }
     for (int j = 1; j <= v; ++j) {
       for (int k = 1; k <= v; ++k) {
         if (kind[j] != 0 || kind[k] != 0) continue;
-        auto usable = [&](int i) { return permuted(j, i) != M && values(k, i) != M; };
+        auto x = [&](int i) { return permuted(j, i) - mean[j]; };
+        double x_sum = 0, y_sum = sum[k];
+        for (int i = 1; i <= n_samples; ++i)
+          if (permuted(j, i) != M) x_sum += x(i);
         int n = 0;
-        double products = 0, x_sum = 0, y_sum = 0;
         for (int i = 1; i <= n_samples; ++i) {
-          if (!usable(i)) continue;
-          const double x = permuted(j, i) - mean[j], y = values(k, i);
-          ++n;
-          products += x * (y - mean[k]), x_sum += x, y_sum += y;
-        }
-        if (n == n_present[j] && n == n_present[k]) {
-          out.association(j, k) = (products / n) / (sd[j] * sd[k]);
-          continue;
+          if (permuted(j, i) != M && values(k, i) == M) x_sum -= x(i);
+          if (permuted(j, i) == M && values(k, i) != M) y_sum -= values(k, i);
+          n += permuted(j, i) != M && values(k, i) != M;
         }
         const double mx = x_sum / n, my = y_sum / n;
-        double own_products = 0, x_squares = 0, y_squares = 0;
+        double products = 0, x_squares = 0, y_squares = 0;
         for (int i = 1; i <= n_samples; ++i) {
-          if (!usable(i)) continue;
-          const double ex = (permuted(j, i) - mean[j]) - mx, ey = values(k, i) - my;
-          own_products += ex * ey, x_squares += ex * ex, y_squares += ey * ey;
+          if (permuted(j, i) == M || values(k, i) == M) continue;
+          const double dx = x(i) - mx, dy = values(k, i) - my;
+          products += dx * dy, x_squares += dx * dx, y_squares += dy * dy;
         }
-        out.association(j, k) = (own_products / n) / (std::sqrt(x_squares / n) * std::sqrt(y_squares / n));
+        out.association(j, k) = (products / n) / (std::sqrt(x_squares / n) * std::sqrt(y_squares / n));
       }
     }
   }
@@ -118,8 +112,9 @@ struct PlainAssociation {
         for (int i = 1; i <= n_samples; ++i) {
           if (permuted(j, i) == M || values(k, i) == M) continue;
           const int a = static_cast<int>(permuted(j, i));
-          ++count[a], sum[a] += values(k, i), ++n, total += values(k, i);
+          ++count[a], sum[a] += values(k, i), ++n;
         }
+        for (int a = 1; a <= s; ++a) total += sum[a];  // the mean of every pair from the states' sums
         for (int i = 1; i <= n_samples; ++i) {
           if (permuted(j, i) == M || values(k, i) == M) continue;
           const int a = static_cast<int>(permuted(j, i));

@@ -131,26 +131,6 @@ TEST(PearsonCoefficient, IsThatOfTheUsablePairsWhateverTheOrigin) {
   EXPECT_NEAR(r.association(1, 2), 11.0 / 14, 1e-12);
 }
 
-TEST(PearsonCoefficient, WithoutMissingDataKeepsTheWholeVariableMomentsToTheBit) {
-  const std::vector<double> a = {0.1, 2.7, 3.3, 4.25, 11, 6.5}, b = {1e3, 7, -2.5, 8, 0.3, 5};
-  Permutation perm = identity_permutation(6);
-  perm[1] = 4, perm[4] = 6, perm[6] = 1;
-  Result r = evaluate(Data({0, 0}, {a, b}), perm);
-  auto moments = [](const std::vector<double>& v, double& mean, double& sd) {
-    double sum = 0, squares = 0;
-    for (double value : v) sum += value;
-    mean = sum / 6;
-    for (double value : v) squares += (value - mean) * (value - mean);
-    sd = std::sqrt(squares / 6);
-  };
-  double ma, sa, mb, sb, products = 0;
-  moments(a, ma, sa);
-  moments(b, mb, sb);
-  for (int i = 1; i <= 6; ++i)
-    products += (a[static_cast<std::size_t>(perm[i] - 1)] - ma) * (b[static_cast<std::size_t>(i - 1)] - mb);
-  EXPECT_EQ(r.association(1, 2), (products / 6) / (sa * sb));
-}
-
 // Values far from 0, as single precision holds them (steps of 64 near 1e9,
 // of 256 near 4e9): Pearson's r, with every value and with the usable pairs
 // of a variable with a missing value, and the intra-class r are those of the
