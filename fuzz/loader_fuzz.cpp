@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
+#include "base/text.h"
 #include "data/data_file.h"
 
 namespace {
@@ -15,8 +17,15 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-// A finite number of single precision, as every number of the file is read.
+// A finite number of single precision, as every number of the file but the
+// coordinates is read.
 bool is_float_number(double x) { return std::isfinite(x) && static_cast<double>(static_cast<float>(x)) == x; }
+
+// A coordinate, read in double precision within the single-precision range.
+bool is_coordinate(double x) { return std::fabs(x) <= std::numeric_limits<float>::max(); }
+
+// A name read whole: never empty, never with blanks around it.
+bool is_whole_name(const std::string& name) { return !name.empty() && kalveno::trim_blanks(name) == name; }
 
 // What a loaded data set promises the code that works on it.
 void check_loaded(const kalveno::DataSet& data) {
@@ -25,8 +34,8 @@ void check_loaded(const kalveno::DataSet& data) {
   require(!data.missing_code.empty() && data.title_line.back() == '\n');
   for (int c = 1; c <= data.classes.n_classes; ++c) require(is_float_number(data.classes.class_max[c]));
   for (int i = 1; i <= n; ++i) {
-    require(!data.sample_names[i].empty());
-    require(is_float_number(data.x[i]) && is_float_number(data.y[i]));
+    require(is_whole_name(data.sample_names[i]));
+    require(is_coordinate(data.x[i]) && is_coordinate(data.y[i]));
     if (g_count == 0) continue;
     require(1 <= data.sample_grid(0, i) && data.sample_grid(0, i) <= g_count);
     require(0 <= data.sample_grid(1, i) && data.sample_grid(1, i) <= data.max_grid_x);

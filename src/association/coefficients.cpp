@@ -13,7 +13,10 @@
 namespace kalveno {
 
 // Every sum below adds its terms in increasing order of the sites i, one
-// after the other, so the results are those of the plain formulas. For
+// after the other, so the results are those of the plain formulas. Moments
+// are taken about a mean worked out first (two passes), never as
+// E(x^2) - m^2, which loses every digit of the spread of values far from 0
+// (1e9 + 64 k) and can even turn negative. For
 // speed the inner loops take a block of kBlock quantitative variables at a
 // time, one running sum per variable held in registers, and take every
 // variable of the block without a test: a term is masked to +0.0 where its
@@ -30,22 +33,6 @@ inline double masked(double value, std::uint64_t mask) {
 
 // The three kernels below are kept out of line: inlined into their callers
 // they lose their register accumulators and run at half the speed.
-
-// The Pearson sums of products of the permuted values x[0..n-1] with the
-// kBlock quantitative variables from column `first` of the sample rows, kept
-// in registers over the sites.
-[[gnu::noinline]] void add_products(const AssociationInput& in, const double* x, int first, double* sums) {
-  constexpr int kBlock = AssociationInput::kBlock;
-  const int stride = in.padded_quantitative;
-  const double* y = &in.by_sample(1, first);
-  const std::uint64_t* present = &in.present_mask(1, first);
-  double block[kBlock] = {};
-  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
-    if (x[i] == MISSING_VALUE) continue;
-    for (int b = 0; b < kBlock; ++b) block[b] += masked(x[i] * y[b], present[b]);
-  }
-  for (int b = 0; b < kBlock; ++b) sums[b] = block[b];
-}
 
 // Vectors of 2, 4 or 8 variables' values, and their masks, as wide as one
 // register of the unit that uses them. Each lane's arithmetic is exactly the
@@ -74,12 +61,12 @@ template <class Vector, class T>
   std::memcpy(&v, p, sizeof v);
 }
 
-// The same sums of products, and with them the sums of x, x^2, y and y^2
-// over the usable pairs of each variable of the block: what a pair that
-// leaves out some present value needs. A missing y is held as 0, so its
-// terms of xy, y and y^2 are zeros without a mask; x and x^2 are masked.
-// Five running sums per variable, in registers of L, kRegisters of them per
-// sum, across the block of kBlock variables.
+// Pearson's moments of the usable pairs of the permuted deviations
+// x[0..n-1] with each of the kBlock quantitative variables from column
+// `first` of the sample rows, about the means of those pairs (mean_x and
+// mean_y, worked out first): the sums of the products and of the squares of
+// the deviations from them. A term whose y is missing is masked. Running
+// sums in registers of L, kRegisters of them per sum, across the block.
 template <class L, int kRegisters>
 [[gnu::always_inline]] inline void add_pair_moments(const AssociationInput& in, const double* x, int first,
                                                     AssociationScratch& s) {
@@ -89,28 +76,29 @@ template <class L, int kRegisters>
   const int stride = in.padded_quantitative;
   const double* y = &in.by_sample(1, first);
   const std::uint64_t* present = &in.present_mask(1, first);
-  Values xy[kRegisters] = {}, sx[kRegisters] = {}, sxx[kRegisters] = {}, sy[kRegisters] = {}, syy[kRegisters] = {};
+  Values mean_x[kRegisters], mean_y[kRegisters], xy[kRegisters] = {}, xx[kRegisters] = {}, yy[kRegisters] = {};
+  for (int r = 0; r < kRegisters; ++r) {
+    load_lanes(mean_x[r], &s.mean_x[first + r * L::kLanes]);
+    load_lanes(mean_y[r], &s.mean_y[first + r * L::kLanes]);
+  }
   for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
     if (x[i] == MISSING_VALUE) continue;
-    const Values xi = Values{} + x[i], xi2 = xi * xi;
+    const Values xi = Values{} + x[i];
     for (int r = 0; r < kRegisters; ++r) {
       Values yi;
       Masks m;
       load_lanes(yi, y + r * L::kLanes);
       load_lanes(m, present + r * L::kLanes);
-      xy[r] += xi * yi;
-      sx[r] += (Values)((Masks)xi & m);
-      sxx[r] += (Values)((Masks)xi2 & m);
-      sy[r] += yi;
-      syy[r] += yi * yi;
+      const Values dx = xi - mean_x[r], dy = yi - mean_y[r];
+      xy[r] += (Values)((Masks)(dx * dy) & m);
+      xx[r] += (Values)((Masks)(dx * dx) & m);
+      yy[r] += (Values)((Masks)(dy * dy) & m);
     }
   }
   for (int r = 0; r < kRegisters; ++r) {
     for (int b = 0; b < L::kLanes; ++b) {
       const int q = first + r * L::kLanes + b;
-      s.product_sum[q] = xy[r][b];
-      s.x_sum[q] = sx[r][b], s.x_squares[q] = sxx[r][b];
-      s.y_sum[q] = sy[r][b], s.y_squares[q] = syy[r][b];
+      s.products[q] = xy[r][b], s.x_squares[q] = xx[r][b], s.y_squares[q] = yy[r][b];
     }
   }
 }
@@ -128,42 +116,73 @@ template <class L, int kRegisters>
   add_pair_moments<TwoLanes, 4>(in, x, first, s);
 }
 
-// The count, sum and sum of squares of the present values of the kBlock
-// quantitative variables from column `first`, over the samples sites[0..n-1]
-// (in increasing order), kept in registers over the samples.
-[[gnu::noinline]] void add_group(const AssociationInput& in, const int* sites, int n, int first, double* count,
+// The sum and the sum of squared deviations from their mean of the present
+// values of the kBlock quantitative variables from column `first`, over the
+// samples sites[0..n-1] (in increasing order), count[b] of them present:
+// the sums first, then the deviations from their means, each kept in
+// registers over the samples.
+[[gnu::noinline]] void add_group(const AssociationInput& in, const int* sites, int n, int first, const double* count,
                                  double* sum, double* squares) {
   constexpr int kBlock = AssociationInput::kBlock;
-  const int stride = in.padded_quantitative;
+  const std::size_t stride = static_cast<std::size_t>(in.padded_quantitative);
   const double* y0 = &in.by_sample(1, first);
   const std::uint64_t* present0 = &in.present_mask(1, first);
-  double c[kBlock] = {}, t[kBlock] = {}, q[kBlock] = {};
+  double t[kBlock] = {}, mean[kBlock], q[kBlock] = {};
   for (int m = 0; m < n; ++m) {
-    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * static_cast<std::size_t>(stride);
-    const double* y = y0 + offset;
-    const std::uint64_t* present = present0 + offset;
+    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * stride;
+    for (int b = 0; b < kBlock; ++b) t[b] += masked(y0[offset + b], present0[offset + b]);
+  }
+  for (int b = 0; b < kBlock; ++b) mean[b] = t[b] / count[b];
+  for (int m = 0; m < n; ++m) {
+    const std::size_t offset = static_cast<std::size_t>(sites[m] - 1) * stride;
     for (int b = 0; b < kBlock; ++b) {
-      c[b] += masked(1.0, present[b]);
-      t[b] += masked(y[b], present[b]);
-      q[b] += masked(y[b] * y[b], present[b]);
+      const double deviation = y0[offset + b] - mean[b];
+      q[b] += masked(deviation * deviation, present0[offset + b]);
     }
   }
-  for (int b = 0; b < kBlock; ++b) count[b] = c[b], sum[b] = t[b], squares[b] = q[b];
+  for (int b = 0; b < kBlock; ++b) sum[b] = t[b], squares[b] = q[b];
 }
 
-// The sum of the present values of the kBlock quantitative variables from
-// column `first` over the samples whose state[i - 1] is not 0, in order.
-[[gnu::noinline]] void add_classified(const AssociationInput& in, const int* state, int first, double* total) {
-  constexpr int kBlock = AssociationInput::kBlock;
-  const int stride = in.padded_quantitative;
-  const double* y = &in.by_sample(1, first);
-  const std::uint64_t* present = &in.present_mask(1, first);
-  double block[kBlock] = {};
-  for (int i = 0; i < in.n_samples; ++i, y += stride, present += stride) {
-    if (state[i] == 0) continue;
-    for (int b = 0; b < kBlock; ++b) block[b] += masked(y[b], present[b]);
+// The quantitative values laid out by variable and by sample, the samples
+// that lack each, and the sum and mean of each.
+void lay_out_quantitative(const Allocator& allocator, const RangedMatrix<double>& values, AssociationInput& in) {
+  const int n_samples = in.n_samples, block = AssociationInput::kBlock;
+  in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
+  in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
+  in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
+  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
+                                                       "\nallocation failure 2 in matrix()");
+  int n_missing = 0;
+  for (int q = 1; q <= in.n_quantitative; ++q)
+    for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
+  in.missing_samples = allocator.int_vector(0, n_missing);
+  in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
+  n_missing = 0;
+  in.sum = allocator.double_vector(1, in.n_quantitative);
+  in.mean = allocator.double_vector(1, in.n_quantitative);
+  in.n_present = allocator.int_vector(1, in.n_quantitative);
+  for (int q = 1; q <= in.n_quantitative; ++q) {
+    const int j = in.quantitative[q];
+    in.missing_start[q] = n_missing;
+    int n = 0;
+    double sum = 0;
+    for (int i = 1; i <= n_samples; ++i) {
+      const double x = values(j, i);
+      in.by_variable(q, i) = x;
+      in.by_sample(i, q) = x == MISSING_VALUE ? 0 : x;
+      in.present_mask(i, q) = x == MISSING_VALUE ? 0 : ~std::uint64_t{0};
+      if (x == MISSING_VALUE) {
+        in.missing_samples[n_missing++] = i;
+        continue;
+      }
+      ++n;
+      sum += x;
+    }
+    in.n_present[q] = n;
+    in.sum[q] = sum;
+    in.mean[q] = sum / n;
   }
-  for (int b = 0; b < kBlock; ++b) total[b] = block[b];
+  in.missing_start[in.n_quantitative + 1] = n_missing;
 }
 
 }  // namespace
@@ -192,45 +211,7 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
     else
       in.qualitative[++c] = j;
   }
-
-  in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
-  const int block = AssociationInput::kBlock;
-  in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
-  in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
-  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
-                                                       "\nallocation failure 2 in matrix()");
-  int n_missing = 0;
-  for (q = 1; q <= in.n_quantitative; ++q)
-    for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
-  in.missing_samples = allocator.int_vector(0, n_missing);
-  in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
-  n_missing = 0;
-  in.mean = allocator.double_vector(1, in.n_quantitative);
-  in.sd = allocator.double_vector(1, in.n_quantitative);
-  in.n_present = allocator.int_vector(1, in.n_quantitative);
-  for (q = 1; q <= in.n_quantitative; ++q) {
-    const int j = in.quantitative[q];
-    in.missing_start[q] = n_missing;
-    int n = 0;
-    double sum = 0, squares = 0;
-    for (int i = 1; i <= n_samples; ++i) {
-      const double x = values(j, i);
-      in.by_variable(q, i) = x;
-      in.by_sample(i, q) = x == MISSING_VALUE ? 0 : x;
-      in.present_mask(i, q) = x == MISSING_VALUE ? 0 : ~std::uint64_t{0};
-      if (x == MISSING_VALUE) {
-        in.missing_samples[n_missing++] = i;
-        continue;
-      }
-      ++n;
-      sum += x;
-      squares += x * x;
-    }
-    in.n_present[q] = n;
-    in.mean[q] = sum / n;
-    in.sd[q] = std::sqrt(squares / n - in.mean[q] * in.mean[q]);
-  }
-  in.missing_start[in.n_quantitative + 1] = n_missing;
+  lay_out_quantitative(allocator, values, in);
 
   in.state = allocator.int_matrix(1, in.n_qualitative, 1, n_samples);
   for (c = 1; c <= in.n_qualitative; ++c) {
@@ -249,17 +230,17 @@ AssociationScratch::AssociationScratch(const Allocator& allocator, const Associa
   const int padded = in.padded_quantitative;
   permuted_value = allocator.double_vector(1, in.n_samples);
   permuted_state = allocator.int_vector(1, in.n_samples);
-  product_sum = allocator.double_vector(1, padded);
-  x_sum = allocator.double_vector(1, padded);
+  x_missing_sites = allocator.int_vector(0, std::max(0, in.n_samples - 1));
+  mean_x = allocator.double_vector(1, padded);
+  mean_y = allocator.double_vector(1, padded);
+  products = allocator.double_vector(1, padded);
   x_squares = allocator.double_vector(1, padded);
-  y_sum = allocator.double_vector(1, padded);
   y_squares = allocator.double_vector(1, padded);
   usable_pairs = allocator.int_vector(1, padded);
   table = allocator.int_matrix(0, max_states, 0, max_states);
   state_count = allocator.double_matrix(0, max_states, 1, padded);
   state_sum = allocator.double_matrix(0, max_states, 1, padded);
   state_squares = allocator.double_matrix(0, max_states, 1, padded);
-  grand_sum = allocator.double_vector(1, padded);
   sites_by_state = allocator.int_vector(0, std::max(0, in.n_samples - 1));
   group_end = allocator.int_vector(0, max_states);
 }
@@ -273,56 +254,73 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 
 namespace {
 
+// The usable pairs of the permuted deviations x with each quantitative
+// variable, and their means: the sums over every present value, less the
+// values of the sites that leave them out (those where the other variable
+// is missing), each taken away in site order. x holds x_present values
+// summing to x_total; x_missing[0..n_x_missing - 1] are the other sites.
+void usable_pair_means(const AssociationInput& in, const double* x, int x_present, double x_total,
+                       const int* x_missing, int n_x_missing, AssociationScratch& s) {
+  double* y_sum = s.mean_y.data();  // [q - 1], the sums until they are divided
+  for (int q = 1; q <= in.n_quantitative; ++q) y_sum[q - 1] = in.sum[q];
+  // Site by site, along the sample rows.
+  for (int t = 0; t < n_x_missing; ++t) {
+    const double* y = &in.by_sample(x_missing[t], 1);
+    const std::uint64_t* present = &in.present_mask(x_missing[t], 1);
+    for (int q = 0; q < in.n_quantitative; ++q) y_sum[q] -= masked(y[q], present[q]);
+  }
+  for (int q = 1; q <= in.n_quantitative; ++q) {
+    int n = x_present;
+    double x_sum = x_total;
+    for (int m = in.missing_start[q]; m < in.missing_start[q + 1]; ++m) {
+      const double xm = x[in.missing_samples[m] - 1];
+      if (xm == MISSING_VALUE) continue;
+      --n;
+      x_sum -= xm;
+    }
+    s.usable_pairs[q] = n;
+    s.mean_x[q] = x_sum / n;
+    s.mean_y[q] = y_sum[q - 1] / n;
+  }
+}
+
 // Pearson's r of quantitative variable p (permuted) with every quantitative
-// variable.
+// variable: the product-moment correlation of their usable pairs, about
+// those pairs' own means.
 void pearson_row(const AssociationInput& in, const Permutation& perm, int p, AssociationScratch& s,
                  RangedMatrix<double>& association) {
   const int n_samples = in.n_samples, nq = in.n_quantitative;
   double* x = s.permuted_value.data();  // sites 1..N
-  {
-    // Variable j at site i is that of sample perm[i]; entry 0 names no sample.
-    int x_present = 0;
-    const double* row = n_samples > 0 ? in.by_variable.row(p) : nullptr;  // sample i at row[i - 1]
-    for (int i = 1; i <= n_samples; ++i) {
-      x[i - 1] = perm[i] == 0 ? MISSING_VALUE : row[perm[i] - 1];
-      x_present += x[i - 1] != MISSING_VALUE;
+  // Variable j at site i is that of sample perm[i]; entry 0 names no sample.
+  // x holds the deviations from the variable's mean over its values, which
+  // keeps the sums below near 0 whatever the values' distance from 0.
+  int x_present = 0, n_x_missing = 0;
+  double x_total = 0;
+  const double* row = n_samples > 0 ? in.by_variable.row(p) : nullptr;  // sample i at row[i - 1]
+  for (int i = 1; i <= n_samples; ++i) {
+    const double value = perm[i] == 0 ? MISSING_VALUE : row[perm[i] - 1];
+    if (value == MISSING_VALUE) {
+      x[i - 1] = MISSING_VALUE;
+      s.x_missing_sites[n_x_missing++] = i;
+      continue;
     }
-    // The usable pairs: sites where x is present, less those where y is
-    // missing. A pair that takes every present value of both variables
-    // needs only the products; the others need their own moments too.
-    for (int q = 1; q <= nq; ++q) {
-      int n = x_present;
-      for (int m = in.missing_start[q]; m < in.missing_start[q + 1]; ++m)
-        n -= x[in.missing_samples[m] - 1] != MISSING_VALUE;
-      s.usable_pairs[q] = n;
+    x[i - 1] = value - in.mean[p];
+    x_total += x[i - 1];
+    ++x_present;
+  }
+  usable_pair_means(in, x, x_present, x_total, s.x_missing_sites.data(), n_x_missing, s);
+  for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += AssociationInput::kBlock) {
+    switch (in.path) {
+      case VectorPath::kAvx512: add_pair_moments_avx512(in, x, first, s); break;
+      case VectorPath::kAvx2: add_pair_moments_avx2(in, x, first, s); break;
+      case VectorPath::kSse2: add_pair_moments_sse2(in, x, first, s); break;
     }
-    auto takes_every_value = [&](int q) {
-      return s.usable_pairs[q] == in.n_present[p] && s.usable_pairs[q] == in.n_present[q];
-    };
-    for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += AssociationInput::kBlock) {
-      bool own_moments = false;
-      for (int q = first; q < first + AssociationInput::kBlock && q <= nq; ++q) own_moments |= !takes_every_value(q);
-      if (own_moments)
-        switch (in.path) {
-          case VectorPath::kAvx512: add_pair_moments_avx512(in, x, first, s); break;
-          case VectorPath::kAvx2: add_pair_moments_avx2(in, x, first, s); break;
-          case VectorPath::kSse2: add_pair_moments_sse2(in, x, first, s); break;
-        }
-      else
-        add_products(in, x, first, &s.product_sum[first]);
-    }
-    const int j = in.quantitative[p];
-    for (int q = 1; q <= nq; ++q) {
-      const int k = in.quantitative[q], n = s.usable_pairs[q];
-      if (takes_every_value(q)) {
-        association(j, k) = (s.product_sum[q] / n - in.mean[p] * in.mean[q]) / (in.sd[p] * in.sd[q]);
-        continue;
-      }
-      const double mean_x = s.x_sum[q] / n, mean_y = s.y_sum[q] / n;
-      const double sd_x = std::sqrt(s.x_squares[q] / n - mean_x * mean_x);
-      const double sd_y = std::sqrt(s.y_squares[q] / n - mean_y * mean_y);
-      association(j, k) = (s.product_sum[q] / n - mean_x * mean_y) / (sd_x * sd_y);
-    }
+  }
+  const int j = in.quantitative[p];
+  for (int q = 1; q <= nq; ++q) {
+    const int n = s.usable_pairs[q];
+    const double sd_x = std::sqrt(s.x_squares[q] / n), sd_y = std::sqrt(s.y_squares[q] / n);
+    association(j, in.quantitative[q]) = (s.products[q] / n) / (sd_x * sd_y);
   }
 }
 
@@ -374,14 +372,13 @@ void chi_square_row(const AssociationInput& in, int c, AssociationScratch& s, Ra
   }
 }
 
-// Intra-class r of every quantitative variable classified by the states of
-// qualitative variable c (permuted, states in permuted_state), and the means
-// per state when asked for.
-void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, RangedMatrix<double>& association,
-                     StateMeans* means) {
-  const int n_samples = in.n_samples, nq = in.n_quantitative, j = in.qualitative[c], n_states = in.var_kind[j];
-  // The sites grouped by permuted state, each group in increasing order;
-  // group a is sites_by_state[group_end[a - 1] .. group_end[a] - 1].
+// The sites grouped by the permuted states of qualitative variable c, each
+// group in increasing order: group a is sites_by_state[group_end[a - 1] ..
+// group_end[a] - 1]. Then the pairs of each state with each quantitative
+// variable, the group less its sites where the variable is missing, and
+// their sums and squared deviations.
+void group_by_state(const AssociationInput& in, int n_states, AssociationScratch& s) {
+  const int n_samples = in.n_samples;
   RangedVector<int>& group_end = s.group_end;
   for (int a = 0; a <= n_states; ++a) group_end[a] = 0;
   for (int i = 1; i <= n_samples; ++i) ++group_end[s.permuted_state[i]];
@@ -389,19 +386,30 @@ void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, R
   for (int i = n_samples; i >= 1; --i) s.sites_by_state[--group_end[s.permuted_state[i]]] = i;
   for (int a = 0; a <= n_states; ++a) group_end[a] = a < n_states ? group_end[a + 1] : n_samples;
 
-  const int block = AssociationInput::kBlock;
-  for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += block) {
-    add_classified(in, s.permuted_state.data(), first, &s.grand_sum[first]);
+  for (int a = 1; a <= n_states; ++a)
+    for (int q = 1; q <= in.padded_quantitative; ++q) s.state_count(a, q) = group_end[a] - group_end[a - 1];
+  for (int q = 1; q <= in.n_quantitative; ++q)
+    for (int m = in.missing_start[q]; m < in.missing_start[q + 1]; ++m)
+      if (const int a = s.permuted_state[in.missing_samples[m]]; a != 0) s.state_count(a, q) -= 1;
+  for (int first = 1; first < in.padded_quantitative && n_samples > 0; first += AssociationInput::kBlock)
     for (int a = 1; a <= n_states; ++a)
       add_group(in, s.sites_by_state.data() + group_end[a - 1], group_end[a] - group_end[a - 1], first,
                 &s.state_count(a, first), &s.state_sum(a, first), &s.state_squares(a, first));
-  }
+}
 
+// Intra-class r of every quantitative variable classified by the states of
+// qualitative variable c (permuted, states in permuted_state), and the means
+// per state when asked for.
+void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, RangedMatrix<double>& association,
+                     StateMeans* means) {
+  const int nq = in.n_quantitative, j = in.qualitative[c], n_states = in.var_kind[j];
+  group_by_state(in, n_states, s);
   for (int q = 1; q <= nq; ++q) {
     const int k = in.quantitative[q];
-    const double grand = s.grand_sum[q];
+    // The mean of every usable pair, from the sums of the states in order.
     int n_pairs = 0;
-    for (int a = 1; a <= n_states; ++a) n_pairs += static_cast<int>(s.state_count(a, q));
+    double grand = 0;
+    for (int a = 1; a <= n_states; ++a) n_pairs += static_cast<int>(s.state_count(a, q)), grand += s.state_sum(a, q);
     // One-way analysis of variance over the observed states.
     int g = 0;
     double within = 0, between = 0;
@@ -411,9 +419,8 @@ void intra_class_row(const AssociationInput& in, int c, AssociationScratch& s, R
       sum_squared_counts += static_cast<std::int64_t>(n_a) * n_a;
       if (n_a == 0) continue;
       ++g;
-      const double t_a = s.state_sum(a, q), q_a = s.state_squares(a, q);
-      within += q_a - t_a * t_a / n_a;
-      const double deviation = t_a / n_a - grand / n_pairs;
+      within += s.state_squares(a, q);
+      const double deviation = s.state_sum(a, q) / n_a - grand / n_pairs;
       between += n_a * (deviation * deviation);
     }
     if (g < 2 || n_pairs <= g) {

@@ -21,7 +21,7 @@ namespace kalveno {
 
 // The data as the coefficients read it, prepared once and shared read-only by
 // every worker: which variables are of which kind, their values laid out by
-// sample, and the moments of the quantitative variables (which no
+// sample, and the sum and mean of each quantitative variable (which no
 // permutation changes).
 struct AssociationInput {
   int n_variables = 0;  // V
@@ -46,7 +46,7 @@ struct AssociationInput {
   RangedVector<int> missing_samples;
   RangedVector<int> missing_start;           // [1..n_quantitative + 1]
   RangedMatrix<int> state;              // [1..n_qualitative][1..N]: state 1..S, 0 for a missing datum
-  RangedVector<double> mean, sd;        // [1..n_quantitative]: over every present value, sd with divisor n
+  RangedVector<double> sum, mean;       // [1..n_quantitative]: over every present value, in sample order
   RangedVector<int> n_present;          // [1..n_quantitative]: the present values the moments rest on
 };
 
@@ -63,19 +63,21 @@ struct AssociationScratch {
 
   RangedVector<double> permuted_value;   // [1..N]: the permuted quantitative variable at each site
   RangedVector<int> permuted_state;      // [1..N]: the permuted qualitative variable's state, 0 if none
-  // Counts of pairs per state are held as doubles (exact far beyond any N)
-  // so that the sums and the counts of one site are taken in the same steps.
-  RangedVector<double> product_sum;      // [1..padded_quantitative]: sum of products over usable pairs
-  // Pearson's moments of the usable pairs, when a pair leaves out a present
-  // value of either variable: sums of x, x^2, y, y^2, and the pair counts.
-  RangedVector<double> x_sum, x_squares, y_sum, y_squares;  // [1..padded_quantitative]
-  RangedVector<int> usable_pairs;                           // [1..padded_quantitative]
+  RangedVector<int> x_missing_sites;     // [0..N-1]: the sites where the permuted variable is missing
+  // Pearson's moments of the usable pairs of the permuted variable with each
+  // quantitative variable, [1..padded_quantitative]: their counts, their
+  // means, and the sums of the products and of the squares of the
+  // deviations from those means.
+  RangedVector<int> usable_pairs;
+  RangedVector<double> mean_x, mean_y, products, x_squares, y_squares;
   RangedMatrix<int> table;               // contingency table, [0..most states][0..most states]
   RangedVector<int> sites_by_state;      // [0..N-1]: the sites grouped by permuted state
   RangedVector<int> group_end;           // [0..most states]: where each group ends in sites_by_state
-  RangedMatrix<double> state_count;      // [0..most states][1..padded_quantitative]: pairs per state
-  RangedMatrix<double> state_sum, state_squares;  // sum and sum of squares per state, same shape
-  RangedVector<double> grand_sum;        // [1..padded_quantitative]: sum over every usable pair
+  // [0..most states][1..padded_quantitative]: pairs per state, held as
+  // doubles (exact far beyond any N), the divisors of the sums.
+  RangedMatrix<double> state_count;
+  // Sum, and sum of squared deviations from the state's mean, per state, same shape.
+  RangedMatrix<double> state_sum, state_squares;
 };
 
 // The per-state means: entry j, for a qualitative variable j with at least
@@ -88,10 +90,14 @@ StateMeans make_state_means(const Allocator& allocator, int n_variables, const R
 // Fills association(j, k) for every ordered pair j, k = 1..V (association
 // covers at least [1..V][1..V]):
 //   both quantitative: Pearson's r, j permuted, the product-moment
-//     correlation of the usable pairs. When they take every present value
-//     of both variables, the means and standard deviations are those of the
-//     whole variables (worked out once); otherwise they are the usable
-//     pairs' own, summed in site order;
+//     correlation of the usable pairs, from their deviations from the
+//     pairs' own means, which are worked out first: with x_i the deviation
+//     of j's permuted value from j's mean over its values, the mean of x
+//     (of k's values) over the usable pairs is the sum over every present
+//     x (every value of k, in sample order) less those of the sites where
+//     the other variable is missing, taken away in site order, divided by
+//     the number of pairs; the sums of the products and squares of the
+//     deviations from them run over the usable pairs in site order;
 //   both qualitative: chi-square of the table of j (permuted) by k; a cell
 //     whose expected count is 0 adds nothing, and with no usable pair at all
 //     the statistic is not a number;

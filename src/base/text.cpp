@@ -1,6 +1,5 @@
 #include "base/text.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -131,10 +130,17 @@ ScannedInt scan_integer(std::string_view text, bool c_prefixes) {
 ScannedInt scan_int(std::string_view text) { return scan_integer(text, true); }
 ScannedInt scan_decimal(std::string_view text) { return scan_integer(text, false); }
 
-ScannedFloat scan_float(std::string_view text) {
-  ScannedFloat result;
-  std::size_t start = skip_blanks(text, 0);
-  std::size_t at = start;
+namespace {
+
+// Where the decimal number at the start of text ends, leading blanks
+// skipped (from start on), or npos when there is none.
+struct NumberSpan {
+  std::size_t start = 0, end = std::string_view::npos;
+};
+NumberSpan decimal_number(std::string_view text) {
+  NumberSpan span;
+  span.start = skip_blanks(text, 0);
+  std::size_t at = span.start;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
   std::size_t mantissa_digits = 0;
   while (at < text.size() && is_digit(text[at])) ++at, ++mantissa_digits;
@@ -142,7 +148,7 @@ ScannedFloat scan_float(std::string_view text) {
     ++at;
     while (at < text.size() && is_digit(text[at])) ++at, ++mantissa_digits;
   }
-  if (mantissa_digits == 0) return result;
+  if (mantissa_digits == 0) return span;
   if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
     std::size_t exponent = at + 1;
     if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
@@ -151,12 +157,33 @@ ScannedFloat scan_float(std::string_view text) {
       at = exponent;
     }
   }
-  std::string number(text.substr(start, at - start));
-  errno = 0;
+  span.end = at;
+  return span;
+}
+
+}  // namespace
+
+ScannedFloat scan_float(std::string_view text) {
+  ScannedFloat result;
+  const NumberSpan span = decimal_number(text);
+  if (span.end == std::string_view::npos) return result;
+  const std::string number(text.substr(span.start, span.end - span.start));
   result.value = std::strtof(number.c_str(), nullptr);
   result.found = true;
   result.in_range = std::isfinite(result.value);
-  result.end = at;
+  result.end = span.end;
+  return result;
+}
+
+ScannedDouble scan_double(std::string_view text) {
+  ScannedDouble result;
+  const NumberSpan span = decimal_number(text);
+  if (span.end == std::string_view::npos) return result;
+  const std::string number(text.substr(span.start, span.end - span.start));
+  result.value = std::strtod(number.c_str(), nullptr);
+  result.found = true;
+  result.in_range = std::isfinite(result.value);
+  result.end = span.end;
   return result;
 }
 

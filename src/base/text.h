@@ -56,4 +56,13 @@ struct ScannedFloat {
 // form [sign] digits [. digits] [e [sign] digits] (or [sign] . digits ...).
 ScannedFloat scan_float(std::string_view text);
 
+struct ScannedDouble {
+  bool found = false;      // a decimal number could be read
+  bool in_range = true;    // false when it exceeds the double-precision range
+  double value = 0;        // rounded to the nearest 64-bit double
+  std::size_t end = 0;     // offset of the first character not consumed
+};
+// "%lf": the same numbers as scan_float, into a 64-bit double.
+ScannedDouble scan_double(std::string_view text);
+
 }  // namespace kalveno

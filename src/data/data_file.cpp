@@ -1,5 +1,8 @@
 #include "data/data_file.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -174,30 +177,35 @@ class SampleLineReader {
     return cells_[static_cast<std::size_t>(column)];
   }
 
-  std::string_view word(int column, const char* what) {
-    std::string_view found = first_word(cell(column, what));
+  // A cell read whole, without the blanks around it; never empty.
+  std::string_view text(int column, const char* what) {
+    std::string_view found = trim_blanks(cell(column, what));
     if (found.empty()) refuse(format("\n\nWARNING: no %s for %s", what, place().c_str()));
     return found;
   }
 
   // The sample's name, read first: the messages about its other cells give it.
-  void read_name() { name_ = word(0, "sample name"); }
+  void read_name() { name_ = text(0, "sample name"); }
   std::string_view name() const { return name_; }
 
+  // In double precision, so that a position far from the origin keeps its
+  // decimals (a northing of 5123456.25); within the single-precision range,
+  // as every number of the file, which keeps every distance finite.
   double coordinate(int column, const char* what) {
-    std::string_view text = word(column, what);
-    ScannedFloat number = scan_float(text);
-    if (text == data_.missing_code || !number.found || !number.in_range || !fills_cell(column, text, number.end))
+    std::string_view number_text = text(column, what);
+    ScannedDouble number = scan_double(number_text);
+    if (number_text == data_.missing_code || !number.found || !number.in_range || number.end != number_text.size() ||
+        !(std::fabs(number.value) <= std::numeric_limits<float>::max()))
       refuse(format("\n\nWARNING: cannot read the %s of %s: a number is expected", what, place().c_str()));
     return number.value;
   }
 
   // Decimal, so that zero-padded positions (010, 08) read as written.
   int grid_position(int column, const char* what) {
-    std::string_view text = word(column, what);
-    ScannedInt number = scan_decimal(text);
-    if (text == data_.missing_code || !number.found || !number.in_range || number.value < 0 ||
-        !fills_cell(column, text, number.end))
+    std::string_view number_text = text(column, what);
+    ScannedInt number = scan_decimal(number_text);
+    if (number_text == data_.missing_code || !number.found || !number.in_range || number.value < 0 ||
+        number.end != number_text.size())
       refuse(format("\n\nWARNING: cannot read the %s of %s: a whole number of 0 or more is expected", what,
                     place().c_str()));
     return static_cast<int>(number.value);
@@ -221,12 +229,6 @@ class SampleLineReader {
   std::string place() const {
     if (name_.empty()) return format("sample %i (line %i of the data file)", sample_, line_number());
     return sample_place(sample_, name_);
-  }
-
-  // Whether the number read from word, the cell's first word, up to end is
-  // all the cell holds besides blanks.
-  bool fills_cell(int column, std::string_view word, std::size_t end) const {
-    return end == word.size() && trim_blanks(cells_[static_cast<std::size_t>(column)]).size() == word.size();
   }
 
   const DataSet& data_;
@@ -267,7 +269,7 @@ void warn_of_stray_words(const DataSet& data, int j, const std::function<std::st
   std::unordered_map<std::string_view, std::size_t> word_index;
   int n_numbers = 0, n_words = 0;
   for (int i = 1; i <= data.n_samples; ++i) {
-    const std::string_view word = first_word(cell(i));
+    const std::string_view word = cell(i);
     if (word == data.missing_code) continue;
     if (!reads_as_qualitative(word)) {
       ++n_numbers;
@@ -289,6 +291,159 @@ void warn_of_stray_words(const DataSet& data, int j, const std::function<std::st
                        "file; a name marked # is read as numbers, one marked $ as states without this warning.",
                        variable_place(data, j).c_str(), data.var_kind[j], n_numbers, listed.c_str(),
                        data.missing_code.c_str()));
+}
+
+// The cells of every variable, each without the blanks around it, by sample
+// line: [i - 1][j]. The table grows a sample line at a time, as the lines are
+// read: made whole from the header's counts, a short file declaring many
+// samples and variables could ask for more memory than the machine has
+// before its first line is refused.
+using CellTable = std::vector<RangedVector<std::string_view>>;
+
+// What the first pass over the sample lines finds besides their cells.
+struct SampleLineNotes {
+  std::unordered_map<std::string_view, int> grid_numbers;  // grid name -> 1..G, in order of appearance
+  std::vector<char> made_qualitative;  // [j]: an unmarked variable that a word made qualitative
+  std::size_t header_cells = 0;        // the filled cells of the column headers
+  // What the lines hold that is not read, and grid positions of 0: the
+  // first sample concerned and how many.
+  int first_long_line = 0, n_long_lines = 0, first_at_zero = 0, n_at_zero = 0;
+  std::size_t first_long_line_cells = 0;
+};
+
+// The grid of sample i (by its name, with several grids) and its grid X and
+// Y, from column 3 of its line on; the column after them.
+int read_grid_place(SampleLineReader& reader, DataSet& data, int i, SampleLineNotes& notes) {
+  const int g_count = data.n_grids;
+  int column = 3;
+  if (g_count >= 2) {
+    std::string_view grid_name = reader.text(column++, "grid name");
+    auto known = notes.grid_numbers.find(grid_name);
+    if (known == notes.grid_numbers.end()) {
+      if (static_cast<int>(notes.grid_numbers.size()) == g_count)
+        refuse(format("\n\nWARNING: too many grid names: %s names grid \"%.*s\", beyond the %i grids declared "
+                      "on second line",
+                      sample_place(i, reader.name()).c_str(), static_cast<int>(grid_name.size()), grid_name.data(),
+                      g_count));
+      known = notes.grid_numbers.emplace(grid_name, static_cast<int>(notes.grid_numbers.size()) + 1).first;
+    }
+    data.sample_grid(0, i) = known->second;
+  } else if (g_count == 1) {
+    data.sample_grid(0, i) = 1;
+  }
+  if (g_count >= 1) {
+    const int grid_x = reader.grid_position(column++, "grid X position");
+    const int grid_y = reader.grid_position(column++, "grid Y position");
+    data.sample_grid(1, i) = grid_x;
+    data.sample_grid(2, i) = grid_y;
+    data.max_grid_x = std::max(data.max_grid_x, grid_x);
+    data.max_grid_y = std::max(data.max_grid_y, grid_y);
+    if ((grid_x == 0 || grid_y == 0) && notes.n_at_zero++ == 0) notes.first_at_zero = i;
+  }
+  return column;
+}
+
+// Sample line i: its name, coordinates and grid place into data, its
+// variable cells into cells, and the kind of every unmarked variable that
+// one of them makes qualitative.
+void read_sample_line(const Allocator& allocator, std::string_view line, DataSet& data, int i, CellTable& cells,
+                      SampleLineNotes& notes) {
+  SampleLineReader reader(data, i, line);
+  reader.read_name();
+  data.sample_names[i] = std::string(reader.name());
+  data.x[i] = reader.coordinate(1, "x coordinate");
+  data.y[i] = reader.coordinate(2, "y coordinate");
+  if (data.distance_kind == DistanceKind::kGreatCircle) check_degrees(data, i);
+  const int first_variable_column = read_grid_place(reader, data, i, notes);
+  RangedVector<std::string_view>& row = cells.emplace_back(
+      allocator.vector_of<std::string_view>(1, data.n_variables, "\nallocation failure 3 in c3tensor()"));
+  for (int j = 1; j <= data.n_variables; ++j) {
+    row[j] = reader.variable_cell(first_variable_column + j - 1, j);
+    if (row[j] != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(row[j])) {
+      data.var_kind[j] = 1;
+      notes.made_qualitative[static_cast<std::size_t>(j)] = 1;
+    }
+  }
+  if (const std::size_t filled = reader.n_filled_cells(); filled > notes.header_cells && notes.n_long_lines++ == 0) {
+    notes.first_long_line = i;
+    notes.first_long_line_cells = filled;
+  }
+}
+
+void warn_of_sample_lines(const DataSet& data, const SampleLineNotes& notes, const DataFileWarning& warn) {
+  if (notes.n_long_lines > 0)
+    warn_if(warn, format("\nWarning: %s has %zu cells, more than the %zu column headers of fourth line%s: the cells "
+                         "beyond the headers are not read.",
+                         sample_place(notes.first_long_line, data.sample_names[notes.first_long_line]).c_str(),
+                         notes.first_long_line_cells, notes.header_cells,
+                         and_so_have(notes.n_long_lines - 1, "sample line").c_str()));
+  // Outside the cells 1.. of its grid, a sample does not move with the grid
+  // in a toroidal randomization: positions counted from 0 would leave a whole
+  // row or column of the grid out.
+  if (notes.n_at_zero > 0)
+    warn_if(warn, format("\nWarning: %s has a grid position of 0%s: grid positions count from 1, so a sample at 0 "
+                         "lies outside its grid's torus and does not move with the grid in a toroidal "
+                         "randomization.",
+                         sample_place(notes.first_at_zero, data.sample_names[notes.first_at_zero]).c_str(),
+                         and_so_have(notes.n_at_zero - 1, "sample").c_str()));
+}
+
+// The value of quantitative variable j in sample i, from its cell: the
+// number at the start of the cell, read in single precision.
+double read_quantity(const DataSet& data, int j, int i, std::string_view cell, bool& warned,
+                     const DataFileWarning& warn) {
+  ScannedFloat number = scan_float(cell);
+  if (!number.found)
+    refuse(format("\n\nWARNING: cannot read the quantitative %s for %s", variable_place(data, j).c_str(),
+                  sample_place(i, data.sample_names[i]).c_str()));
+  if (!number.in_range)
+    refuse(format("\n\nWARNING: the quantitative %s for %s is beyond the single-precision range",
+                  variable_place(data, j).c_str(), sample_place(i, data.sample_names[i]).c_str()));
+  // An unmarked variable read by the leading number of a cell such as 3,5
+  // or 12%: said once, at its first such cell, so that a decimal comma never
+  // goes unnoticed. A # mark asks for this reading.
+  if (data.var_kind[j] == 0 && !warned && number.end != cell.size()) {
+    warned = true;
+    warn_if(warn, format("\nWarning: %s reads \"%.*s\" of %s as %g: only the number at the start of a cell is "
+                         "read, and numbers take a decimal point.",
+                         variable_place(data, j).c_str(), static_cast<int>(cell.size()), cell.data(),
+                         sample_place(i, data.sample_names[i]).c_str(), static_cast<double>(number.value)));
+  }
+  return number.value;
+}
+
+// Variable j from its cells: numbers, or state numbers in order of first
+// appearance (counted from the first sample that has the variable), a
+// state being the whole cell.
+void read_variable(DataSet& data, int j, const CellTable& cells, bool made_qualitative, const DataFileWarning& warn) {
+  std::vector<std::string>& states = data.state_names[j];
+  states.assign(1, std::string());  // entry 0 unused
+  std::unordered_map<std::string_view, int> state_numbers;
+  bool warned = false;
+  for (int i = 1; i <= data.n_samples; ++i) {
+    const std::string_view cell = cells[static_cast<std::size_t>(i - 1)][j];
+    if (cell == data.missing_code) {
+      data.values(j, i) = MISSING_VALUE;
+    } else if (data.var_kind[j] <= 0) {
+      data.values(j, i) = read_quantity(data, j, i, cell, warned, warn);
+    } else {
+      auto known = state_numbers.find(cell);
+      if (known == state_numbers.end()) {
+        states.emplace_back(cell);
+        known = state_numbers.emplace(cell, static_cast<int>(states.size()) - 1).first;
+      }
+      data.values(j, i) = known->second;
+    }
+  }
+  if (data.var_kind[j] <= 0) {
+    data.var_kind[j] = 0;
+    return;
+  }
+  // A qualitative variable missing everywhere keeps one, unnamed, state.
+  if (states.size() == 1) states.emplace_back();
+  data.var_kind[j] = static_cast<int>(states.size()) - 1;
+  if (made_qualitative)
+    warn_of_stray_words(data, j, [&](int i) { return cells[static_cast<std::size_t>(i - 1)][j]; }, warn);
 }
 
 }  // namespace
@@ -334,139 +489,23 @@ void allocate_sample_arrays(const Allocator& allocator, DataSet& data) {
 }
 
 void DataFile::read_samples(const Allocator& allocator, DataSet& data, const DataFileWarning& warn) const {
-  const int n = data.n_samples, v_count = data.n_variables, g_count = data.n_grids;
-  const int first_variable_column = leading_columns(g_count);
-
-  // First pass: every variable cell without its surrounding blanks, and the
-  // kind of every unmarked variable from the cells' first words. The table
-  // of cells grows a sample line at a time, as the lines are read: made whole
-  // from the header's counts, a short file declaring many samples and
-  // variables could ask for more memory than the machine has before its
-  // first line is refused.
-  std::vector<RangedVector<std::string_view>> cells;  // [i - 1][j]
-  std::unordered_map<std::string_view, int> grid_numbers;
+  // First pass: every sample line, with the cells of its variables and the
+  // kind of every unmarked variable that a cell makes qualitative.
+  CellTable cells;
+  SampleLineNotes notes;
+  notes.made_qualitative.assign(static_cast<std::size_t>(data.n_variables) + 1, 0);
+  notes.header_cells = lines_.size() >= kHeaderLines ? filled_cells(split_cells(lines_[kHeaderLines - 1])) : 0;
   data.max_grid_x = 0;
   data.max_grid_y = 0;
-  // Unmarked variables that a word made qualitative, and what the lines
-  // hold that is not read: the first sample concerned and how many.
-  std::vector<char> made_qualitative(static_cast<std::size_t>(v_count) + 1, 0);
-  const std::size_t header_cells =
-      lines_.size() >= kHeaderLines ? filled_cells(split_cells(lines_[kHeaderLines - 1])) : 0;
-  int first_long_line = 0, n_long_lines = 0, first_at_zero = 0, n_at_zero = 0;
-  std::size_t first_long_line_cells = 0;
-  for (int i = 1; i <= n; ++i) {
-    SampleLineReader reader(data, i, lines_[static_cast<std::size_t>(kHeaderLines + i - 1)]);
-    reader.read_name();
-    data.sample_names[i] = std::string(reader.name());
-    data.x[i] = reader.coordinate(1, "x coordinate");
-    data.y[i] = reader.coordinate(2, "y coordinate");
-    if (data.distance_kind == DistanceKind::kGreatCircle) check_degrees(data, i);
-    int column = 3;
-    if (g_count >= 2) {
-      std::string_view grid_name = reader.word(column++, "grid name");
-      auto known = grid_numbers.find(grid_name);
-      if (known == grid_numbers.end()) {
-        if (static_cast<int>(grid_numbers.size()) == g_count)
-          refuse(format("\n\nWARNING: too many grid names: %s names grid \"%.*s\", beyond the %i grids declared "
-                        "on second line",
-                        sample_place(i, reader.name()).c_str(), static_cast<int>(grid_name.size()), grid_name.data(),
-                        g_count));
-        known = grid_numbers.emplace(grid_name, static_cast<int>(grid_numbers.size()) + 1).first;
-      }
-      data.sample_grid(0, i) = known->second;
-    } else if (g_count == 1) {
-      data.sample_grid(0, i) = 1;
-    }
-    if (g_count >= 1) {
-      int grid_x = reader.grid_position(column++, "grid X position");
-      int grid_y = reader.grid_position(column++, "grid Y position");
-      data.sample_grid(1, i) = grid_x;
-      data.sample_grid(2, i) = grid_y;
-      if (grid_x > data.max_grid_x) data.max_grid_x = grid_x;
-      if (grid_y > data.max_grid_y) data.max_grid_y = grid_y;
-      if ((grid_x == 0 || grid_y == 0) && n_at_zero++ == 0) first_at_zero = i;
-    }
-    RangedVector<std::string_view>& row =
-        cells.emplace_back(allocator.vector_of<std::string_view>(1, v_count, "\nallocation failure 3 in c3tensor()"));
-    for (int j = 1; j <= v_count; ++j) {
-      row[j] = reader.variable_cell(first_variable_column + j - 1, j);
-      const std::string_view word = first_word(row[j]);
-      if (word != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(word)) {
-        data.var_kind[j] = 1;
-        made_qualitative[static_cast<std::size_t>(j)] = 1;
-      }
-    }
-    if (const std::size_t filled = reader.n_filled_cells(); filled > header_cells && n_long_lines++ == 0) {
-      first_long_line = i;
-      first_long_line_cells = filled;
-    }
-  }
-  if (n_long_lines > 0)
-    warn_if(warn, format("\nWarning: %s has %zu cells, more than the %zu column headers of fourth line%s: the cells "
-                         "beyond the headers are not read.",
-                         sample_place(first_long_line, data.sample_names[first_long_line]).c_str(),
-                         first_long_line_cells, header_cells, and_so_have(n_long_lines - 1, "sample line").c_str()));
-  // Outside the cells 1.. of its grid, a sample does not move with the grid
-  // in a toroidal randomization: positions counted from 0 would leave a whole
-  // row or column of the grid out.
-  if (n_at_zero > 0)
-    warn_if(warn, format("\nWarning: %s has a grid position of 0%s: grid positions count from 1, so a sample at 0 "
-                         "lies outside its grid's torus and does not move with the grid in a toroidal "
-                         "randomization.",
-                         sample_place(first_at_zero, data.sample_names[first_at_zero]).c_str(),
-                         and_so_have(n_at_zero - 1, "sample").c_str()));
+  for (int i = 1; i <= data.n_samples; ++i)
+    read_sample_line(allocator, lines_[static_cast<std::size_t>(kHeaderLines + i - 1)], data, i, cells, notes);
+  warn_of_sample_lines(data, notes, warn);
 
   if (data.distance_kind == DistanceKind::kGreatCircle) make_sphere_points(allocator, data);
 
-  // Second pass, variable by variable: numbers, or state numbers in order of
-  // first appearance (counted from the first sample that has the variable).
-  for (int j = 1; j <= v_count; ++j) {
-    std::vector<std::string>& states = data.state_names[j];
-    states.assign(1, std::string());  // entry 0 unused
-    std::unordered_map<std::string_view, int> state_numbers;
-    bool warned = false;
-    for (int i = 1; i <= n; ++i) {
-      const std::string_view cell = cells[static_cast<std::size_t>(i - 1)][j], word = first_word(cell);
-      if (word == data.missing_code) {
-        data.values(j, i) = MISSING_VALUE;
-      } else if (data.var_kind[j] <= 0) {
-        ScannedFloat number = scan_float(word);
-        if (!number.found)
-          refuse(format("\n\nWARNING: cannot read the quantitative %s for %s", variable_place(data, j).c_str(),
-                        sample_place(i, data.sample_names[i]).c_str()));
-        if (!number.in_range)
-          refuse(format("\n\nWARNING: the quantitative %s for %s is beyond the single-precision range",
-                        variable_place(data, j).c_str(), sample_place(i, data.sample_names[i]).c_str()));
-        data.values(j, i) = number.value;
-        // An unmarked variable read by the leading number of a cell such as
-        // 3,5 or 12%: said once, at its first such cell, so that a decimal
-        // comma never goes unnoticed. A # mark asks for this reading.
-        if (data.var_kind[j] == 0 && !warned && number.end != cell.size()) {
-          warned = true;
-          warn_if(warn, format("\nWarning: %s reads \"%.*s\" of %s as %g: only the number at the start of a cell "
-                               "is read, and numbers take a decimal point.",
-                               variable_place(data, j).c_str(), static_cast<int>(cell.size()), cell.data(),
-                               sample_place(i, data.sample_names[i]).c_str(), static_cast<double>(number.value)));
-        }
-      } else {
-        auto known = state_numbers.find(word);
-        if (known == state_numbers.end()) {
-          states.emplace_back(word);
-          known = state_numbers.emplace(word, static_cast<int>(states.size()) - 1).first;
-        }
-        data.values(j, i) = known->second;
-      }
-    }
-    if (data.var_kind[j] > 0) {
-      // A qualitative variable missing everywhere keeps one, unnamed, state.
-      if (states.size() == 1) states.emplace_back();
-      data.var_kind[j] = static_cast<int>(states.size()) - 1;
-      if (made_qualitative[static_cast<std::size_t>(j)])
-        warn_of_stray_words(data, j, [&](int i) { return cells[static_cast<std::size_t>(i - 1)][j]; }, warn);
-    } else {
-      data.var_kind[j] = 0;
-    }
-  }
+  // Second pass, variable by variable, now that the kinds are known.
+  for (int j = 1; j <= data.n_variables; ++j)
+    read_variable(data, j, cells, notes.made_qualitative[static_cast<std::size_t>(j)] != 0, warn);
 }
 
 }  // namespace kalveno

@@ -24,9 +24,11 @@ using DataFileWarning = std::function<void(const std::string& warning)>;
 
 // The text of a data file, cut into lines once and read in the two steps of
 // start-up: the header, then (once the arrays are made) the samples. A file
-// that cannot be used throws DataFileRefused. Numbers and grid positions
-// fill their cells (blanks around them aside); variable cells are read by
-// their leading number, with a warning per variable where text follows it.
+// that cannot be used throws DataFileRefused. A cell is read whole, without
+// the blanks around it: sample names, grid names and states may hold blanks
+// ("North Reading"). Coordinates (in double precision) and grid positions
+// fill their cells; variable cells are read by their leading number (in
+// single precision), with a warning per variable where text follows it.
 class DataFile {
  public:
   explicit DataFile(std::string text);

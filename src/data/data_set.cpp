@@ -9,13 +9,18 @@ namespace kalveno {
 SpherePoint sphere_point(double longitude, double latitude) {
   // Half an angle in degrees, in radians.
   constexpr double kHalfDegree = std::numbers::pi / 360;
-  const double half_latitude = latitude * kHalfDegree, half_longitude = longitude * kHalfDegree;
+  // 180 to 360 as -180 to 0: a whole turn less, exactly.
+  const double turned = longitude >= 180 ? longitude - 360 : longitude;
+  const double half_latitude = latitude * kHalfDegree, half_longitude = turned * kHalfDegree;
   SpherePoint point;
   point.sin_half_latitude = std::sin(half_latitude);
   point.cos_half_latitude = std::cos(half_latitude);
   point.sin_half_longitude = std::sin(half_longitude);
   point.cos_half_longitude = std::cos(half_longitude);
-  point.cos_latitude = std::cos(2 * half_latitude);
+  // cos(pi / 2) is some 6e-17, not 0: at a pole the longitude must not count.
+  const bool pole = latitude == kLowestLatitude || latitude == kHighestLatitude;
+  point.cos_latitude = pole ? 0.0 : std::cos(2 * half_latitude);
+  point.longitude = longitude;
   return point;
 }
 

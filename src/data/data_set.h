@@ -37,13 +37,26 @@ constexpr double kKmPerDegree = kEarthRadiusKm * std::numbers::pi / 180;
 
 // A sample's place on the sphere as the great-circle distance reads it,
 // worked out once per sample: the sine and cosine of half its latitude and
-// of half its longitude, and the cosine of its latitude.
+// of half its longitude (taken from -180 to 180, so that 350 and -10 give
+// the same bits), the cosine of its latitude (0 at either pole, where every
+// longitude is the same place), and the longitude as read.
 struct SpherePoint {
   double sin_half_latitude = 0, cos_half_latitude = 1;
   double sin_half_longitude = 0, cos_half_longitude = 1;
   double cos_latitude = 1;
+  double longitude = 0;
 };
 SpherePoint sphere_point(double longitude, double latitude);
+
+// Whether two longitudes, in degrees, name one meridian: their difference
+// reduced to [-180, 180] is 0 (350 and -10, or 350.1 and -9.9, whose
+// difference rounds to 360).
+inline bool same_meridian(double longitude_a, double longitude_b) {
+  double difference = longitude_a - longitude_b;
+  if (difference > 180) difference -= 360;
+  if (difference < -180) difference += 360;
+  return difference == 0;
+}
 
 // Coordinates great-circle distances take, in degrees.
 constexpr double kLowestLatitude = -90, kHighestLatitude = 90;
@@ -93,15 +106,21 @@ struct DataSet {
 void make_sphere_points(const Allocator& allocator, DataSet& data);
 
 // The haversine distance on the Earth's sphere: 2 R asin sqrt(h), with
-// h = sin^2(dlat / 2) + cos lat_a cos lat_b sin^2(dlon / 2). The sine of
-// half a difference comes from the samples' own half-angle sines and
-// cosines, sin(q - p) = sin q cos p - cos q sin p: no sine per pair, and
-// exact to some 2e-16 radians, about a nanometre on the ground. h rounded
-// above 1 (two antipodes) is taken as 1.
+// h = sin^2(dlat / 2) + cos lat_a cos lat_b sin^2(dlon / 2), dlon the
+// longitude difference reduced to [-180, 180]. The sine of half a difference
+// comes from the samples' own half-angle sines and cosines,
+// sin(q - p) = sin q cos p - cos q sin p: no sine per pair, and exact to some
+// 2e-16 radians, about a nanometre on the ground; its square is the same
+// for dlon and for dlon reduced by a whole turn. Two longitudes of one
+// meridian have no longitude term at all, so that one place written two
+// ways is at distance 0 exactly. h rounded above 1 (two antipodes) is taken
+// as 1.
 inline double great_circle_distance(const SpherePoint& a, const SpherePoint& b) {
   const double half_dlat = b.sin_half_latitude * a.cos_half_latitude - b.cos_half_latitude * a.sin_half_latitude;
   const double half_dlon =
-      b.sin_half_longitude * a.cos_half_longitude - b.cos_half_longitude * a.sin_half_longitude;
+      same_meridian(a.longitude, b.longitude)
+          ? 0.0
+          : b.sin_half_longitude * a.cos_half_longitude - b.cos_half_longitude * a.sin_half_longitude;
   const double h = half_dlat * half_dlat + (a.cos_latitude * b.cos_latitude) * (half_dlon * half_dlon);
   return 2 * kEarthRadiusKm * std::asin(std::sqrt(std::min(h, 1.0)));
 }
@@ -120,5 +139,17 @@ inline double sample_distance(const DataSet& data, int a, int b) {
 // sample_distance(data, a, b[e]) into out[e] for e < count, the same bits,
 // planar distances two at a time.
 void sample_distances(const DataSet& data, int a, const int* b, int count, double* out);
+
+// A distance as the bounds read it: class bounds, the regression interval
+// and the radii of local means and local Moran's I are single-precision
+// numbers as typed, and a distance meets them rounded to single precision.
+// So the distances that round to one number share its class whatever their
+// last bits: on a grid of spacing 0.1, a spacing worked out as
+// 0.09999999999999998 or 0.10000000000000003 is 0.1f, within a bound of 0.1.
+// Sums, means and printed distances take the distance itself.
+inline float distance_for_bounds(double distance) { return static_cast<float>(distance); }
+
+// Whether a pair at distance lies within an inclusive upper bound.
+inline bool distance_within(double distance, float bound) { return distance_for_bounds(distance) <= bound; }
 
 }  // namespace kalveno

@@ -9,7 +9,7 @@ namespace kalveno {
 LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold,
                        Progress* progress) {
   const int n = data.n_samples, v_count = data.n_variables;
-  const double radius = std::fabs(distance_threshold);
+  const float radius = std::fabs(distance_threshold);
   const bool focal_excluded = distance_threshold < 0;
   LocalMeans local;
   local.means = allocator.double_matrix(1, v_count, 1, n);
@@ -32,7 +32,7 @@ LocalMeans local_means(const Allocator& allocator, const DataSet& data, float di
     if (progress != nullptr) progress->advance(n - a);
     if (!focal_excluded) add(a, a);
     for (int b = a + 1; b <= n; ++b) {
-      if (sample_distance(data, a, b) <= radius) {
+      if (distance_within(sample_distance(data, a, b), radius)) {
         add(a, b);
         add(b, a);
       }
@@ -53,12 +53,17 @@ LocalMeans local_means(const Allocator& allocator, const DataSet& data, float di
 void write_new_variables(OutputFile& out, const DataSet& data, const LocalMeans& local,
                          const std::string& data_file_name, float distance_threshold) {
   const int n = data.n_samples, v_count = data.n_variables;
+  // The title ends with its line feed. The counts are those of a data
+  // file's second line: samples, no grid, the variables written here (the
+  // quantitative ones) and the missing-data word.
+  int n_written = 0;
+  for (int k = 1; k <= v_count; ++k) n_written += !data.is_qualitative(k);
   out.print("New variables created from file \"%s\" with first line text: %s", data_file_name.c_str(),
             data.title_line.c_str());
+  out.print("%i\t0\t%i\t%s\n", n, n_written, data.missing_code.c_str());
   out.print("Average values of each original variable within a circle of radius= %.3g",
             std::fabs(static_cast<double>(distance_threshold)));
   out.print(distance_threshold < 0 ? " (focal site excluded)" : " (focal site included)");
-  out.print("\n%i\t%i\t0\t%s", n, v_count, data.missing_code.c_str());
   out.print("\nSample");
   for (int k = 1; k <= v_count; ++k)
     if (!data.is_qualitative(k)) out.print("\t%s", local.names[k].c_str());

@@ -27,8 +27,10 @@ struct LocalMeans {
 LocalMeans local_means(const Allocator& allocator, const DataSet& data, float distance_threshold,
                        Progress* progress = nullptr);
 
-// The whole content of newvar.txt: a title line, the counts line, the column
-// headers and one line per sample with its local means.
+// The whole content of newvar.txt, its first lines where a data file has
+// its own: a title line, the counts line (the samples, 0 grids, the variables
+// written and the missing-data word), a line saying how the means were made,
+// the column headers and one line per sample with its local means.
 void write_new_variables(OutputFile& out, const DataSet& data, const LocalMeans& local,
                          const std::string& data_file_name, float distance_threshold);
 

@@ -21,6 +21,7 @@ const char kListFailure[] = "\nallocation failure in ivector()";
 NeighbourLists neighbours_within(const Allocator& allocator, const DataSet& data, double radius, int n_workers) {
   const int n = data.n_samples;
   const int n_blocks = (n + kBlock - 1) / kBlock;
+  const float bound = static_cast<float>(radius);  // a radius is typed in single precision
   std::vector<std::vector<int>> found(static_cast<std::size_t>(n_blocks));
   NeighbourLists lists;
   lists.first = allocator.int_vector(1, n + 1);
@@ -42,7 +43,7 @@ NeighbourLists neighbours_within(const Allocator& allocator, const DataSet& data
           sample_distances(data, i, samples, chunk, distances);
           for (int e = 0; e < chunk; ++e) {
             const int j = first + e;
-            if (j != i && distances[e] <= radius) {
+            if (j != i && distance_within(distances[e], bound)) {
               mine.push_back(j);
               ++count;
             }

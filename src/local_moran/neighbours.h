@@ -1,5 +1,6 @@
 // The neighbours of each sample within a radius: every other sample at a
-// distance of at most the radius, those at the very same position included.
+// distance of at most the radius (distance_within: the radius is a
+// single-precision number), those at the very same position included.
 // The lists are kept end to end, each in increasing sample order.
 #pragma once
 #include "base/allocation.h"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -38,23 +39,20 @@ void for_each_distance(const DataSet& data, int n_workers, Progress& progress, P
   });
 }
 
-// Selection works on the smallest single-precision number at or above each
-// distance, the bound that keeps it in its class: the k-th smallest of those
-// is the bound of the k-th smallest distance. Non-negative floats order as
-// their bits, so the bits are selected a part at a time, high then low.
+// Selection works on each distance as the bounds read it, rounded to single
+// precision (distance_within): that number is the smallest bound that keeps
+// the pair in its class, and the k-th smallest of them is the bound of the
+// k-th smallest distance. Non-negative floats order as their bits, so the
+// bits are selected a part at a time, high then low.
 constexpr int kLowBits = 15;  // the keys have 31 bits: 16 high, 15 low
 constexpr int kHighBins = 1 << (31 - kLowBits), kLowBins = 1 << kLowBits;
 constexpr std::uint32_t kLowMask = kLowBins - 1;
 // The high parts whose low parts one pass counts: 64 x 256 KB a worker.
 constexpr int kPartsPerPass = 64;
 
-// The next float up from a non-negative one has the next bits.
-std::uint32_t bound_key(double d) {
-  constexpr float kLargest = std::numeric_limits<float>::max();
-  if (d > kLargest) return std::bit_cast<std::uint32_t>(std::numeric_limits<float>::infinity());
-  const float nearest = static_cast<float>(d);
-  return std::bit_cast<std::uint32_t>(nearest) + (static_cast<double>(nearest) < d ? 1 : 0);
-}
+// A distance beyond the single-precision range rounds to infinity, whose
+// bits come after every finite float's.
+std::uint32_t bound_key(double d) { return std::bit_cast<std::uint32_t>(distance_for_bounds(d)); }
 
 double key_bound(std::uint32_t key) { return std::bit_cast<float>(key); }
 
@@ -79,70 +77,97 @@ std::vector<std::vector<std::uint64_t>> zero_counts(int n_workers, std::size_t b
   }
 }
 
-std::vector<double> equal_count_bounds(const DataSet& data, const ClassRule& rule, int n_workers,
-                                       Progress& progress) {
-  const double max = rule.max_distance;
-  const long long pairs_per_pass = all_pairs(data.n_samples);
-  progress.begin("Distance classes, pass 1", static_cast<double>(pairs_per_pass));
+// Whether the rule takes a pair at distance d: every pair, or with MAX
+// those within it.
+bool rule_takes(const ClassRule& rule, double d) {
+  return !(rule.max_distance > 0) || distance_within(d, rule.max_distance);
+}
+
+// Where the key of each class's bound lies: in which high part, and its
+// rank among the keys of that part.
+struct KeyPlace {
+  std::vector<int> part;            // [c - 1]
+  std::vector<std::uint64_t> rank;  // [c - 1], from 1
+};
+
+// The first pass: how many of the rule's pairs have keys of each high part.
+std::vector<std::uint64_t> count_high_parts(const DataSet& data, const ClassRule& rule, int n_workers,
+                                            Progress& progress) {
+  progress.begin("Distance classes, pass 1", static_cast<double>(all_pairs(data.n_samples)));
   std::vector<std::vector<std::uint64_t>> high = zero_counts(n_workers, kHighBins);
   for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
     std::uint64_t* counts = high[static_cast<std::size_t>(worker)].data();
     for (int e = 0; e < count; ++e)
-      if (!(max > 0 && d[e] > max)) ++counts[bound_key(d[e]) >> kLowBits];
+      if (rule_takes(rule, d[e])) ++counts[bound_key(d[e]) >> kLowBits];
   });
   sum_counts(high);
-  std::uint64_t pairs = 0;
-  for (std::uint64_t count : high[0]) pairs += count;
-  const int n_classes = rule.n_classes;
-  // No pair to choose from: one class, up to MAX or 0.
-  if (pairs == 0) return std::vector<double>(1, key_bound(bound_key(max)));
+  return std::move(high[0]);
+}
 
-  // The high part of each class's key, and its rank among the keys of that part.
-  std::vector<int> part(static_cast<std::size_t>(n_classes));
-  std::vector<std::uint64_t> rank(static_cast<std::size_t>(n_classes));
+// Bound c is the key of rank ceil(c x pairs / C).
+KeyPlace place_keys(const std::vector<std::uint64_t>& high, std::uint64_t pairs, int n_classes) {
+  KeyPlace place;
   for (int c = 1; c <= n_classes; ++c) {
     const unsigned __int128 product = static_cast<unsigned __int128>(c) * pairs;
     std::uint64_t r = static_cast<std::uint64_t>((product + n_classes - 1) / n_classes);
     int bin = 0;
-    find_rank(high[0].data(), kHighBins, r, bin);
-    part[static_cast<std::size_t>(c - 1)] = bin;
-    rank[static_cast<std::size_t>(c - 1)] = r;
+    find_rank(high.data(), kHighBins, r, bin);
+    place.part.push_back(bin);
+    place.rank.push_back(r);
   }
-  std::vector<int> parts = part;  // already in increasing order
-  parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
-  const int n_passes = static_cast<int>((parts.size() + kPartsPerPass - 1) / kPartsPerPass);
-  high.clear();
+  return place;
+}
 
-  std::vector<double> bounds(static_cast<std::size_t>(n_classes));
-  std::vector<int> slot_of(kHighBins, -1);
-  for (std::size_t first = 0; first < parts.size(); first += kPartsPerPass) {
-    const std::size_t last = std::min(parts.size(), first + kPartsPerPass);
-    for (std::size_t p = first; p < last; ++p) slot_of[static_cast<std::size_t>(parts[p])] = static_cast<int>(p - first);
-    std::vector<std::vector<std::uint64_t>> low = zero_counts(n_workers, (last - first) * kLowBins);
-    progress.begin(format("Distance classes, pass %d of %d", static_cast<int>(2 + first / kPartsPerPass), 1 + n_passes),
-                   static_cast<double>(pairs_per_pass));
-    for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
-      std::uint64_t* counts = low[static_cast<std::size_t>(worker)].data();
-      for (int e = 0; e < count; ++e) {
-        if (max > 0 && d[e] > max) continue;
-        const std::uint32_t key = bound_key(d[e]);
-        const int slot = slot_of[key >> kLowBits];
-        if (slot >= 0) ++counts[static_cast<std::size_t>(slot) * kLowBins + (key & kLowMask)];
-      }
-    });
-    sum_counts(low);
-    for (int c = 0; c < n_classes; ++c) {
-      const int slot = slot_of[static_cast<std::size_t>(part[static_cast<std::size_t>(c)])];
-      if (slot < 0) continue;
-      std::uint64_t r = rank[static_cast<std::size_t>(c)];
-      int bin = 0;
-      find_rank(low[0].data() + static_cast<std::size_t>(slot) * kLowBins, kLowBins, r, bin);
-      const std::uint32_t key = static_cast<std::uint32_t>(part[static_cast<std::size_t>(c)]) << kLowBits |
-                                static_cast<std::uint32_t>(bin);
-      bounds[static_cast<std::size_t>(c)] = key_bound(key);
+// One of the later passes: the low parts of the keys whose high part is
+// parts[first..last - 1], which then give the bounds of the classes whose
+// keys lie there. slot_of is -1 throughout before and after.
+void select_low_parts(const DataSet& data, const ClassRule& rule, const KeyPlace& place, const std::vector<int>& parts,
+                      std::size_t first, std::size_t last, std::vector<int>& slot_of, std::vector<double>& bounds,
+                      int n_workers, Progress& progress) {
+  for (std::size_t p = first; p < last; ++p) slot_of[static_cast<std::size_t>(parts[p])] = static_cast<int>(p - first);
+  std::vector<std::vector<std::uint64_t>> low = zero_counts(n_workers, (last - first) * kLowBins);
+  const int n_passes = static_cast<int>((parts.size() + kPartsPerPass - 1) / kPartsPerPass);
+  progress.begin(format("Distance classes, pass %d of %d", static_cast<int>(2 + first / kPartsPerPass), 1 + n_passes),
+                 static_cast<double>(all_pairs(data.n_samples)));
+  for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
+    std::uint64_t* counts = low[static_cast<std::size_t>(worker)].data();
+    for (int e = 0; e < count; ++e) {
+      if (!rule_takes(rule, d[e])) continue;
+      const std::uint32_t key = bound_key(d[e]);
+      const int slot = slot_of[key >> kLowBits];
+      if (slot >= 0) ++counts[static_cast<std::size_t>(slot) * kLowBins + (key & kLowMask)];
     }
-    for (std::size_t p = first; p < last; ++p) slot_of[static_cast<std::size_t>(parts[p])] = -1;
+  });
+  sum_counts(low);
+  for (std::size_t c = 0; c < bounds.size(); ++c) {
+    const int slot = slot_of[static_cast<std::size_t>(place.part[c])];
+    if (slot < 0) continue;
+    std::uint64_t r = place.rank[c];
+    int bin = 0;
+    find_rank(low[0].data() + static_cast<std::size_t>(slot) * kLowBins, kLowBins, r, bin);
+    bounds[c] = key_bound(static_cast<std::uint32_t>(place.part[c]) << kLowBits | static_cast<std::uint32_t>(bin));
   }
+  for (std::size_t p = first; p < last; ++p) slot_of[static_cast<std::size_t>(parts[p])] = -1;
+}
+
+std::vector<double> equal_count_bounds(const DataSet& data, const ClassRule& rule, int n_workers,
+                                       Progress& progress) {
+  std::vector<std::uint64_t> high = count_high_parts(data, rule, n_workers, progress);
+  std::uint64_t pairs = 0;
+  for (std::uint64_t count : high) pairs += count;
+  // No pair to choose from: one class, up to MAX or 0.
+  if (pairs == 0) return std::vector<double>(1, key_bound(bound_key(rule.max_distance)));
+
+  const KeyPlace place = place_keys(high, pairs, rule.n_classes);
+  std::vector<int> parts = place.part;  // already in increasing order
+  parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
+  std::vector<std::uint64_t>().swap(high);
+
+  std::vector<double> bounds(static_cast<std::size_t>(rule.n_classes));
+  std::vector<int> slot_of(kHighBins, -1);
+  for (std::size_t first = 0; first < parts.size(); first += kPartsPerPass)
+    select_low_parts(data, rule, place, parts, first, std::min(parts.size(), first + kPartsPerPass), slot_of, bounds,
+                     n_workers, progress);
   return bounds;
 }
 
@@ -183,10 +208,9 @@ long long pairs_within(const DataSet& data, float max_distance, int n_workers, P
   if (max_distance <= 0) return n < 2 ? 0 : all_pairs(n);
   progress.begin("Pairs within the distance classes", static_cast<double>(all_pairs(n)));
   std::vector<long long> found(static_cast<std::size_t>(n_workers));
-  const double max = max_distance;
   for_each_distance(data, n_workers, progress, [&](int worker, const double* d, int count) {
     long long within = 0;
-    for (int e = 0; e < count; ++e) within += d[e] <= max;
+    for (int e = 0; e < count; ++e) within += distance_within(d[e], max_distance);
     found[static_cast<std::size_t>(worker)] += within;
   });
   long long pairs = 0;

@@ -32,8 +32,9 @@ struct ClassRule {
 };
 
 // The classes of the rule. Each bound is a single-precision number, as the
-// data file's are: the smallest at or above the distance the rule gives, so
-// that a pair at that distance stays in its class. Equal-count bound c is
+// data file's are: the distance the rule gives rounded to single precision,
+// which keeps a pair at that distance in its class (distance_within), since
+// pairs meet bounds rounded the same way. Equal-count bound c is
 // the largest distance among the first ceil(c x pairs / C) pairs in
 // increasing order of distance; equal-width bound c is c / C of the range.
 // Tied distances make equal bounds, which would leave classes empty: a bound
@@ -42,7 +43,8 @@ struct ClassRule {
 DistanceClasses choose_distance_classes(const Allocator& allocator, const DataSet& data, const ClassRule& rule,
                                         double largest, int n_workers, Progress& progress);
 
-// The pairs within max_distance (all of them when it is 0); for Sturges' rule.
+// The pairs within max_distance (distance_within; all of them when it is 0),
+// for Sturges' rule.
 long long pairs_within(const DataSet& data, float max_distance, int n_workers, Progress& progress);
 
 }  // namespace kalveno

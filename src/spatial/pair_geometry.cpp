@@ -19,9 +19,9 @@ std::size_t PairGeometry::table_bytes(int n_samples) {
 PairGeometry::PairGeometry(const Allocator& allocator, const DataSet& data, const DistanceClasses& classes,
                            const RegressionInterval& interval, std::size_t table_limit, int n_workers,
                            Progress* progress)
-    : data_(data), class_max_(classes.class_max), n_classes_(classes.n_classes), interval_(interval) {
-  bounds_rise_ = true;
-  for (int c = 2; c <= n_classes_; ++c) bounds_rise_ = bounds_rise_ && class_max_[c - 1] <= class_max_[c];
+    : data_(data), n_classes_(classes.n_classes), interval_(interval) {
+  for (int c = 1; c <= n_classes_; ++c) class_max_.push_back(static_cast<float>(classes.class_max[c]));
+  bounds_rise_ = std::is_sorted(class_max_.begin(), class_max_.end());
   const int n = data.n_samples;
   const std::size_t side = static_cast<std::size_t>(n) + 1;
   tabulated_ = side * side <= table_limit / kBytesPerPair && n_classes_ + 1 <= PairCode::kMaxTableClass;
@@ -71,18 +71,19 @@ void PairGeometry::fill_table(int n, int n_workers, Progress* progress) {
   });
 }
 
-// Upper bounds are inclusive: a pair exactly at class_max[c] is in class c.
-// Beyond the last bound lies class C + 1. With bounds that never fall, the
-// classes whose bound d exceeds are the first ones, so counting them gives
-// the first class that takes d without the branches of a search.
+// Upper bounds are inclusive: a pair within class_max[c] (distance_within)
+// is in class c. Beyond the last bound lies class C + 1. With bounds that
+// never fall, the classes whose bound d exceeds are the first ones, so
+// counting them gives the first class that takes d without the branches of
+// a search.
 int PairGeometry::distance_class(double d) const {
   if (bounds_rise_) {
     int beyond = 0;
-    for (int c = 1; c <= n_classes_; ++c) beyond += !(d <= class_max_[c]);
+    for (float bound : class_max_) beyond += !distance_within(d, bound);
     return beyond + 1;
   }
   int c = 1;
-  while (c <= n_classes_ && !(d <= class_max_[c])) ++c;
+  while (c <= n_classes_ && !distance_within(d, class_max_[static_cast<std::size_t>(c - 1)])) ++c;
   return c;
 }
 
@@ -91,23 +92,23 @@ int PairGeometry::distance_class(double d) const {
 void PairGeometry::work_out(int a, const int* b, int count, double* d, double* log_d, int* code) const {
   sample_distances(data_, a, b, count, d);
   if (bounds_rise_) {
-    // distance_class four pairs at a time: each comparison that a pair
-    // fails sets its lane to -1, which is taken from the class.
-    const double* bounds = class_max_.data();  // [1..n_classes]
+    // distance_class eight pairs at a time, each distance rounded to single
+    // precision as distance_within rounds it (the same conversion, in the
+    // same rounding mode): each comparison that a pair fails sets its lane
+    // to -1, which is taken from the class.
+    const float* bounds = class_max_.data();
     const int n_bounds = n_classes_;
-    auto beyond = [](__m128d low, __m128d high, __m128d bound) {
-      return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_cmpnle_pd(low, bound)),
-                                             _mm_castpd_ps(_mm_cmpnle_pd(high, bound)), _MM_SHUFFLE(2, 0, 2, 0)));
+    auto single = [](const double* four) {
+      return _mm_movelh_ps(_mm_cvtpd_ps(_mm_loadu_pd(four)), _mm_cvtpd_ps(_mm_loadu_pd(four + 2)));
     };
     int e = 0;
     for (; e + 8 <= count; e += 8) {
-      const __m128d d0 = _mm_loadu_pd(d + e), d2 = _mm_loadu_pd(d + e + 2);
-      const __m128d d4 = _mm_loadu_pd(d + e + 4), d6 = _mm_loadu_pd(d + e + 6);
+      const __m128 low_distances = single(d + e), high_distances = single(d + e + 4);
       __m128i low = _mm_set1_epi32(1), high = low;
       for (int c = 0; c < n_bounds; ++c) {
-        const __m128d bound = _mm_set1_pd(bounds[c]);
-        low = _mm_sub_epi32(low, beyond(d0, d2, bound));
-        high = _mm_sub_epi32(high, beyond(d4, d6, bound));
+        const __m128 bound = _mm_set1_ps(bounds[c]);
+        low = _mm_sub_epi32(low, _mm_castps_si128(_mm_cmpnle_ps(low_distances, bound)));
+        high = _mm_sub_epi32(high, _mm_castps_si128(_mm_cmpnle_ps(high_distances, bound)));
       }
       _mm_storeu_si128(reinterpret_cast<__m128i*>(code + e), low);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(code + e + 4), high);
@@ -117,8 +118,9 @@ void PairGeometry::work_out(int a, const int* b, int count, double* d, double* l
     for (int e = 0; e < count; ++e) code[e] = distance_class(d[e]);
   }
   if (interval_.restricted()) {
-    const double low = interval_.min_distance, high = interval_.max_distance;
-    for (int e = 0; e < count; ++e) code[e] |= low <= d[e] && d[e] <= high ? PairCode::kInRegression : 0;
+    const float low = interval_.min_distance, high = interval_.max_distance;
+    for (int e = 0; e < count; ++e)
+      code[e] |= low <= distance_for_bounds(d[e]) && distance_within(d[e], high) ? PairCode::kInRegression : 0;
   } else {
     for (int e = 0; e < count; ++e) code[e] |= PairCode::kInRegression;
   }

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "base/allocation.h"
 #include "base/progress.h"
@@ -17,8 +18,9 @@
 
 namespace kalveno {
 
-// The distance interval of the regression of Iij on distance. Both bounds 0
-// means the regression takes every pair.
+// The distance interval of the regression of Iij on distance, bounds
+// included (distance_within). Both bounds 0 means the regression takes every
+// pair.
 struct RegressionInterval {
   float min_distance = 0;
   float max_distance = 0;
@@ -85,7 +87,9 @@ class PairGeometry {
   int distance_class(double d) const;
 
   const DataSet& data_;
-  const RangedVector<double>& class_max_;
+  // The upper bounds of the classes 1..C at [0..C - 1], single-precision
+  // numbers as the classes hold them (distance_within).
+  std::vector<float> class_max_;
   int n_classes_;
   bool bounds_rise_ = false;  // class_max never falls from one class to the next
   RegressionInterval interval_;

@@ -19,8 +19,9 @@ TEST(NewVariables, FollowTheDataFileLayoutByteForByte) {
   EXPECT_NE(run.output.find("\nNew variables written in file: newvar.txt"), std::string::npos);
   EXPECT_EQ(folder.read("newvar.txt"),
             "New variables created from file \"in.txt\" with first line text: soils\n"
+            "3\t0\t2\t-9\n"
             "Average values of each original variable within a circle of radius= 5 (focal site excluded)\n"
-            "3\t3\t0\t-9\nSample\tpH(d<=-5.000000)\tdepth(d<=-5.000000)\n"
+            "Sample\tpH(d<=-5.000000)\tdepth(d<=-5.000000)\n"
             "p1\t7.500000\t20.000000\np2\t6.500000\t-9\np3\t-9\t-9");
 }
 

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "association/association_plain.h"
@@ -130,22 +131,29 @@ TEST(PearsonCoefficient, IsThatOfTheUsablePairsWhateverTheOrigin) {
   EXPECT_NEAR(r.association(1, 2), 11.0 / 14, 1e-12);
 }
 
-TEST(PearsonCoefficient, WithoutMissingDataKeepsTheWholeVariableMomentsToTheBit) {
-  const std::vector<double> a = {0.1, 2.7, 3.3, 4.25, 11, 6.5}, b = {1e3, 7, -2.5, 8, 0.3, 5};
-  Permutation perm = identity_permutation(6);
-  perm[1] = 4, perm[4] = 6, perm[6] = 1;
-  Result r = evaluate(Data({0, 0}, {a, b}), perm);
-  auto moments = [](const std::vector<double>& v, double& mean, double& sd) {
-    double sum = 0, squares = 0;
-    for (double value : v) sum += value, squares += value * value;
-    mean = sum / 6;
-    sd = std::sqrt(squares / 6 - mean * mean);
-  };
-  double ma, sa, mb, sb, products = 0;
-  moments(a, ma, sa);
-  moments(b, mb, sb);
-  for (int i = 1; i <= 6; ++i) products += a[static_cast<std::size_t>(perm[i] - 1)] * b[static_cast<std::size_t>(i - 1)];
-  EXPECT_EQ(r.association(1, 2), (products / 6 - ma * mb) / (sa * sb));
+// Values far from 0, as single precision holds them (steps of 64 near 1e9,
+// of 256 near 4e9): Pearson's r, with every value and with the usable pairs
+// of a variable with a missing value, and the intra-class r are those of the
+// same values without the offset, not the ruins of E(x^2) - m^2; to the
+// rounding of a mean near 1e9 (1e-7), which the differences of the state
+// means keep.
+TEST(Moments, OfValuesFarFromZeroAreThoseOfTheValuesWithoutTheirOffset) {
+  const std::vector<double> k = {0, 3, 1, 4, 1, 5, 9, 2, 6, 5}, j = {2, 7, 1, 8, 2, 8, 1, 8, 2, 8};
+  const std::vector<double> states = {1, 2, 1, 2, 3, 1, 3, 2, 1, 3};
+  for (const auto& [offset, step] : {std::pair{1e9, 64.0}, std::pair{4e9, 256.0}}) {
+    std::vector<double> x, y, y_missing;
+    for (std::size_t i = 0; i < k.size(); ++i) {
+      x.push_back(offset + step * k[i]);
+      y.push_back(offset + step * j[i]);
+      y_missing.push_back(i == 4 ? M : y.back());
+    }
+    std::vector<double> j_missing = j;
+    j_missing[4] = M;
+    const Result far = evaluate(Data({0, 0, 0, 3}, {x, y, y_missing, states}));
+    const Result near = evaluate(Data({0, 0, 0, 3}, {k, j, j_missing, states}));
+    for (const auto& [a, b] : {std::pair{1, 2}, std::pair{1, 3}, std::pair{3, 1}, std::pair{1, 4}, std::pair{4, 3}})
+      EXPECT_NEAR(far.association(a, b), near.association(a, b), 1e-9) << offset << " (" << a << ", " << b << ")";
+  }
 }
 
 TEST(PearsonCoefficient, PermutesTheRowVariableOnly) {

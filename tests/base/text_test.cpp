@@ -1,6 +1,8 @@
 // The C-style readings of answers and data cells.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "base/text.h"
 
 namespace kalveno {
@@ -83,6 +85,20 @@ TEST(ScanFloat, FlagsNumbersBeyondSinglePrecision) {
   EXPECT_FALSE(scan_float("-1e39").in_range);
   EXPECT_TRUE(scan_float("3e38").in_range);
   EXPECT_TRUE(scan_float("1e-50").in_range);  // underflows to 0, which is a number
+}
+
+// The same numbers as scan_float, kept to double precision.
+TEST(ScanDouble, ReadsTheNumbersOfScanFloatInDoublePrecision) {
+  for (const char* text : {"0.1", "5123456.25", "-1.5e3", "12%", "1,5", "12e+", " +7."}) {
+    const ScannedDouble read = scan_double(text);
+    EXPECT_TRUE(read.found) << text;
+    EXPECT_EQ(read.value, std::strtod(text, nullptr)) << text;
+    EXPECT_EQ(read.end, scan_float(text).end) << text;
+  }
+  EXPECT_FALSE(scan_double("inf").found);
+  EXPECT_EQ(scan_double("0x1A").end, 1u);  // 0 followed by a letter, as in scan_float
+  EXPECT_TRUE(scan_double("1e39").in_range);
+  EXPECT_FALSE(scan_double("1e309").in_range);
 }
 
 TEST(Words, FirstWordSkipsBlanksAndStopsAtTheNextOne) {

@@ -56,10 +56,18 @@ TEST(DataFile, ReadsQuantitativeVariablesWithMissingData) {
   EXPECT_EQ(r.data.sample_names[2], "s2");
 }
 
-TEST(DataFile, StoresNumbersThroughSinglePrecision) {
-  Load r = load(file_without_grids("2 0 1 NA", "a", {"0.1", "1,5"}));
+// Values and class bounds in single precision; coordinates in double, so
+// that positions far from the origin keep their decimals.
+TEST(DataFile, StoresValuesInSingleAndCoordinatesInDoublePrecision) {
+  Load r = load("t\n2 0 1 NA\n1\t0.1\nn\tx\ty\tv\na\t5123456.25\t0.1\t0.1\nb\t-0.3\t 1e-3 \t1,5\n");
+  ASSERT_FALSE(r.refused) << r.printed;
   EXPECT_EQ(r.data.values(1, 1), static_cast<double>(0.1f));
   EXPECT_EQ(r.data.values(1, 2), 1.0);
+  EXPECT_EQ(r.data.classes.class_max[1], static_cast<double>(0.1f));
+  EXPECT_EQ(r.data.x[1], 5123456.25);
+  EXPECT_EQ(r.data.y[1], 0.1);
+  EXPECT_EQ(r.data.x[2], -0.3);
+  EXPECT_EQ(r.data.y[2], 1e-3);
 }
 
 TEST(DataFile, DecidesTheKindOfUnmarkedVariablesFromTheirCells) {
@@ -194,9 +202,10 @@ TEST(DataFile, RefusesCellsThatCannotBeRead) {
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\tNA\t0\t1\n",
                  "\n\nWARNING: cannot read the x coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
                  "expected");
-  expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\t0\tinf\t1\n",
-                 "\n\nWARNING: cannot read the y coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
-                 "expected");
+  for (const char* y : {"inf", "1e39", "0 1"})
+    expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\t0\t" + std::string(y) + "\t1\n",
+                   "\n\nWARNING: cannot read the y coordinate of sample 1 (\"s\", line 5 of the data file): a number "
+                   "is expected");
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\n\t0\t0\t1\n",
                  "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
 }
@@ -217,15 +226,28 @@ TEST(DataFile, RefusesBadGridColumns) {
                  "the 2 grids declared on second line");
 }
 
-TEST(DataFile, ReadsEachWordFromItsOwnCellOnly) {
+TEST(DataFile, ReadsNamesAndStatesAsTheirWholeCells) {
   // The sample name cell holds blanks only: the name is not taken from x.
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\n  \t5\t0\t1\n",
                  "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
-  // Text after a blank inside a cell is ignored.
-  Load r = load(file_without_grids("1 0 1 NA", "$soil type", {"clay loam"}));
+  // Towns that share a first word stay apart, as sample names, grid names
+  // and states; only the blanks around a cell go. A variable name is still
+  // one word (a warning says so).
+  Load r = load("t\n3 2 1 NA\n0\nn\tx\ty\tg\tgx\tgy\t$town name\n"
+                " North Reading \t0\t0\tupper field\t1\t1\tNorth Reading\n"
+                "North Andover\t1\t0\tupper field \t2\t1\t North Andover\n"
+                "North\t2\t0\tupper\t1\t1\tNA\n");
   ASSERT_FALSE(r.refused) << r.printed;
-  EXPECT_EQ(r.data.var_names[1], "soil");
-  EXPECT_EQ(r.data.state_names[1][1], "clay");
+  EXPECT_EQ(r.data.sample_names[1], "North Reading");
+  EXPECT_EQ(r.data.sample_names[2], "North Andover");
+  EXPECT_EQ(r.data.sample_names[3], "North");
+  EXPECT_EQ(r.data.sample_grid(0, 2), 1);
+  EXPECT_EQ(r.data.sample_grid(0, 3), 2);
+  EXPECT_EQ(r.data.var_names[1], "town");
+  EXPECT_EQ(r.data.var_kind[1], 2);
+  EXPECT_EQ(r.data.state_names[1][1], "North Reading");
+  EXPECT_EQ(r.data.state_names[1][2], "North Andover");
+  EXPECT_EQ(r.data.values(1, 3), MISSING_VALUE);
 }
 
 TEST(DataFile, WarnsOncePerUnmarkedVariableReadByTheLeadingNumberOfItsCells) {

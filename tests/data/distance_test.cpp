@@ -31,5 +31,22 @@ TEST(GreatCircleDistance, AgreesWithAnIndependentHaversineAndKeepsItsBitsInEithe
   }
 }
 
+// One place written two ways: longitudes a whole turn apart (their
+// difference rounded to 360 included) or any longitude at a pole.
+TEST(GreatCircleDistance, IsZeroBetweenTwoWaysOfWritingOnePlace) {
+  const KnownDistance same[] = {
+      {350, 10, -10, 10, 0},   {350.1, 20, -9.9, 20, 0}, {180, 0, -180, 0, 0},
+      {0, 90, 120, 90, 0},     {-45, -90, 170, -90, 0},  {360, -33.5, 0, -33.5, 0},
+  };
+  for (const KnownDistance& k : same)
+    EXPECT_EQ(great_circle_distance(sphere_point(k.lon_a, k.lat_a), sphere_point(k.lon_b, k.lat_b)), 0.0)
+        << k.lon_a << " " << k.lat_a << " " << k.lon_b;
+  // From a pole, the pole's longitude makes no difference to the bit.
+  const SpherePoint elsewhere = sphere_point(120, 89.5);
+  auto from = [&](double lon, double lat) { return great_circle_distance(sphere_point(lon, lat), elsewhere); };
+  EXPECT_EQ(from(0, 90), from(77, 90));
+  EXPECT_EQ(from(350, 5), from(-10, 5));
+}
+
 }  // namespace
 }  // namespace kalveno

@@ -43,6 +43,20 @@ TEST(BasicStatistics, DescribeEachKindOfVariable) {
                      "\nc\t2\t20\tStates:\ta\tb\n\t\t\tFreq:\t0.75\t0.25");
 }
 
+// Values far from 0 (0 to 4 steps of 64 above 1e9, of 256 above 4e9, as
+// single precision holds them): the standard deviation of the steps,
+// 1.581139 of them, where E(x^2) - m^2 gave 0, -nan or a wrong figure.
+TEST(BasicStatistics, KeepTheSpreadOfValuesFarFromZero) {
+  std::string out = results_for(
+      "basic\n5 0 2 NA\n0\nn\tx\ty\tnear\tfar\n"
+      "s1\t0\t0\t1000000000\t4000000000\ns2\t1\t0\t1000000064\t4000000256\ns3\t2\t0\t1000000128\t4000000512\n"
+      "s4\t3\t0\t1000000192\t4000000768\ns5\t4\t0\t1000000256\t4000001024\n");
+  EXPECT_NE(out.find("\nnear\t1000000128.000000\t101.192885\t1000000000.000000\t1000000256.000000\t0\n"),
+            std::string::npos) << out;
+  EXPECT_NE(out.find("\nfar\t4000000512.000000\t404.771541\t4000000000.000000\t4000001024.000000\t0\n"),
+            std::string::npos) << out;
+}
+
 TEST(BasicStatistics, WriteBothHeadersEvenWithoutVariablesOfTheirKind) {
   std::string data = "basic\n5 0 1 NA\n0\nn\tx\ty\t%s\ns1\t0\t0\t%s\ns2\t1\t0\t%s\ns3\t2\t0\t%s\ns4\t3\t0\t%s\n"
                      "s5\t4\t0\t%s\n";

@@ -81,7 +81,7 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
       double l = std::log(d);
       ++out.class_pair_count[0];
       int c = 1;
-      while (c <= n_classes && !(d <= classes.class_max[c])) ++c;
+      while (c <= n_classes && !distance_within(d, static_cast<float>(classes.class_max[c]))) ++c;
       ++out.class_pair_count[c];
       distance_sum[c] += d;
       for (int k = 1; k <= n_var; ++k) {
@@ -97,7 +97,8 @@ inline void plain_moran_statistics(const DataSet& data, const Permutation& p, co
         ++used(c, k);
         ++used(0, k);
         bool in_regression = (interval.min_distance == 0 && interval.max_distance == 0) ||
-                             (interval.min_distance <= d && d <= interval.max_distance);
+                             (interval.min_distance <= distance_for_bounds(d) &&
+                              distance_within(d, interval.max_distance));
         if (in_regression) {
           ++reg_n[k];
           s_i[k] += iij;

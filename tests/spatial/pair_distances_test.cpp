@@ -60,14 +60,16 @@ TEST(ClassRules, GiveTheBoundsWorkedOutByHandTiesKeptInOneClass) {
   EXPECT_EQ(chosen(line, K::kEqualWidth, 4), (std::vector<double>{1, 2, 3, 4}));
   EXPECT_EQ(chosen(line, K::kEqualWidth, 3, 3), (std::vector<double>{1, 2, 3}));
   // Six pairs: 1 + log2(6) rounded up, 4 classes; four pairs within 2.5: 3
-  // classes, their bounds the single-precision numbers at or above 2.5 / 3
-  // and 5 / 3.
+  // classes, their bounds 2.5 / 3 and 5 / 3 rounded to single precision.
   EXPECT_EQ(chosen(line, K::kSturges, 0), (std::vector<double>{1, 2, 3, 4}));
-  EXPECT_EQ(chosen(line, K::kSturges, 0, 2.5f), (std::vector<double>{0x1.aaaaacp-1, 0x1.aaaaacp+0, 2.5}));
-  // Distances sqrt 2, sqrt 5 and 3: bounds at or above them, so that each
-  // pair stays in its class.
+  EXPECT_EQ(chosen(line, K::kSturges, 0, 2.5f), (std::vector<double>{0x1.aaaaaap-1, 0x1.aaaaaap+0, 2.5}));
+  // Distances sqrt 2, sqrt 5 and 3: bounds rounded to the nearest float,
+  // below sqrt 2 for the first, which keeps each pair in its class since a
+  // pair meets a bound rounded the same way.
   const DataSet corner = placed({{0, 0}, {1, 1}, {3, 0}});
-  EXPECT_EQ(chosen(corner, K::kEqualCount, 3), (std::vector<double>{0x1.6a09e8p+0, 0x1.1e377ap+1, 3}));
+  EXPECT_EQ(chosen(corner, K::kEqualCount, 3), (std::vector<double>{0x1.6a09e6p+0, 0x1.1e377ap+1, 3}));
+  EXPECT_TRUE(distance_within(sample_distance(corner, 1, 2), 0x1.6a09e6p+0f));
+
 }
 
 // Many classes, more high parts than one counting pass takes, and a
@@ -82,14 +84,13 @@ TEST(ClassRules, EqualCountBoundsAreTheOrderStatisticsOfThePairs) {
     std::vector<double> distances;
     for (int i = 1; i < data.n_samples; ++i)
       for (int k = i + 1; k <= data.n_samples; ++k)
-        if (max == 0 || sample_distance(data, i, k) <= max) distances.push_back(sample_distance(data, i, k));
+        if (max == 0 || distance_within(sample_distance(data, i, k), max))
+          distances.push_back(sample_distance(data, i, k));
     std::sort(distances.begin(), distances.end());
     const long long pairs = static_cast<long long>(distances.size());
     std::vector<double> expected;
     for (int c = 1; c <= 300; ++c) {
-      const double d = distances[static_cast<std::size_t>((c * pairs + 299) / 300 - 1)];
-      float bound = static_cast<float>(d);
-      if (bound < d) bound = std::nextafter(bound, INFINITY);
+      const float bound = static_cast<float>(distances[static_cast<std::size_t>((c * pairs + 299) / 300 - 1)]);
       if (expected.empty() || bound > expected.back()) expected.push_back(bound);
     }
     EXPECT_EQ(chosen(data, ClassRuleKind::kEqualCount, 300, max, 1), expected) << max;

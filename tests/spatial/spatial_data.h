@@ -51,8 +51,8 @@ struct RandomDataShape {
   double extent = 100;       // coordinates lie in [0, extent)
 };
 
-// Coordinates and quantitative values are rounded to single precision, as
-// the loader stores them; class bounds rise evenly up to the extent.
+// Quantitative values are rounded to single precision, as the loader stores
+// them, and so are the coordinates; class bounds rise evenly up to the extent.
 inline DataSet random_data_set(const RandomDataShape& shape, unsigned seed) {
   std::mt19937 gen(seed);
   std::uniform_real_distribution<double> unit(0, 1);
