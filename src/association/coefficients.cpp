@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/parallel.h"
 #include "data/data_set.h"
-#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 

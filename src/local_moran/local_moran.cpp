@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "base/interruption.h"
+#include "base/parallel.h"
+#include "base/results_headings.h"
 #include "numeric/p_adjustment.h"
 #include "numeric/sample_stream.h"
 #include "randomization/replicate_runner.h"

@@ -4,7 +4,7 @@
 #include <climits>
 #include <vector>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 
 namespace kalveno {
 

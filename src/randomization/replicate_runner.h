@@ -60,12 +60,6 @@ void run_series(Console& console, ProcessGroup& group, const Allocator& allocato
                 RangedCube<float>& replicates, const RangedMatrix<double>& observed,
                 RangedMatrix<ResampleSummary>& stats);
 
-// Runs body(worker, item) for item = 0..n_items-1 on up to n_workers threads,
-// the calling one included; worker (0..n_workers-1) names the storage that
-// call may use. When a call throws, no further item starts and the first
-// exception is thrown again on the calling thread once every worker is done.
-void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body);
-
 // The progress rule of every replicate loop: after replicate r of n_rep,
 // print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most
 // that and a multiple of (n_rep + 1) / 100. A divisor of 0 prints nothing,

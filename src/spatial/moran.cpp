@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {

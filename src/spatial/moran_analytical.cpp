@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 
 namespace kalveno {
 

@@ -7,8 +7,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/parallel.h"
 #include "base/text.h"
-#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 

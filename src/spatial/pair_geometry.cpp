@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 
 namespace kalveno {
 
