@@ -130,7 +130,7 @@ void read_variable_names(const Allocator& allocator, std::string_view line, Data
   }
   data.var_names = allocator.text_vector(0, v_count);
   data.var_kind = allocator.int_vector(0, v_count);
-  data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
+  data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, allocation_message::kList);
   for (int j = 1; j <= v_count; ++j) {
     std::string_view cell = cells[first + static_cast<std::size_t>(j - 1)];
     int kind = 0;
@@ -387,7 +387,7 @@ void DataFile::read_samples(const Allocator& allocator, DataSet& data, const Dat
       if ((grid_x == 0 || grid_y == 0) && n_at_zero++ == 0) first_at_zero = i;
     }
     RangedVector<std::string_view>& row =
-        cells.emplace_back(allocator.vector_of<std::string_view>(1, v_count, "\nallocation failure 3 in c3tensor()"));
+        cells.emplace_back(allocator.vector_of<std::string_view>(1, v_count, allocation_message::kTextCells));
     for (int j = 1; j <= v_count; ++j) {
       row[j] = reader.variable_cell(first_variable_column + j - 1, j);
       const std::string_view word = first_word(row[j]);

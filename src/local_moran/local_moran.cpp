@@ -186,7 +186,7 @@ LocalMoranSetup local_moran_setup(const Allocator& allocator, const DataSet& dat
   const int m = setup.n_variables();
   setup.neighbours = neighbours_within(allocator, data, radius, n_workers);
   setup.z = allocator.double_matrix(1, n, 0, m - 1);
-  setup.has = allocator.matrix_of<unsigned char>(1, n, 0, m - 1, "\nallocation failure 2 in matrix()");
+  setup.has = allocator.matrix_of<unsigned char>(1, n, 0, m - 1, allocation_message::kMatrix);
   for (int q = 0; q < m; ++q) {
     const int v = setup.variables[static_cast<std::size_t>(q)];
     double sum = 0;
@@ -218,8 +218,8 @@ LocalMoranResults local_moran_observed(const Allocator& allocator, const DataSet
   results.lag = allocator.double_matrix(1, v_count, 1, n);
   results.neighbours = allocator.int_matrix(1, v_count, 1, n);
   results.test = summary_matrix(allocator, 1, v_count, 1, n);
-  results.p_adjusted = allocator.matrix_of<float>(1, v_count, 1, n, "\nallocation failure 2 in matrix()");
-  results.quadrant = allocator.matrix_of<Quadrant>(1, v_count, 1, n, "\nallocation failure 2 in matrix()");
+  results.p_adjusted = allocator.matrix_of<float>(1, v_count, 1, n, allocation_message::kMatrix);
+  results.quadrant = allocator.matrix_of<Quadrant>(1, v_count, 1, n, allocation_message::kMatrix);
   for (int v : setup.variables) {
     for (int i = 1; i <= n; ++i) {
       results.moran(v, i) = results.lag(v, i) = MISSING_VALUE;

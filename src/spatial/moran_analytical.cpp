@@ -36,11 +36,11 @@ std::vector<Presence> quantitative_presence(const DataSet& data) {
 struct WeightSums {
   WeightSums(const Allocator& allocator, int n_samples, int n_variables, int n_classes)
       : row_class(allocator.int_vector(0, n_samples)),
-        all(allocator.vector_of<long long>(0, n_classes + 1, "\nallocation failure in ivector()")),
-        counts(allocator.vector_of<long long>(0, n_classes + 1, "\nallocation failure in ivector()")),
-        ends(allocator.matrix_of<long long>(1, n_variables, 1, n_classes, "\nallocation failure 2 in imatrix()")),
+        all(allocator.vector_of<long long>(0, n_classes + 1, allocation_message::kIntVector)),
+        counts(allocator.vector_of<long long>(0, n_classes + 1, allocation_message::kIntVector)),
+        ends(allocator.matrix_of<long long>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)),
         k_squares(allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes,
-                                                     "\nallocation failure 2 in imatrix()")) {}
+                                                     allocation_message::kIntMatrix)) {}
   RangedVector<int> row_class;  // [1..N]: the class of (i, j), 0 when the pair is not one
   RangedVector<long long> all, counts;  // [0..C+1]: the row's pairs per class, and a variable's
   RangedMatrix<long long> ends;
@@ -115,8 +115,8 @@ ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_w
 
   // Whole numbers: the sum is the same whichever worker took which rows.
   ClassWeights weights{
-      allocator.matrix_of<long long>(1, n_variables, 1, n_classes, "\nallocation failure 2 in imatrix()"),
-      allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes, "\nallocation failure 2 in imatrix()")};
+      allocator.matrix_of<long long>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix),
+      allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)};
   for (const WeightSums& w : sums) {
     for (int v = 1; v <= n_variables; ++v) {
       for (int c = 1; c <= n_classes; ++c) {
@@ -141,8 +141,8 @@ MoranAnalytical moran_analytical_tests(const MoranSetup& setup, const DataSet& d
   const Allocator& allocator = setup.allocator();
   const int n_variables = data.n_variables, n_classes = setup.n_classes();
   MoranAnalytical tests{
-      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, "\nallocation failure 2 in matrix()"),
-      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, "\nallocation failure 2 in matrix()")};
+      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix),
+      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
   const ClassWeights weights = class_weights(setup, data, n_workers);
   const double shift = 1.0 / (data.n_samples - 1);  // the 1 / (N - 1) in every quantitative class value
 

@@ -48,10 +48,10 @@ PairParts cut_into_parts(const Allocator& allocator, int n) {
   const long long pairs = n < 2 ? 0 : static_cast<long long>(n) * (n - 1) / 2;
   PairParts parts;
   if ((pairs + kPartPairs - 1) / kPartPairs >= INT_MAX || pairs + n >= INT_MAX)
-    throw AllocationFailure{"\nallocation failure in the pair batches", {}};
+    throw AllocationFailure{allocation_message::kPairBatches, {}};
   parts.n_parts = static_cast<int>((pairs + kPartPairs - 1) / kPartPairs);
   const int n_segments = static_cast<int>(std::max(0LL, static_cast<long long>(n) - 1 + parts.n_parts));
-  parts.segments = allocator.vector_of<Segment>(0, n_segments - 1, "\nallocation failure in the pair batches");
+  parts.segments = allocator.vector_of<Segment>(0, n_segments - 1, allocation_message::kPairBatches);
   parts.first_segment = allocator.int_vector(0, parts.n_parts);
   long long at = 0;  // pairs cut so far
   int count = 0;
