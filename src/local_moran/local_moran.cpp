@@ -17,12 +17,12 @@ namespace kalveno {
 const char* quadrant_name(Quadrant quadrant) {
   switch (quadrant) {
     case Quadrant::kMissing: return "";
-    case Quadrant::kNoNeighbours: return "no neighbours";
-    case Quadrant::kNotSignificant: return "not significant";
-    case Quadrant::kHighHigh: return "high-high";
-    case Quadrant::kLowLow: return "low-low";
-    case Quadrant::kHighLow: return "high-low";
-    case Quadrant::kLowHigh: return "low-high";
+    case Quadrant::kNoNeighbours: return headings::kNoNeighbours;
+    case Quadrant::kNotSignificant: return headings::kNotSignificant;
+    case Quadrant::kHighHigh: return headings::kHighHigh;
+    case Quadrant::kLowLow: return headings::kLowLow;
+    case Quadrant::kHighLow: return headings::kHighLow;
+    case Quadrant::kLowHigh: return headings::kLowHigh;
   }
   return "";
 }
