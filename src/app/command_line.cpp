@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "base/console.h"
+#include "base/parallel.h"
 #include "base/program_end.h"
 #include "base/text.h"
 #include "data/data_set.h"
+#include "numeric/random.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -229,12 +232,13 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
     }
     case Option::kRandomizations: {
       // The dialogue's rule for the number, once it is known to be one the
-      // dialogue would run: -1 and the numbers beyond 100000 run nothing
+      // dialogue would run: -1 and the numbers beyond kMostReplicates run nothing
       // or no test there, and are refused here.
       const ScannedInt number = scan_int(value);
       const bool whole = number.found && number.end == value.size() && !is_blank_char(value[0]);
-      if (!whole || number.value < -100000 || number.value > 100000 || number.value == -1)
-        return invalid("a whole number from 0 to 100000 is expected (from -100000 to -2: both tests)");
+      if (!whole || number.value < -kMostReplicates || number.value > kMostReplicates || number.value == -1)
+        return invalid(format("a whole number from 0 to %i is expected (from -%i to -2: both tests)", kMostReplicates,
+                              kMostReplicates));
       line_.count = read_randomization_count(value, ceiling_);
       if (line_.count.both_kinds && line_.both_tests_option.empty()) line_.both_tests_option = spelled;
       tested_only();
@@ -287,11 +291,11 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
     case Option::kAppend: line_.existing = ExistingResults::kAppend; break;
     case Option::kReplace: line_.existing = ExistingResults::kReplace; break;
     case Option::kSeed:
-      if (!whole_number(value, 1, 2147483646)) return invalid("a whole number from 1 to 2147483646 is expected");
+      if (!whole_number(value, 1, kLargestSeed)) return invalid(format("a whole number from 1 to %d is expected", kLargestSeed));
       line_.seed = value;
       break;
     case Option::kThreads:
-      if (!whole_number(value, 1, 1024)) return invalid("a whole number from 1 to 1024 is expected");
+      if (!whole_number(value, 1, kMostWorkers)) return invalid(format("a whole number from 1 to %i is expected", kMostWorkers));
       line_.threads = value;
       break;
     case Option::kQuiet: line_.quiet = true; break;

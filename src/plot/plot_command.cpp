@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/files.h"
+#include "base/version.h"
 #include "plot/correlogram.h"
 #include "plot/local_results.h"
 #include "plot/plot_files.h"
@@ -268,7 +269,7 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
     return kPlotsWritten;
   }
   if (options.version) {
-    out << "kalveno-plot (KALVENO 1.0)\n";
+    out << "kalveno-plot (" << program_version() << ")\n";
     return kPlotsWritten;
   }
 

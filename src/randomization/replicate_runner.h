@@ -15,6 +15,9 @@ namespace kalveno {
 
 class Console;
 
+// The most replicates a test may have: a count beyond it runs no test.
+inline constexpr int kMostReplicates = 100000;
+
 // Writes the permutation of the next replicate into perm, which keeps what
 // the previous draw left. Called on the calling thread, for r = 1..n_rep.
 using DrawPermutation = std::function<void(Permutation& perm)>;
