@@ -168,13 +168,11 @@ template <class L, int kRegisters>
 
 }  // namespace
 
-AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
-                                           const RangedVector<int>& var_kind, int n_samples,
-                                           const RangedMatrix<double>& values, VectorPath path) {
-  AssociationInput in;
-  in.n_variables = n_variables;
-  in.n_samples = n_samples;
-  in.path = path;
+namespace {
+
+// Each variable's kind, and the variables of each kind in order.
+void sort_by_kind(const Allocator& allocator, AssociationInput& in, const RangedVector<int>& var_kind) {
+  const int n_variables = in.n_variables;
   in.var_kind = allocator.int_vector(1, n_variables);
   for (int j = 1; j <= n_variables; ++j) {
     in.var_kind[j] = var_kind[j];
@@ -192,7 +190,12 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
     else
       in.qualitative[++c] = j;
   }
+}
 
+// The quantitative values by variable and by sample, the samples where each
+// is missing, and the moments of each.
+void lay_out_quantitative(const Allocator& allocator, AssociationInput& in, const RangedMatrix<double>& values) {
+  const int n_samples = in.n_samples;
   in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
   const int block = AssociationInput::kBlock;
   in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
@@ -208,7 +211,7 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
   in.mean = allocator.double_vector(1, in.n_quantitative);
   in.sd = allocator.double_vector(1, in.n_quantitative);
   in.n_present = allocator.int_vector(1, in.n_quantitative);
-  for (q = 1; q <= in.n_quantitative; ++q) {
+  for (int q = 1; q <= in.n_quantitative; ++q) {
     const int j = in.quantitative[q];
     in.missing_start[q] = n_missing;
     int n = 0;
@@ -231,15 +234,32 @@ AssociationInput prepare_association_input(const Allocator& allocator, int n_var
     in.sd[q] = std::sqrt(squares / n - in.mean[q] * in.mean[q]);
   }
   in.missing_start[in.n_quantitative + 1] = n_missing;
+}
 
-  in.state = allocator.int_matrix(1, in.n_qualitative, 1, n_samples);
-  for (c = 1; c <= in.n_qualitative; ++c) {
+// The state of each qualitative variable at each sample, 0 for a missing datum.
+void lay_out_states(const Allocator& allocator, AssociationInput& in, const RangedMatrix<double>& values) {
+  in.state = allocator.int_matrix(1, in.n_qualitative, 1, in.n_samples);
+  for (int c = 1; c <= in.n_qualitative; ++c) {
     const int j = in.qualitative[c];
-    for (int i = 1; i <= n_samples; ++i) {
+    for (int i = 1; i <= in.n_samples; ++i) {
       const double x = values(j, i);
       in.state(c, i) = x == MISSING_VALUE ? 0 : static_cast<int>(x);
     }
   }
+}
+
+}  // namespace
+
+AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
+                                           const RangedVector<int>& var_kind, int n_samples,
+                                           const RangedMatrix<double>& values, VectorPath path) {
+  AssociationInput in;
+  in.n_variables = n_variables;
+  in.n_samples = n_samples;
+  in.path = path;
+  sort_by_kind(allocator, in, var_kind);
+  lay_out_quantitative(allocator, in, values);
+  lay_out_states(allocator, in, values);
   return in;
 }
 

@@ -12,7 +12,8 @@ namespace kalveno {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr int kRowsAnItem = 32;
+// Rows of pairs (i, every j) that a worker takes at a time.
+constexpr int kRowsPerTask = 32;
 
 // The samples that have a quantitative variable, and those that lack it.
 struct Presence {
@@ -104,12 +105,12 @@ ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_w
   const Allocator& allocator = setup.allocator();
   const int n = setup.n_samples(), n_variables = setup.n_variables(), n_classes = setup.n_classes();
   const std::vector<Presence> variables = quantitative_presence(data);
-  const int n_items = variables.empty() ? 0 : (n + kRowsAnItem - 1) / kRowsAnItem;
-  n_workers = std::max(1, std::min(n_workers, n_items));
+  const int n_tasks = variables.empty() ? 0 : (n + kRowsPerTask - 1) / kRowsPerTask;
+  n_workers = std::max(1, std::min(n_workers, n_tasks));
   std::vector<WeightSums> sums;
   for (int w = 0; w < n_workers; ++w) sums.emplace_back(allocator, n, n_variables, n_classes);
-  parallel_for(n_items, n_workers, [&](int worker, int item) {
-    const int first = 1 + item * kRowsAnItem, last = std::min(n, first + kRowsAnItem - 1);
+  parallel_for(n_tasks, n_workers, [&](int worker, int task) {
+    const int first = 1 + task * kRowsPerTask, last = std::min(n, first + kRowsPerTask - 1);
     for (int i = first; i <= last; ++i) add_row(setup, variables, i, sums[static_cast<std::size_t>(worker)]);
   });
 
