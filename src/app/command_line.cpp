@@ -291,11 +291,13 @@ std::optional<std::string> Parser::take(const OptionName& name, const std::strin
     case Option::kAppend: line_.existing = ExistingResults::kAppend; break;
     case Option::kReplace: line_.existing = ExistingResults::kReplace; break;
     case Option::kSeed:
-      if (!whole_number(value, 1, kLargestSeed)) return invalid(format("a whole number from 1 to %d is expected", kLargestSeed));
+      if (!whole_number(value, 1, kLargestSeed))
+        return invalid(format("a whole number from 1 to %d is expected", kLargestSeed));
       line_.seed = value;
       break;
     case Option::kThreads:
-      if (!whole_number(value, 1, kMostWorkers)) return invalid(format("a whole number from 1 to %i is expected", kMostWorkers));
+      if (!whole_number(value, 1, kMostWorkers))
+        return invalid(format("a whole number from 1 to %i is expected", kMostWorkers));
       line_.threads = value;
       break;
     case Option::kQuiet: line_.quiet = true; break;

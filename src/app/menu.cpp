@@ -56,8 +56,8 @@ RandomizationCount read_randomization_count(const std::string& answer, int ceili
   }
   if (number.value < -kMostReplicates || number.value > kMostReplicates) {
     count.n_rep = 0;
-    count.note = format("\nNote: more than %i randomizations were asked for: the observed statistics are computed "
-                        "without test.\n", kMostReplicates);
+    count.note = "\nNote: more than " + std::to_string(kMostReplicates) +
+                 " randomizations were asked for: the observed statistics are computed without test.\n";
   } else if (number.value == 0 && number.end < answer.size() && answer[number.end] >= '0' &&
              answer[number.end] <= '9') {
     // "0999": a leading 0 marks an octal number, which stops at the first 8 or 9.

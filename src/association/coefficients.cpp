@@ -200,8 +200,8 @@ void lay_out_quantitative(const Allocator& allocator, AssociationInput& in, cons
   const int block = AssociationInput::kBlock;
   in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
   in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
-  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
-                                                       allocation_message::kMatrix);
+  in.present_mask =
+      allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative, allocation_message::kMatrix);
   int n_missing = 0;
   for (int q = 1; q <= in.n_quantitative; ++q)
     for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;

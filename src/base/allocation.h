@@ -18,10 +18,10 @@ namespace kalveno {
 // What error.txt says when an array cannot be had, by the kind of array:
 // the words users have long found there, each named once.
 namespace allocation_message {
-inline constexpr char kIntVector[] = "\nallocation failure in ivector()";    // ints, bytes, counts
-inline constexpr char kFloatVector[] = "\nallocation failure in vector()";   // floats
+inline constexpr char kIntVector[] = "\nallocation failure in ivector()";   // ints, bytes, counts
+inline constexpr char kFloatVector[] = "\nallocation failure in vector()";  // floats
 inline constexpr char kDoubleVector[] = "\nallocation failure in dvector()";
-inline constexpr char kList[] = "\nallocation failure 1 in matrix()";       // texts, arrays of arrays
+inline constexpr char kList[] = "\nallocation failure 1 in matrix()";  // texts, arrays of arrays
 inline constexpr char kIntMatrix[] = "\nallocation failure 2 in imatrix()";
 inline constexpr char kMatrix[] = "\nallocation failure 2 in matrix()";
 inline constexpr char kCube[] = "\nallocation failure 3 in f3tensor()";
@@ -73,9 +73,7 @@ class Allocator {
   std::size_t budget() const { return budget_; }
 
   // Signed 32-bit ints: permutations, grid sizes, pair counts.
-  RangedVector<int> int_vector(int lo, int hi) const {
-    return vector_of<int>(lo, hi, allocation_message::kIntVector);
-  }
+  RangedVector<int> int_vector(int lo, int hi) const { return vector_of<int>(lo, hi, allocation_message::kIntVector); }
   // Single-precision floats: the replicate values of one statistic.
   RangedVector<float> float_vector(int lo, int hi) const {
     return vector_of<float>(lo, hi, allocation_message::kFloatVector);

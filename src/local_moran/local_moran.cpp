@@ -180,7 +180,6 @@ class LocalTester {
     while (t-- > 0) std::swap(pool[t], pool[scratch.drawn_at[static_cast<std::size_t>(t)]]);
   }
 
-
   const LocalMoranSetup& setup_;
   int n_samples_, n_rep_;
   std::int32_t seed_;

@@ -24,7 +24,7 @@ constexpr char kPlainColour[] = "#777777";
 constexpr char kMissingColour[] = "#bbbbbb";
 
 struct MarkStyle {
-  const char* name;    // the class attribute; for a quadrant, its word in the file and the legend
+  const char* name;    // the class attribute; a quadrant's word in the file and the legend
   const char* fill;
   const char* stroke;  // darker, so that a hollow mark shows on white
   const char* legend;  // for a quadrant, what its word means

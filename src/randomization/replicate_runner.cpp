@@ -111,10 +111,11 @@ class ReplicateBoard {
 
  private:
   const int n_rep_, n_slots_;
-  int n_drawn_ = 0, n_taken_ = 0, n_reported_ = 0;  // replicates 1..n drawn, handed out, reported
+  // Replicates 1..n_drawn_ are drawn, 1..n_taken_ handed out, 1..n_reported_ reported.
+  int n_drawn_ = 0, n_taken_ = 0, n_reported_ = 0;
   std::vector<char> slot_busy_;  // [slot]: drawn and not yet copied out
   std::vector<char> evaluated_;  // [r]
-  std::vector<int> copied_;      // [worker]: the replicate it copied out and is to evaluate next, or 0
+  std::vector<int> copied_;      // [worker]: the replicate it copied out to evaluate next, or 0
   bool interrupted_ = false;
 };
 

@@ -40,8 +40,7 @@ struct WeightSums {
         all(allocator.vector_of<long long>(0, n_classes + 1, allocation_message::kIntVector)),
         counts(allocator.vector_of<long long>(0, n_classes + 1, allocation_message::kIntVector)),
         ends(allocator.matrix_of<long long>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)),
-        k_squares(allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes,
-                                                     allocation_message::kIntMatrix)) {}
+        k_squares(allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)) {}
   RangedVector<int> row_class;  // [1..N]: the class of (i, j), 0 when the pair is not one
   RangedVector<long long> all, counts;  // [0..C+1]: the row's pairs per class, and a variable's
   RangedMatrix<long long> ends;
@@ -141,9 +140,8 @@ MoranAnalytical moran_analytical_tests(const MoranSetup& setup, const DataSet& d
                                        int n_workers) {
   const Allocator& allocator = setup.allocator();
   const int n_variables = data.n_variables, n_classes = setup.n_classes();
-  MoranAnalytical tests{
-      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix),
-      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
+  MoranAnalytical tests{allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix),
+                        allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
   const ClassWeights weights = class_weights(setup, data, n_workers);
   const double shift = 1.0 / (data.n_samples - 1);  // the 1 / (N - 1) in every quantitative class value
 

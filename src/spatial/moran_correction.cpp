@@ -23,9 +23,9 @@ bool reaches(int n_rep, int k) {
 CorrelogramCorrection correct_correlograms(const Allocator& allocator, const RangedMatrix<float>& class_p,
                                            PAdjustment method) {
   const int n_variables = class_p.row_hi(), n_classes = class_p.col_hi();
-  CorrelogramCorrection correction{allocator.float_vector(1, n_variables),
-                                   allocator.matrix_of<float>(1, n_variables, 1, n_classes,
-                                                              allocation_message::kMatrix)};
+  CorrelogramCorrection correction{
+      allocator.float_vector(1, n_variables),
+      allocator.matrix_of<float>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
   std::vector<float> family(static_cast<std::size_t>(n_classes));
   for (int v = 1; v <= n_variables; ++v) {
     for (int c = 1; c <= n_classes; ++c) family[static_cast<std::size_t>(c - 1)] = class_p(v, c);

@@ -100,7 +100,8 @@ std::vector<LaneGroup> lane_units(VectorPath path, const LaneGroup (&groups)[2])
   const int width = path == VectorPath::kAvx512 ? 16 : 8;
   std::vector<LaneGroup> units;
   for (const LaneGroup& g : groups)
-    for (int lane = 0; lane < g.n_lanes; lane += width) units.push_back(g.lanes(lane, std::min(width, g.n_lanes - lane)));
+    for (int lane = 0; lane < g.n_lanes; lane += width)
+      units.push_back(g.lanes(lane, std::min(width, g.n_lanes - lane)));
   return units;
 }
 
@@ -166,10 +167,10 @@ class PassBoard {
  private:
   const int n_parts_, n_slots_;
   Progress& progress_;
-  int next_to_gather_ = 0;        // parts 0..next_to_gather_-1 are gathered or being gathered
-  std::vector<char> gathered_;    // [slot]: the part of the slot is gathered
-  std::vector<int> unit_next_;    // [unit]: the next part the unit takes
-  std::vector<char> unit_busy_;   // [unit]
+  int next_to_gather_ = 0;       // parts 0..next_to_gather_-1 are gathered or being gathered
+  std::vector<char> gathered_;   // [slot]: the part of the slot is gathered
+  std::vector<int> unit_next_;   // [unit]: the next part the unit takes
+  std::vector<char> unit_busy_;  // [unit]
   long long at_zero_ = 0;
 };
 
