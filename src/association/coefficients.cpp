@@ -168,11 +168,13 @@ template <class L, int kRegisters>
 
 }  // namespace
 
-namespace {
-
-// Each variable's kind, and the variables of each kind in order.
-void sort_by_kind(const Allocator& allocator, AssociationInput& in, const RangedVector<int>& var_kind) {
-  const int n_variables = in.n_variables;
+AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
+                                           const RangedVector<int>& var_kind, int n_samples,
+                                           const RangedMatrix<double>& values, VectorPath path) {
+  AssociationInput in;
+  in.n_variables = n_variables;
+  in.n_samples = n_samples;
+  in.path = path;
   in.var_kind = allocator.int_vector(1, n_variables);
   for (int j = 1; j <= n_variables; ++j) {
     in.var_kind[j] = var_kind[j];
@@ -190,20 +192,15 @@ void sort_by_kind(const Allocator& allocator, AssociationInput& in, const Ranged
     else
       in.qualitative[++c] = j;
   }
-}
 
-// The quantitative values by variable and by sample, the samples where each
-// is missing, and the moments of each.
-void lay_out_quantitative(const Allocator& allocator, AssociationInput& in, const RangedMatrix<double>& values) {
-  const int n_samples = in.n_samples;
   in.by_variable = allocator.double_matrix(1, in.n_quantitative, 1, n_samples);
   const int block = AssociationInput::kBlock;
   in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
   in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
-  in.present_mask =
-      allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative, allocation_message::kMatrix);
+  in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
+                                                       allocation_message::kMatrix);
   int n_missing = 0;
-  for (int q = 1; q <= in.n_quantitative; ++q)
+  for (q = 1; q <= in.n_quantitative; ++q)
     for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
   in.missing_samples = allocator.int_vector(0, n_missing);
   in.missing_start = allocator.int_vector(1, in.n_quantitative + 1);
@@ -211,7 +208,7 @@ void lay_out_quantitative(const Allocator& allocator, AssociationInput& in, cons
   in.mean = allocator.double_vector(1, in.n_quantitative);
   in.sd = allocator.double_vector(1, in.n_quantitative);
   in.n_present = allocator.int_vector(1, in.n_quantitative);
-  for (int q = 1; q <= in.n_quantitative; ++q) {
+  for (q = 1; q <= in.n_quantitative; ++q) {
     const int j = in.quantitative[q];
     in.missing_start[q] = n_missing;
     int n = 0;
@@ -234,32 +231,15 @@ void lay_out_quantitative(const Allocator& allocator, AssociationInput& in, cons
     in.sd[q] = std::sqrt(squares / n - in.mean[q] * in.mean[q]);
   }
   in.missing_start[in.n_quantitative + 1] = n_missing;
-}
 
-// The state of each qualitative variable at each sample, 0 for a missing datum.
-void lay_out_states(const Allocator& allocator, AssociationInput& in, const RangedMatrix<double>& values) {
-  in.state = allocator.int_matrix(1, in.n_qualitative, 1, in.n_samples);
-  for (int c = 1; c <= in.n_qualitative; ++c) {
+  in.state = allocator.int_matrix(1, in.n_qualitative, 1, n_samples);
+  for (c = 1; c <= in.n_qualitative; ++c) {
     const int j = in.qualitative[c];
-    for (int i = 1; i <= in.n_samples; ++i) {
+    for (int i = 1; i <= n_samples; ++i) {
       const double x = values(j, i);
       in.state(c, i) = x == MISSING_VALUE ? 0 : static_cast<int>(x);
     }
   }
-}
-
-}  // namespace
-
-AssociationInput prepare_association_input(const Allocator& allocator, int n_variables,
-                                           const RangedVector<int>& var_kind, int n_samples,
-                                           const RangedMatrix<double>& values, VectorPath path) {
-  AssociationInput in;
-  in.n_variables = n_variables;
-  in.n_samples = n_samples;
-  in.path = path;
-  sort_by_kind(allocator, in, var_kind);
-  lay_out_quantitative(allocator, in, values);
-  lay_out_states(allocator, in, values);
   return in;
 }
 
