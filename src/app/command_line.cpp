@@ -5,9 +5,12 @@
 #include "app/analyses.h"
 #include "app/menu.h"
 #include "base/console.h"
+#include "base/parallel.h"
 #include "base/program_end.h"
 #include "base/text.h"
 #include "data/data_set.h"
+#include "numeric/random.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -15,26 +18,27 @@ namespace {
 
 std::optional<std::string> check_randomizations(const GivenOption& option, const CommandLine&) {
   // The dialogue's rule for the number, once it is known to be one the
-  // dialogue would run: -1 and the numbers beyond 100000 run nothing or no
+  // dialogue would run: -1 and the numbers beyond kMostReplicates run nothing or no
   // test there, and are refused here.
   const std::string& value = option.value;
   const ScannedInt number = scan_int(value);
   const bool whole = number.found && number.end == value.size() && !is_blank_char(value[0]);
-  if (!whole || number.value < -100000 || number.value > 100000 || number.value == -1)
+  if (!whole || number.value < -kMostReplicates || number.value > kMostReplicates || number.value == -1)
     return invalid_value(option.spelled, value,
-                         "a whole number from 0 to 100000 is expected (from -100000 to -2: both tests)");
+                         format("a whole number from 0 to %i is expected (from -%i to -2: both tests)",
+                                kMostReplicates, kMostReplicates));
   return std::nullopt;
 }
 
 std::optional<std::string> check_seed(const GivenOption& option, const CommandLine&) {
-  if (!whole_number(option.value, 1, 2147483646))
-    return invalid_value(option.spelled, option.value, "a whole number from 1 to 2147483646 is expected");
+  if (!whole_number(option.value, 1, kLargestSeed))
+    return invalid_value(option.spelled, option.value, format("a whole number from 1 to %i is expected", kLargestSeed));
   return std::nullopt;
 }
 
 std::optional<std::string> check_threads(const GivenOption& option, const CommandLine&) {
-  if (!whole_number(option.value, 1, 1024))
-    return invalid_value(option.spelled, option.value, "a whole number from 1 to 1024 is expected");
+  if (!whole_number(option.value, 1, kMostWorkers))
+    return invalid_value(option.spelled, option.value, format("a whole number from 1 to %i is expected", kMostWorkers));
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include "base/console.h"
 #include "base/files.h"
 #include "base/program_end.h"
+#include "base/results_headings.h"
 #include "base/text.h"
 
 namespace kalveno {
@@ -108,7 +109,7 @@ void check_results_file(Console& console, std::string& name, const std::string& 
 }  // namespace
 
 FileNames read_file_names(Console& console, const std::vector<std::string>& args, ExistingResults existing) {
-  console.print("\nKALVENO 1.0 - Written by Bremwick\n");
+  console.print("\n%s\n", headings::run_banner().c_str());
   FileNames names;
   console.print("\n\n\n\nDATA / RESULTS FILE NAMES");
   if (args.empty()) {
@@ -130,7 +131,7 @@ FileNames read_file_names(Console& console, const std::vector<std::string>& args
 }
 
 FileNames given_file_names(Console& console, const std::string& data_file, const std::string& results_file) {
-  console.print("\nKALVENO 1.0 - Written by Bremwick\n");
+  console.print("\n%s\n", headings::run_banner().c_str());
   console.print("\n\n\n\nDATA / RESULTS FILE NAMES");
   console.print("\n\n  Data file: %s\n  Results file: %s", data_file.c_str(), results_file.c_str());
   if (!can_open_for_reading(data_file))

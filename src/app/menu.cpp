@@ -6,6 +6,7 @@
 #include "app/session.h"
 #include "base/console.h"
 #include "base/text.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -42,10 +43,10 @@ RandomizationCount read_randomization_count(const std::string& answer, int ceili
     count.n_rep = -1;
     return count;
   }
-  if (number.value < -100000 || number.value > 100000) {
+  if (number.value < -kMostReplicates || number.value > kMostReplicates) {
     count.n_rep = 0;
-    count.note = "\nNote: more than 100000 randomizations were asked for: the observed statistics are computed "
-                 "without test.\n";
+    count.note = "\nNote: more than " + std::to_string(kMostReplicates) +
+                 " randomizations were asked for: the observed statistics are computed without test.\n";
   } else if (number.value == 0 && number.end < answer.size() && answer[number.end] >= '0' &&
              answer[number.end] <= '9') {
     // "0999": a leading 0 marks an octal number, which stops at the first 8 or 9.

@@ -8,6 +8,7 @@
 
 #include "base/allocation.h"
 #include "base/console.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "numeric/random.h"
 
@@ -21,13 +22,13 @@ std::optional<std::string> environment_variable(const char* name) {
   return std::string(value);
 }
 
-// KALVENO_THREADS when it holds a whole number from 1 to 1024.
+// KALVENO_THREADS when it holds a whole number from 1 to kMostWorkers.
 std::optional<int> threads_asked(const RunSettings& settings) {
   if (!settings.threads) return std::nullopt;
   const char* wanted = settings.threads->c_str();
   char* end = nullptr;
   long value = std::strtol(wanted, &end, 10);
-  if (end != wanted && *end == '\0' && value >= 1 && value <= 1024) return static_cast<int>(value);
+  if (end != wanted && *end == '\0' && value >= 1 && value <= kMostWorkers) return static_cast<int>(value);
   return std::nullopt;
 }
 
@@ -52,9 +53,9 @@ std::int32_t run_seed(Console& console, const RunSettings& settings) {
     const char* fixed = settings.seed->c_str();
     char* end = nullptr;
     long long value = std::strtoll(fixed, &end, 10);
-    if (end != fixed && *end == '\0' && value >= 1 && value <= 2147483646) return static_cast<std::int32_t>(value);
-    console.warn(format("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to 2147483646; the clock seeds this "
-                        "run.", fixed));
+    if (end != fixed && *end == '\0' && value >= 1 && value <= kLargestSeed) return static_cast<std::int32_t>(value);
+    console.warn(format("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to %d; the clock seeds this run.",
+                        fixed, kLargestSeed));
   }
   const std::int32_t seed = clock_seed();
   console.print("\nNote: the clock seeded this run with %d; KALVENO_SEED=%d or --seed=%d repeats it.", seed, seed,
@@ -69,8 +70,8 @@ int worker_count(const RunSettings& settings) {
 
 int replicate_workers(Console& console, const RunSettings& settings) {
   if (settings.threads && !threads_asked(settings))
-    console.warn(format("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to 1024; every core is used.",
-                        settings.threads->c_str()));
+    console.warn(format("\nWarning: KALVENO_THREADS=\"%s\" is not a whole number from 1 to %i; every core is used.",
+                        settings.threads->c_str(), kMostWorkers));
   return worker_count(settings);
 }
 

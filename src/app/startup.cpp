@@ -99,7 +99,7 @@ const char* distance_unit(const DataSet& data) {
 
 void write_results_header(OutputFile& results, const Session& session, double smallest, double largest) {
   const DataSet& data = session.data;
-  results.print("\nKALVENO 1.0 - Written by Bremwick\n");
+  results.print("\n%s\n", headings::run_banner().c_str());
   results.print("\n%s%s\nOutput file: %s\nFirst line of data file: %s", headings::kDataFile,
                 session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
   results.print("\n%s%i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", headings::kSampleCount,

@@ -1,12 +1,16 @@
 #include "app/usage.h"
 
 #include "base/console.h"
+#include "base/parallel.h"
+#include "base/text.h"
+#include "base/version.h"
+#include "data/data_set.h"
+#include "numeric/random.h"
+#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
 namespace {
-
-const char kVersion[] = "KALVENO 1.0\n";
 
 const char kUsage[] =
     "Usage: kalveno [OPTION]... [DATA_FILE [RESULTS_FILE]]\n"
@@ -40,7 +44,7 @@ const char kUsage[] =
     "                             neighbours within RADIUS (no menu choice; see\n"
     "                             below)\n"
     "Tests (--spatial, --association; -r also --local-moran):\n"
-    "  -r, --randomizations=N     N randomizations, 0 to 100000, or -100000 to -2\n"
+    "  -r, --randomizations=N     N randomizations, 0 to %1$i, or -%1$i to -2\n"
     "                             for both tests as with -b (default 0: the\n"
     "                             observed statistics only)\n"
     "  -b, --both-tests           the toroidal test too (spatial) or the complete\n"
@@ -82,7 +86,7 @@ const char kUsage[] =
     "Distances (also with the questions):\n"
     "      --great-circle         x is the longitude and y the latitude, in degrees:\n"
     "                             every distance is the great-circle distance in km\n"
-    "                             on the Earth's mean sphere (radius 6371.0088 km)\n"
+    "                             on the Earth's mean sphere (radius %2$.4f km)\n"
     "      --classes=RULE         the distance classes of the spatial analysis chosen\n"
     "                             from the pairs, in place of line 3 of the data\n"
     "                             file: equal-count:C (C classes of as nearly as\n"
@@ -101,9 +105,9 @@ const char kUsage[] =
     "                             in the working folder: the folder of DATA_FILE\n"
     "                             when it is the only file name given, else the\n"
     "                             current folder\n"
-    "      --seed=N               the random seed, 1 to 2147483646 (wins over\n"
+    "      --seed=N               the random seed, 1 to %3$d (wins over\n"
     "                             KALVENO_SEED)\n"
-    "  -j, --threads=N            worker threads, 1 to 1024 (wins over\n"
+    "  -j, --threads=N            worker threads, 1 to %4$i (wins over\n"
     "                             KALVENO_THREADS)\n"
     "  -q, --quiet                no progress marks, and no progress line of long\n"
     "                             steps on standard error (shown on a terminal)\n"
@@ -113,10 +117,10 @@ const char kUsage[] =
     "ends the options, so that a file name may begin with \"-\".\n"
     "\n"
     "Environment:\n"
-    "  KALVENO_SEED     an integer from 1 to 2147483646 that fixes the random seed,\n"
+    "  KALVENO_SEED     an integer from 1 to %3$d that fixes the random seed,\n"
     "                   so that a test can be reproduced exactly (default: the clock,\n"
     "                   whose seed the console shows)\n"
-    "  KALVENO_THREADS  number of worker threads for the randomizations, 1 to 1024\n"
+    "  KALVENO_THREADS  number of worker threads for the randomizations, 1 to %4$i\n"
     "                   (default: every hardware thread)\n"
     "  KALVENO_VECTORS  avx512, avx2 or sse2: the vector instructions of the spatial\n"
     "                   autocorrelation and the association; the results are the\n"
@@ -148,12 +152,14 @@ const char kUsage[] =
 }  // namespace
 
 void print_usage(Console& console) {
-  console.write(kUsage);
+  // The limits the text names, from their one definition: %1$ the most
+  // randomizations, %2$ the Earth's radius, %3$ the largest seed, %4$ the most threads.
+  console.write(format(kUsage, kMostReplicates, kEarthRadiusKm, kLargestSeed, kMostWorkers));
   console.flush();
 }
 
 void print_version(Console& console) {
-  console.write(kVersion);
+  console.write(program_version() + "\n");
   console.flush();
 }
 

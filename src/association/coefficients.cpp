@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/data_set.h"
+#include "base/parallel.h"
 #include "randomization/replicate_runner.h"
 
 namespace kalveno {
@@ -151,7 +152,7 @@ void lay_out_quantitative(const Allocator& allocator, const RangedMatrix<double>
   in.padded_quantitative = (in.n_quantitative + block - 1) / block * block;
   in.by_sample = allocator.double_matrix(1, n_samples, 1, in.padded_quantitative);
   in.present_mask = allocator.matrix_of<std::uint64_t>(1, n_samples, 1, in.padded_quantitative,
-                                                       "\nallocation failure 2 in matrix()");
+                                                       allocation_message::kMatrix);
   int n_missing = 0;
   for (int q = 1; q <= in.n_quantitative; ++q)
     for (int i = 1; i <= n_samples; ++i) n_missing += values(in.quantitative[q], i) == MISSING_VALUE;
@@ -246,7 +247,7 @@ AssociationScratch::AssociationScratch(const Allocator& allocator, const Associa
 }
 
 StateMeans make_state_means(const Allocator& allocator, int n_variables, const RangedVector<int>& var_kind) {
-  StateMeans means = allocator.vector_of<RangedMatrix<double>>(1, n_variables, "\nallocation failure 1 in matrix()");
+  StateMeans means = allocator.vector_of<RangedMatrix<double>>(1, n_variables, allocation_message::kList);
   for (int j = 1; j <= n_variables; ++j)
     if (var_kind[j] >= 2) means[j] = allocator.double_matrix(1, n_variables, 0, var_kind[j]);
   return means;

@@ -15,6 +15,23 @@
 
 namespace kalveno {
 
+// What error.txt says when an array cannot be had, by the kind of array:
+// the words users have long found there, each named once.
+namespace allocation_message {
+inline constexpr char kIntVector[] = "\nallocation failure in ivector()";   // ints, bytes, counts
+inline constexpr char kFloatVector[] = "\nallocation failure in vector()";  // floats
+inline constexpr char kDoubleVector[] = "\nallocation failure in dvector()";
+inline constexpr char kList[] = "\nallocation failure 1 in matrix()";  // texts, arrays of arrays
+inline constexpr char kIntMatrix[] = "\nallocation failure 2 in imatrix()";
+inline constexpr char kMatrix[] = "\nallocation failure 2 in matrix()";
+inline constexpr char kCube[] = "\nallocation failure 3 in f3tensor()";
+inline constexpr char kTextCells[] = "\nallocation failure 3 in c3tensor()";  // the cells of the data file
+inline constexpr char kSummaryMatrix[] = "\nallocation failure 2 in resample_stat_type_matrix()";
+inline constexpr char kPairTable[] = "\nallocation failure in the pair table";
+inline constexpr char kPairBatches[] = "\nallocation failure in the pair batches";
+inline constexpr char kDistanceClasses[] = "\nallocation failure in the distance classes";
+}  // namespace allocation_message
+
 // A block that could not be had; message names the allocator, and note,
 // when known, says in plain words what was too large and what to reduce.
 struct AllocationFailure {
@@ -61,33 +78,31 @@ class Allocator {
   std::size_t budget() const { return budget_; }
 
   // Signed 32-bit ints: permutations, grid sizes, pair counts.
-  RangedVector<int> int_vector(int lo, int hi) const {
-    return vector_of<int>(lo, hi, "\nallocation failure in ivector()");
-  }
+  RangedVector<int> int_vector(int lo, int hi) const { return vector_of<int>(lo, hi, allocation_message::kIntVector); }
   // Single-precision floats: the replicate values of one statistic.
   RangedVector<float> float_vector(int lo, int hi) const {
-    return vector_of<float>(lo, hi, "\nallocation failure in vector()");
+    return vector_of<float>(lo, hi, allocation_message::kFloatVector);
   }
   // Doubles: coordinates, per-variable and per-class work vectors.
   RangedVector<double> double_vector(int lo, int hi) const {
-    return vector_of<double>(lo, hi, "\nallocation failure in dvector()");
+    return vector_of<double>(lo, hi, allocation_message::kDoubleVector);
   }
   // Texts (names, words) of any length, one per index.
   RangedVector<std::string> text_vector(int lo, int hi) const {
-    return vector_of<std::string>(lo, hi, "\nallocation failure 1 in matrix()");
+    return vector_of<std::string>(lo, hi, allocation_message::kList);
   }
   RangedMatrix<int> int_matrix(int row_lo, int row_hi, int col_lo, int col_hi) const {
-    return matrix_of<int>(row_lo, row_hi, col_lo, col_hi, "\nallocation failure 2 in imatrix()");
+    return matrix_of<int>(row_lo, row_hi, col_lo, col_hi, allocation_message::kIntMatrix);
   }
   RangedMatrix<double> double_matrix(int row_lo, int row_hi, int col_lo, int col_hi) const {
-    return matrix_of<double>(row_lo, row_hi, col_lo, col_hi, "\nallocation failure 2 in matrix()");
+    return matrix_of<double>(row_lo, row_hi, col_lo, col_hi, allocation_message::kMatrix);
   }
   // Floats and ints in three indices: stored replicate values, grid cells.
   RangedCube<float> float_cube(int a_lo, int a_hi, int b_lo, int b_hi, int c_lo, int c_hi) const {
-    return cube_of<float>(a_lo, a_hi, b_lo, b_hi, c_lo, c_hi, "\nallocation failure 3 in f3tensor()");
+    return cube_of<float>(a_lo, a_hi, b_lo, b_hi, c_lo, c_hi, allocation_message::kCube);
   }
   RangedCube<int> int_cube(int a_lo, int a_hi, int b_lo, int b_hi, int c_lo, int c_hi) const {
-    return cube_of<int>(a_lo, a_hi, b_lo, b_hi, c_lo, c_hi, "\nallocation failure 3 in f3tensor()");
+    return cube_of<int>(a_lo, a_hi, b_lo, b_hi, c_lo, c_hi, allocation_message::kCube);
   }
 
   // Arrays of any element type, zero-filled (T()), failing with message.

@@ -15,12 +15,12 @@ constexpr std::chrono::milliseconds kRedrawEvery(500);
 }  // namespace
 
 Progress::Progress(Console& console, Clock::duration show_after)
-    : out_(console.progress_stream()),
+    : stream_(console.progress_stream()),
       own_line_(console.out_is_terminal() && !console.at_line_start()),
       stage_start_(Clock::now()) {
   next_draw_ = (stage_start_ + show_after).time_since_epoch().count();
   // The console's text so far reaches the screen before the line.
-  if (out_ != nullptr) console.flush();
+  if (stream_ != nullptr) console.flush();
 }
 
 void Progress::begin(std::string what, double total) {
@@ -32,11 +32,11 @@ void Progress::begin(std::string what, double total) {
 
 Progress::~Progress() {
   std::lock_guard<std::mutex> hold(drawing_);
-  if (shown_) *out_ << "\r\033[K" << std::flush;
+  if (shown_) *stream_ << "\r\033[K" << std::flush;
 }
 
 void Progress::advance(double done) {
-  if (out_ == nullptr) return;
+  if (stream_ == nullptr) return;
   done_ += done;
   const Clock::time_point now = Clock::now();
   Clock::rep due = next_draw_.load(std::memory_order_relaxed);
@@ -55,9 +55,9 @@ void Progress::draw(Clock::time_point now) {
   // On a terminal that also shows the console's text, a line the console
   // left unfinished is left as it is: the progress takes the next one, so
   // that erasing it leaves that text whole.
-  if (!shown_ && own_line_) *out_ << '\n';
+  if (!shown_ && own_line_) *stream_ << '\n';
   shown_ = true;
-  *out_ << '\r' << what_ << format(": %.0f%% done", std::floor(100 * share)) << left << "\033[K" << std::flush;
+  *stream_ << '\r' << what_ << format(": %.0f%% done", std::floor(100 * share)) << left << "\033[K" << std::flush;
 }
 
 std::string time_left_text(double seconds) {

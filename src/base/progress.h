@@ -36,7 +36,7 @@ class Progress {
   using Clock = std::chrono::steady_clock;
   void draw(Clock::time_point now);
 
-  std::ostream* out_ = nullptr;  // nullptr: nothing is shown
+  std::ostream* stream_ = nullptr;  // nullptr: nothing is shown
   bool own_line_ = false;        // starts on a new line, below the console's unfinished one
   std::string what_;
   double total_ = 0;

@@ -1,14 +1,26 @@
-// The headings and row labels of the results file that kalveno-plot reads
-// back. The report writers print them and the reader looks for them, both
-// from here, so that the two cannot drift apart.
+// The words of every file that kalveno writes and kalveno-plot reads back:
+// the headings, row labels and codes of the results file, and the columns
+// and quadrant words of the file of local Moran's I per sample. The writers
+// print them and the readers look for them, both from here, so that the two
+// cannot drift apart.
 #pragma once
+#include <string>
+#include <string_view>
 
 namespace kalveno::headings {
+
+// The first line of each program run: "KALVENO 1.0 - Written by Bremwick".
+// A reader knows it by the program's name, a blank and kBannerAuthor, which
+// holds whatever the version that wrote the file.
+std::string run_banner();
+inline constexpr char kBannerAuthor[] = " - Written by ";
+bool is_run_banner(std::string_view line);
 
 // The header block of each program run, and its basic statistics.
 inline constexpr char kDataFile[] = "Data file: ";
 inline constexpr char kSampleCount[] = "# samples: ";
 inline constexpr char kQualitativeStatistics[] = "BASIC STATISTICS for QUALITATIVE variables";
+inline constexpr char kStateCountColumn[] = "Nstates";
 
 // The observed section of a spatial autocorrelation analysis.
 inline constexpr char kSpatialAnalysis[] = "SPATIAL AUTOCORRELATION ANALYSIS";
@@ -24,10 +36,18 @@ inline constexpr char kToroidalTest[] =
     "Tests of maintenance of spatial autocorrelation using TOROIDAL randomization (";
 inline constexpr char kCoding[] = "Coding: ";
 inline constexpr char kTestDetails[] = "Details of spatial autocorrelation tests for ";
+// After the randomization's name: in a details heading, then " (" and the
+// replicate count; in a correction heading, then " test (" and the count.
+inline constexpr char kRandomizationWord[] = " randomization";
+// The first two cells of the details table's header row.
+inline constexpr char kDetailsColumns[] = "Variable\tclass";
 inline constexpr char kObservedRow[] = "obs val";
 inline constexpr char kMeanRow[] = "mean rand val";
 inline constexpr char kUpperBoundRow[] = "95% sup";
 inline constexpr char kLowerBoundRow[] = "95% inf";
+// The significance codes after a coded value, by level: none, P <= 0.05,
+// 0.01 and 0.001.
+inline constexpr const char* kSignificanceCodes[] = {"", " *", " **", " ***"};
 
 // The correction across the classes of each correlogram, after a test
 // section: its heading, then one row per variable with the whole
@@ -49,8 +69,27 @@ inline constexpr char kLocalWithin[] = "neighbours within distance ";
 inline constexpr char kLocalGreatCircle[] = " km (great-circle, ";
 inline constexpr char kLocalRandomizations[] = " conditional randomizations of each sample";
 inline constexpr char kLocalValuesFile[] = "Values per sample written to file: ";
-inline constexpr char kLocalTable[] =
-    "Variable\tsamples\twithout neighbours\tmean neighbours\thigh-high\tlow-low\thigh-low\tlow-high\tnot significant";
+// The header row of the table: the counts per variable, then a count for
+// each word of kCountedQuadrants.
+std::string local_table_heading();
+inline constexpr char kLocalTableCounts[] = "Variable\tsamples\twithout neighbours\tmean neighbours";
+
+// The file of values per sample: a first line of its own, the settings
+// line, the counts line (samples, variables, 0, the missing-data word), then
+// the header row: kSampleColumn, X, Y, and for each variable its name
+// followed by each suffix of kLocalColumnSuffixes in turn, one column each.
+inline constexpr char kSampleColumn[] = "Sample";
+inline constexpr const char* kLocalColumnSuffixes[] = {"_Ii", "_lag", "_P", "_P_adjusted", "_quadrant"};
+// The words of the quadrant column; a sample that lacks the variable has
+// the missing-data word there.
+inline constexpr char kHighHigh[] = "high-high";
+inline constexpr char kLowLow[] = "low-low";
+inline constexpr char kHighLow[] = "high-low";
+inline constexpr char kLowHigh[] = "low-high";
+inline constexpr char kNotSignificant[] = "not significant";
+inline constexpr char kNoNeighbours[] = "no neighbours";
+// The quadrants counted in the section's table, in its column order.
+inline constexpr const char* kCountedQuadrants[] = {kHighHigh, kLowLow, kHighLow, kLowHigh, kNotSignificant};
 
 // The names of the two randomizations, in test headings and details.
 inline constexpr char kComplete[] = "COMPLETE";

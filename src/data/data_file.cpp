@@ -133,7 +133,7 @@ void read_variable_names(const Allocator& allocator, std::string_view line, Data
   }
   data.var_names = allocator.text_vector(0, v_count);
   data.var_kind = allocator.int_vector(0, v_count);
-  data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, "\nallocation failure 1 in matrix()");
+  data.state_names = allocator.vector_of<std::vector<std::string>>(0, v_count, allocation_message::kList);
   for (int j = 1; j <= v_count; ++j) {
     std::string_view cell = cells[first + static_cast<std::size_t>(j - 1)];
     int kind = 0;
@@ -356,7 +356,7 @@ void read_sample_line(const Allocator& allocator, std::string_view line, DataSet
   if (data.distance_kind == DistanceKind::kGreatCircle) check_degrees(data, i);
   const int first_variable_column = read_grid_place(reader, data, i, notes);
   RangedVector<std::string_view>& row = cells.emplace_back(
-      allocator.vector_of<std::string_view>(1, data.n_variables, "\nallocation failure 3 in c3tensor()"));
+      allocator.vector_of<std::string_view>(1, data.n_variables, allocation_message::kTextCells));
   for (int j = 1; j <= data.n_variables; ++j) {
     row[j] = reader.variable_cell(first_variable_column + j - 1, j);
     if (row[j] != data.missing_code && data.var_kind[j] == 0 && reads_as_qualitative(row[j])) {

@@ -25,7 +25,7 @@ SpherePoint sphere_point(double longitude, double latitude) {
 }
 
 void make_sphere_points(const Allocator& allocator, DataSet& data) {
-  data.sphere = allocator.vector_of<SpherePoint>(0, data.n_samples, "\nallocation failure in dvector()");
+  data.sphere = allocator.vector_of<SpherePoint>(0, data.n_samples, allocation_message::kDoubleVector);
   for (int i = 1; i <= data.n_samples; ++i) data.sphere[i] = sphere_point(data.x[i], data.y[i]);
 }
 

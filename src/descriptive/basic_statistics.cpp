@@ -61,7 +61,7 @@ void write_basic_statistics(OutputFile& results, const Allocator& allocator, con
                   100 * q.missing_fraction);
   }
 
-  results.print("\n\n%s\n\tNstates\t%% missing data", headings::kQualitativeStatistics);
+  results.print("\n\n%s\n\t%s\t%% missing data", headings::kQualitativeStatistics, headings::kStateCountColumn);
   for (int j = 1; j <= v_count; ++j) {
     if (!data.is_qualitative(j)) continue;
     const int k = data.var_kind[j];

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "base/interruption.h"
+#include "base/parallel.h"
+#include "base/results_headings.h"
 #include "numeric/p_adjustment.h"
 #include "numeric/sample_stream.h"
 #include "randomization/replicate_runner.h"
@@ -15,12 +17,12 @@ namespace kalveno {
 const char* quadrant_name(Quadrant quadrant) {
   switch (quadrant) {
     case Quadrant::kMissing: return "";
-    case Quadrant::kNoNeighbours: return "no neighbours";
-    case Quadrant::kNotSignificant: return "not significant";
-    case Quadrant::kHighHigh: return "high-high";
-    case Quadrant::kLowLow: return "low-low";
-    case Quadrant::kHighLow: return "high-low";
-    case Quadrant::kLowHigh: return "low-high";
+    case Quadrant::kNoNeighbours: return headings::kNoNeighbours;
+    case Quadrant::kNotSignificant: return headings::kNotSignificant;
+    case Quadrant::kHighHigh: return headings::kHighHigh;
+    case Quadrant::kLowLow: return headings::kLowLow;
+    case Quadrant::kHighLow: return headings::kHighLow;
+    case Quadrant::kLowHigh: return headings::kLowHigh;
   }
   return "";
 }
@@ -69,19 +71,7 @@ class LocalTester {
   // their summaries.
   void test_sample(int worker, int i, LocalMoranResults& results) {
     TestScratch& scratch = scratch_[static_cast<std::size_t>(worker)];
-    const int m = setup_.n_variables();
-    int* want = scratch.want.data();
-    int* taken = scratch.taken.data();
-    double* sums = scratch.sums.data();
-    double scale[kChunk];
-    bool any = false;
-    for (int q = 0; q < m; ++q) {
-      const int v = setup_.variables[static_cast<std::size_t>(q)];
-      want[q] = std::isfinite(results.moran(v, i)) ? results.neighbours(v, i) : 0;
-      any = any || want[q] > 0;
-    }
-    if (!any) return;
-
+    if (!count_wanted(i, results, scratch.want)) return;
     RangedVector<int>& pool = scratch.pool;
     const int last = n_samples_ - 1;
     // The pool is every sample but i: i is parked at the end.
@@ -90,75 +80,105 @@ class LocalTester {
     // Variables in chunks; each replicate draws from its own stretch of the
     // sample's stream, so a variable's draws are the same in any chunk and
     // whatever the other variables of the chunk need.
-    for (int q0 = 0; q0 < m; q0 += kChunk) {
-      const int width = std::min(kChunk, m - q0);
-      int wanted = 0;
-      for (int q = 0; q < width; ++q) {
-        scale[q] = setup_.z(i, q0 + q) / setup_.m2[static_cast<std::size_t>(q0 + q)];
-        wanted += want[q0 + q] > 0;
-      }
-      if (wanted == 0) continue;
-      SampleStream stream(seed_, i);
-      for (int r = 1; r <= n_rep_; ++r) {
-        stream.start_replicate(r);
-        std::fill(sums, sums + width, 0.0);
-        std::fill(taken, taken + width, 0);
-        // The first steps of a shuffle of the pool, as many as the variables
-        // need, undone afterwards so that every replicate starts from the
-        // same order. The draws come in batches that no variable can
-        // overfill; a sample that lacks a variable adds its z of +0, which
-        // leaves the sum as it is (a sum of deviations is never -0).
-        int t = 0;
-        std::vector<int>& active = scratch.active;
-        active.clear();
-        for (int q = 0; q < width; ++q)
-          if (want[q0 + q] > 0) active.push_back(q);
-        while (!active.empty()) {
-          int batch = last;
-          for (int q : active) batch = std::min(batch, want[q0 + q] - taken[q]);
-          const bool every_variable = static_cast<int>(active.size()) == width;
-          // The batch's samples first, then their values, whose loads then
-          // wait on no draw.
-          const int start = t;
-          for (; t < start + batch; ++t) {
-            const int from = t + static_cast<int>(stream.below(static_cast<std::uint32_t>(last - t)));
-            std::swap(pool[t], pool[from]);
-            scratch.drawn_at[static_cast<std::size_t>(t)] = from;
-          }
-          for (int d = start; d < t; ++d) {
-            const double* z = setup_.z.row(pool[d]) + q0;
-            const unsigned char* has = setup_.has.row(pool[d]) + q0;
-            if (every_variable) {
-              for (int q = 0; q < width; ++q) sums[q] += z[q];
-              for (int q = 0; q < width; ++q) taken[q] += has[q];
-            } else {
-              for (int q : active) {
-                sums[q] += z[q];
-                taken[q] += has[q];
-              }
-            }
-          }
-          std::erase_if(active, [&](int q) { return taken[q] == want[q0 + q]; });
-        }
-        while (t-- > 0) std::swap(pool[t], pool[scratch.drawn_at[static_cast<std::size_t>(t)]]);
-        // A zero is stored as +0, so that the bounds are the same whichever
-        // way the values are ordered.
-        for (int q = 0; q < width; ++q)
-          scratch.values[static_cast<std::size_t>(q)][r] = static_cast<float>(scale[q] * sums[q]) + 0.0f;
-      }
-      for (int q = 0; q < width; ++q) {
-        if (want[q0 + q] == 0) continue;
-        const int v = setup_.variables[static_cast<std::size_t>(q0 + q)];
-        summarise_without_sorting(scratch.values[static_cast<std::size_t>(q)], n_rep_, results.test(v, i),
-                                  static_cast<float>(results.moran(v, i)));
-      }
-    }
+    const int m = setup_.n_variables();
+    for (int q0 = 0; q0 < m; q0 += kChunk) test_chunk(scratch, i, q0, std::min(kChunk, m - q0), results);
     std::swap(pool[i - 1], pool[last]);
   }
 
  private:
   // Variables handled in one pass over the draws.
   static constexpr int kChunk = 64;
+
+  // For each variable, the neighbours of sample i that have it, or 0 where
+  // i is not tested on it (it lacks the variable); whether any is tested.
+  bool count_wanted(int i, const LocalMoranResults& results, std::vector<int>& want) const {
+    bool any = false;
+    for (int q = 0; q < setup_.n_variables(); ++q) {
+      const int v = setup_.variables[static_cast<std::size_t>(q)];
+      want[static_cast<std::size_t>(q)] = std::isfinite(results.moran(v, i)) ? results.neighbours(v, i) : 0;
+      any = any || want[static_cast<std::size_t>(q)] > 0;
+    }
+    return any;
+  }
+
+  // Variables q0..q0 + width - 1 of sample i: their replicates, then the
+  // summaries of those it is tested on.
+  void test_chunk(TestScratch& scratch, int i, int q0, int width, LocalMoranResults& results) {
+    const int* want = scratch.want.data();
+    double scale[kChunk];
+    int wanted = 0;
+    for (int q = 0; q < width; ++q) {
+      scale[q] = setup_.z(i, q0 + q) / setup_.m2[static_cast<std::size_t>(q0 + q)];
+      wanted += want[q0 + q] > 0;
+    }
+    if (wanted == 0) return;
+    SampleStream stream(seed_, i);
+    for (int r = 1; r <= n_rep_; ++r) {
+      stream.start_replicate(r);
+      draw_neighbours(scratch, stream, q0, width);
+      // A zero is stored as +0, so that the bounds are the same whichever
+      // way the values are ordered.
+      for (int q = 0; q < width; ++q)
+        scratch.values[static_cast<std::size_t>(q)][r] =
+            static_cast<float>(scale[q] * scratch.sums[static_cast<std::size_t>(q)]) + 0.0f;
+    }
+    for (int q = 0; q < width; ++q) {
+      if (want[q0 + q] == 0) continue;
+      const int v = setup_.variables[static_cast<std::size_t>(q0 + q)];
+      summarise_without_sorting(scratch.values[static_cast<std::size_t>(q)], n_rep_, results.test(v, i),
+                                static_cast<float>(results.moran(v, i)));
+    }
+  }
+
+  // One replicate of variables q0..q0 + width - 1: into sums, the sum of the
+  // deviations of the neighbours drawn for each. The draws are the first
+  // steps of a shuffle of the pool, as many as the variables need, undone
+  // afterwards so that every replicate starts from the same order. They
+  // come in batches that no variable can overfill; a sample that lacks a
+  // variable adds its z of +0, which leaves the sum as it is (a sum of
+  // deviations is never -0).
+  void draw_neighbours(TestScratch& scratch, SampleStream& stream, int q0, int width) {
+    RangedVector<int>& pool = scratch.pool;
+    const int last = n_samples_ - 1;
+    const int* want = scratch.want.data();
+    int* taken = scratch.taken.data();
+    double* sums = scratch.sums.data();
+    std::fill(sums, sums + width, 0.0);
+    std::fill(taken, taken + width, 0);
+    int t = 0;
+    std::vector<int>& active = scratch.active;
+    active.clear();
+    for (int q = 0; q < width; ++q)
+      if (want[q0 + q] > 0) active.push_back(q);
+    while (!active.empty()) {
+      int batch = last;
+      for (int q : active) batch = std::min(batch, want[q0 + q] - taken[q]);
+      const bool every_variable = static_cast<int>(active.size()) == width;
+      // The batch's samples first, then their values, whose loads then
+      // wait on no draw.
+      const int start = t;
+      for (; t < start + batch; ++t) {
+        const int from = t + static_cast<int>(stream.below(static_cast<std::uint32_t>(last - t)));
+        std::swap(pool[t], pool[from]);
+        scratch.drawn_at[static_cast<std::size_t>(t)] = from;
+      }
+      for (int d = start; d < t; ++d) {
+        const double* z = setup_.z.row(pool[d]) + q0;
+        const unsigned char* has = setup_.has.row(pool[d]) + q0;
+        if (every_variable) {
+          for (int q = 0; q < width; ++q) sums[q] += z[q];
+          for (int q = 0; q < width; ++q) taken[q] += has[q];
+        } else {
+          for (int q : active) {
+            sums[q] += z[q];
+            taken[q] += has[q];
+          }
+        }
+      }
+      std::erase_if(active, [&](int q) { return taken[q] == want[q0 + q]; });
+    }
+    while (t-- > 0) std::swap(pool[t], pool[scratch.drawn_at[static_cast<std::size_t>(t)]]);
+  }
 
   const LocalMoranSetup& setup_;
   int n_samples_, n_rep_;
@@ -184,7 +204,7 @@ LocalMoranSetup local_moran_setup(const Allocator& allocator, const DataSet& dat
   const int m = setup.n_variables();
   setup.neighbours = neighbours_within(allocator, data, radius, n_workers);
   setup.z = allocator.double_matrix(1, n, 0, m - 1);
-  setup.has = allocator.matrix_of<unsigned char>(1, n, 0, m - 1, "\nallocation failure 2 in matrix()");
+  setup.has = allocator.matrix_of<unsigned char>(1, n, 0, m - 1, allocation_message::kMatrix);
   for (int q = 0; q < m; ++q) {
     const int v = setup.variables[static_cast<std::size_t>(q)];
     double sum = 0;
@@ -216,8 +236,8 @@ LocalMoranResults local_moran_observed(const Allocator& allocator, const DataSet
   results.lag = allocator.double_matrix(1, v_count, 1, n);
   results.neighbours = allocator.int_matrix(1, v_count, 1, n);
   results.test = summary_matrix(allocator, 1, v_count, 1, n);
-  results.p_adjusted = allocator.matrix_of<float>(1, v_count, 1, n, "\nallocation failure 2 in matrix()");
-  results.quadrant = allocator.matrix_of<Quadrant>(1, v_count, 1, n, "\nallocation failure 2 in matrix()");
+  results.p_adjusted = allocator.matrix_of<float>(1, v_count, 1, n, allocation_message::kMatrix);
+  results.quadrant = allocator.matrix_of<Quadrant>(1, v_count, 1, n, allocation_message::kMatrix);
   for (int v : setup.variables) {
     for (int i = 1; i <= n; ++i) {
       results.moran(v, i) = results.lag(v, i) = MISSING_VALUE;

@@ -1,6 +1,7 @@
 #include "local_moran/local_moran_report.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "base/results_headings.h"
 #include "base/text.h"
@@ -9,9 +10,11 @@ namespace kalveno {
 
 namespace {
 
-// The quadrants counted in the section, in its column order.
+// The quadrants counted in the section, in its column order: that of
+// headings::kCountedQuadrants.
 constexpr Quadrant kCounted[] = {Quadrant::kHighHigh, Quadrant::kLowLow, Quadrant::kHighLow, Quadrant::kLowHigh,
                                  Quadrant::kNotSignificant};
+static_assert(std::size(kCounted) == std::size(headings::kCountedQuadrants));
 
 }  // namespace
 
@@ -29,7 +32,7 @@ std::string local_moran_settings(const LocalMoranSetup& setup, const LocalMoranR
 void write_local_moran_section(OutputFile& out, const DataSet& data, const LocalMoranSetup& setup,
                                const LocalMoranResults& results, const std::string& values_file) {
   out.print("\n\n%s\n%s\n%s%s\n%s", headings::kLocalMoran, local_moran_settings(setup, results).c_str(),
-            headings::kLocalValuesFile, values_file.c_str(), headings::kLocalTable);
+            headings::kLocalValuesFile, values_file.c_str(), headings::local_table_heading().c_str());
   for (int v : setup.variables) {
     int samples = 0, isolated = 0, counts[std::size(kCounted)] = {};
     long long neighbours = 0;
@@ -53,12 +56,10 @@ void write_local_moran_values(OutputFile& out, const DataSet& data, const LocalM
   const char* missing = data.missing_code.c_str();
   out.print("Local Moran's I computed from file \"%s\" with first line text: %s", data_file_name.c_str(),
             data.title_line.c_str());
-  out.print("%s\n%i\t%zu\t0\t%s\nSample\tX\tY", local_moran_settings(setup, results).c_str(), data.n_samples,
-            setup.variables.size(), missing);
-  for (int v : setup.variables) {
-    const char* name = data.var_names[v].c_str();
-    out.print("\t%s_Ii\t%s_lag\t%s_P\t%s_P_adjusted\t%s_quadrant", name, name, name, name, name);
-  }
+  out.print("%s\n%i\t%zu\t0\t%s\n%s\tX\tY", local_moran_settings(setup, results).c_str(), data.n_samples,
+            setup.variables.size(), missing, headings::kSampleColumn);
+  for (int v : setup.variables)
+    for (const char* suffix : headings::kLocalColumnSuffixes) out.print("\t%s%s", data.var_names[v].c_str(), suffix);
   auto number_or_missing = [&](double value, bool applies) {
     if (applies)
       out.print("\t%f", value);
@@ -70,7 +71,8 @@ void write_local_moran_values(OutputFile& out, const DataSet& data, const LocalM
     for (int v : setup.variables) {
       const Quadrant quadrant = results.quadrant(v, i);
       if (quadrant == Quadrant::kMissing) {
-        for (int column = 0; column < 5; ++column) out.print("\t%s", missing);
+        for (std::size_t column = 0; column < std::size(headings::kLocalColumnSuffixes); ++column)
+          out.print("\t%s", missing);
         continue;
       }
       const bool tested = results.tested(v, i);

@@ -4,7 +4,7 @@
 #include <climits>
 #include <vector>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 
 namespace kalveno {
 
@@ -14,7 +14,8 @@ namespace {
 // and the blocks are then laid end to end in sample order.
 constexpr int kBlock = 256;
 
-const char kListFailure[] = "\nallocation failure in ivector()";
+// The neighbour lists are ints.
+constexpr const char* kListFailure = allocation_message::kIntVector;
 
 }  // namespace
 

@@ -12,9 +12,12 @@
 
 namespace kalveno {
 
+// The largest seed: the generator's states are 1..kLargestSeed.
+inline constexpr std::int32_t kLargestSeed = 2147483646;
+
 struct Random {
   // State of the main generator; a value <= 0 makes the next draw rebuild
-  // the shuffle table from its negation. Between draws: 1..2147483646.
+  // the shuffle table from its negation. Between draws: 1..kLargestSeed.
   std::int32_t random_state = 0;
   std::int32_t shuffle_table[32] = {};
   std::int32_t shuffle_out = 0;  // 0: the table has not been built

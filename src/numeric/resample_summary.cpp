@@ -6,6 +6,8 @@
 #include <cmath>
 #include <functional>
 
+#include "base/results_headings.h"
+
 namespace kalveno {
 
 void shell_sort(int n, RangedVector<float>& a) {
@@ -150,14 +152,7 @@ int significance_level(float p, int n_rep) {
 
 namespace {
 
-const char* code_of_level(int level) {
-  switch (level) {
-    case 3: return " ***";
-    case 2: return " **";
-    case 1: return " *";
-    default: return "";
-  }
-}
+const char* code_of_level(int level) { return headings::kSignificanceCodes[std::clamp(level, 0, 3)]; }
 
 }  // namespace
 

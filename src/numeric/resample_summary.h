@@ -31,8 +31,7 @@ inline bool compared(const ResampleSummary& s) { return std::isfinite(s.obs); }
 
 inline RangedMatrix<ResampleSummary> summary_matrix(const Allocator& allocator, int row_lo, int row_hi, int col_lo,
                                                     int col_hi) {
-  return allocator.matrix_of<ResampleSummary>(row_lo, row_hi, col_lo, col_hi,
-                                              "\nallocation failure 2 in resample_stat_type_matrix()");
+  return allocator.matrix_of<ResampleSummary>(row_lo, row_hi, col_lo, col_hi, allocation_message::kSummaryMatrix);
 }
 
 // Summarises values[first..last] (callers pass first = 1, last = n >= 1)

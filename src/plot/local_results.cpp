@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "base/results_headings.h"
@@ -12,6 +13,7 @@ namespace kalveno::plot {
 namespace {
 
 constexpr double kNoNumber = std::numeric_limits<double>::quiet_NaN();
+constexpr std::size_t kColumnsPerVariable = std::size(headings::kLocalColumnSuffixes);
 
 // The number that fills field, or NaN.
 double whole_number_field(std::string_view field) {
@@ -51,9 +53,11 @@ std::vector<LocalRun> read_local_runs(std::string_view text) {
   const std::vector<std::string_view> lines = split_lines(text);
   std::vector<LocalRun> runs;
   std::string data_file;
+  const std::string table_heading = headings::local_table_heading();
+  const std::size_t n_table_columns = split_fields(table_heading, '\t').size();
   for (std::size_t at = 0; at < lines.size(); ++at) {
     const std::string_view line = lines[at];
-    if (line.starts_with("KALVENO ") && line.find(" - Written by ") != std::string_view::npos) {
+    if (headings::is_run_banner(line)) {
       data_file.clear();
     } else if (line.starts_with(headings::kDataFile)) {
       data_file = line.substr(std::string_view(headings::kDataFile).size());
@@ -64,12 +68,12 @@ std::vector<LocalRun> read_local_runs(std::string_view text) {
       read_settings(run);
       if (at + 1 < lines.size() && lines[at + 1].starts_with(headings::kLocalValuesFile))
         run.values_file = lines[++at].substr(std::string_view(headings::kLocalValuesFile).size());
-      if (at + 1 < lines.size() && lines[at + 1] == headings::kLocalTable) {
+      if (at + 1 < lines.size() && lines[at + 1] == table_heading) {
         ++at;
-        // Each row: the name, then eight counts.
+        // Each row: the name, then a count for each heading after it.
         while (at + 1 < lines.size()) {
           const std::vector<std::string_view> row = split_fields(lines[at + 1], '\t');
-          if (row.size() != 9 || row[0].empty() || std::isnan(whole_number_field(row[1]))) break;
+          if (row.size() != n_table_columns || row[0].empty() || std::isnan(whole_number_field(row[1]))) break;
           run.variables.emplace_back(row[0]);
           ++at;
         }
@@ -88,13 +92,14 @@ std::string read_local_values(std::string_view text, LocalValues& values) {
   if (counts.size() != 4) return "its third line is not the samples, variables, 0 and the missing-data word";
   const std::string_view missing = counts[3];
   const std::vector<std::string_view> header = split_fields(lines[3], '\t');
-  if (header.size() < 3 || (header.size() - 3) % 5 != 0 || header[0] != "Sample")
+  const char* const* suffixes = headings::kLocalColumnSuffixes;
+  if (header.size() < 3 || (header.size() - 3) % kColumnsPerVariable != 0 || header[0] != headings::kSampleColumn)
     return "its fourth line is not Sample, X, Y and five columns per variable";
-  const char* const suffixes[] = {"_Ii", "_lag", "_P", "_P_adjusted", "_quadrant"};
-  for (std::size_t column = 3; column < header.size(); column += 5) {
-    if (!header[column].ends_with(suffixes[0])) return "column " + std::to_string(column + 1) + " is no _Ii column";
-    const std::string name(header[column].substr(0, header[column].size() - 3));
-    for (int s = 1; s < 5; ++s)
+  for (std::size_t column = 3; column < header.size(); column += kColumnsPerVariable) {
+    if (!header[column].ends_with(suffixes[0]))
+      return "column " + std::to_string(column + 1) + " is no " + suffixes[0] + " column";
+    const std::string name(header[column].substr(0, header[column].size() - std::string_view(suffixes[0]).size()));
+    for (std::size_t s = 1; s < kColumnsPerVariable; ++s)
       if (header[column + s] != name + suffixes[s])
         return "column " + std::to_string(column + s + 1) + " is not " + name + suffixes[s];
     values.variables.push_back(name);
@@ -112,7 +117,7 @@ std::string read_local_values(std::string_view text, LocalValues& values) {
     values.x.push_back(x);
     values.y.push_back(y);
     for (std::size_t v = 0; v < values.variables.size(); ++v) {
-      const std::size_t first = 3 + 5 * v;
+      const std::size_t first = 3 + kColumnsPerVariable * v;
       auto number = [&](std::size_t column) {
         return cells[column] == missing ? kNoNumber : whole_number_field(cells[column]);
       };

@@ -11,6 +11,7 @@
 #include "base/files.h"
 #include "base/option_scanner.h"
 #include "base/text.h"
+#include "base/version.h"
 #include "plot/correlogram.h"
 #include "plot/local_results.h"
 #include "plot/plot_files.h"
@@ -278,7 +279,7 @@ int plot(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return kPlotsWritten;
   }
   if (options.version) {
-    out << "kalveno-plot (KALVENO 1.0)\n";
+    out << "kalveno-plot (" << program_version() << ")\n";
     return kPlotsWritten;
   }
   const std::string& results = options.files[0];

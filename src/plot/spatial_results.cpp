@@ -1,5 +1,6 @@
 #include "plot/spatial_results.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -48,10 +49,8 @@ std::vector<double> class_values(const std::vector<std::string_view>& fields, st
 int read_stars(std::string_view field) {
   std::string_view code;
   if (std::isnan(read_number(field, &code)) && code == field) return -1;
-  if (code.empty()) return 0;
-  if (code == " *") return 1;
-  if (code == " **") return 2;
-  if (code == " ***") return 3;
+  for (int stars = 0; stars < static_cast<int>(std::size(headings::kSignificanceCodes)); ++stars)
+    if (code == headings::kSignificanceCodes[stars]) return stars;
   return -1;
 }
 
@@ -63,6 +62,12 @@ int read_replicate_count(std::string_view heading) {
   int n_rep = 0;
   std::from_chars(count.data(), count.data() + count.size(), n_rep);
   return n_rep;
+}
+
+// Whether the first cells of fields are those of cells (tab-separated).
+bool starts_with_cells(const std::vector<std::string_view>& fields, std::string_view cells) {
+  const std::vector<std::string_view> wanted = split_fields(cells, '\t');
+  return fields.size() >= wanted.size() && std::equal(wanted.begin(), wanted.end(), fields.begin());
 }
 
 // A row of the class table: an empty first field and the label.
@@ -90,7 +95,7 @@ class SectionReader {
     std::vector<std::string> qualitative;
     while (next_ < lines_.size()) {
       std::string_view line = lines_[next_++];
-      if (line.starts_with("KALVENO ") && line.find(" - Written by ") != std::string_view::npos) {
+      if (headings::is_run_banner(line)) {
         open_run = false;  // a new program run: what follows belongs to it
         data_file.clear();
         n_samples = 0;
@@ -117,7 +122,7 @@ class SectionReader {
         read_correction(runs.back(), line);
       } else if (open_run && line.starts_with(kDetailsHeading)) {
         std::string_view name = line.substr(kDetailsHeading.size());
-        name = name.substr(0, name.find(" randomization ("));
+        name = name.substr(0, name.find(std::string(headings::kRandomizationWord) + " ("));
         if (name == headings::kComplete)
           read_details(runs.back().complete, headings::kComplete, line, runs.back());
         else
@@ -199,7 +204,7 @@ class SectionReader {
     test.detail_names.clear();
     test.ci95_inf.clear();
     test.ci95_sup.clear();
-    if (!at_end() && fields().size() >= 2 && fields()[0] == "Variable" && fields()[1] == "class") ++next_;
+    if (!at_end() && starts_with_cells(fields(), headings::kDetailsColumns)) ++next_;
     while (!at_end()) {
       std::vector<std::string_view> row = fields();
       if (is_variable_row(row, headings::kObservedRow)) {
@@ -221,7 +226,7 @@ class SectionReader {
   // frequencies on a row of their own.
   std::vector<std::string> read_qualitative_names() {
     std::vector<std::string> names;
-    if (!at_end() && fields().size() >= 2 && fields()[0].empty() && fields()[1] == "Nstates") ++next_;
+    if (!at_end() && is_class_row(fields(), headings::kStateCountColumn)) ++next_;
     while (!at_end() && !lines_[next_].empty()) {
       std::vector<std::string_view> row = fields();
       if (!row[0].empty()) names.emplace_back(row[0]);
@@ -239,9 +244,11 @@ class SectionReader {
     const std::string_view method = heading.substr(std::string_view(headings::kCorrection).size(),
                                                    method_end - std::string_view(headings::kCorrection).size());
     const std::string_view test_name = heading.substr(method_end + std::string_view(headings::kCorrectedTest).size());
-    SpatialTest* test = test_name.starts_with(std::string(headings::kComplete) + " randomization")   ? &run.complete
-                        : test_name.starts_with(std::string(headings::kToroidal) + " randomization") ? &run.toroidal
-                                                                                                     : nullptr;
+    const std::string complete = std::string(headings::kComplete) + headings::kRandomizationWord;
+    const std::string toroidal = std::string(headings::kToroidal) + headings::kRandomizationWord;
+    SpatialTest* test = test_name.starts_with(complete)   ? &run.complete
+                        : test_name.starts_with(toroidal) ? &run.toroidal
+                                                          : nullptr;
     if (test == nullptr) return;
     test->corrected = true;
     test->correction = method;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
+#include "base/results_headings.h"
 #include "base/text.h"
 #include "plot/axes.h"
 #include "plot/xml_text.h"
@@ -22,19 +24,19 @@ constexpr char kPlainColour[] = "#777777";
 constexpr char kMissingColour[] = "#bbbbbb";
 
 struct MarkStyle {
-  const char* name;    // the class attribute and the legend's word
+  const char* name;    // the class attribute; a quadrant's word in the file and the legend
   const char* fill;
   const char* stroke;  // darker, so that a hollow mark shows on white
-  const char* legend;
+  const char* legend;  // for a quadrant, what its word means
 };
 
 // Indexed by MapMark.
 const MarkStyle kStyles[] = {
-    {"high-high", "#d7191c", "#a50f15", "high-high: high among high"},
-    {"low-low", "#2c7bb6", "#08519c", "low-low: low among low"},
-    {"high-low", "#fdae61", "#d9730d", "high-low: high among low"},
-    {"low-high", "#abd9e9", "#4a9cc9", "low-high: low among high"},
-    {"no-neighbours", kPlainColour, kPlainColour, "no neighbours"},
+    {headings::kHighHigh, "#d7191c", "#a50f15", "high among high"},
+    {headings::kLowLow, "#2c7bb6", "#08519c", "low among low"},
+    {headings::kHighLow, "#fdae61", "#d9730d", "high among low"},
+    {headings::kLowHigh, "#abd9e9", "#4a9cc9", "low among high"},
+    {"no-neighbours", kPlainColour, kPlainColour, headings::kNoNeighbours},
     {"missing", kMissingColour, kMissingColour, "lacks the variable"},
 };
 
@@ -97,7 +99,7 @@ class MapPage {
       y_max = i == 0 ? p.y : std::max(y_max, p.y);
     }
     if (map_.radius_degrees > 0)
-      x_stretch_ = std::max(0.05, std::cos((y_min + y_max) / 2 * (3.14159265358979323846 / 180)));
+      x_stretch_ = std::max(0.05, std::cos((y_min + y_max) / 2 * (std::numbers::pi / 180)));
     const double width = (x_max - x_min) * x_stretch_;
     double span = std::max(width, y_max - y_min);
     if (!(span > 0) || !std::isfinite(span)) span = radius_on_map() > 0 && std::isfinite(radius_on_map()) ? 4 * radius_on_map() : 1;
@@ -218,13 +220,13 @@ class MapPage {
       const MarkStyle& style = kStyles[m];
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"%g\" fill=\"%s\" stroke=\"%s\" stroke-width=\"1.5\"/>",
                    kLegendX + 5, y, r, map_.n_rep > 0 ? style.fill : "white", style.stroke),
-            format("%s (%i)", style.legend, counts[m]));
+            format("%s: %s (%i)", style.name, style.legend, counts[m]));
     }
     y += 8;
     if (map_.n_rep > 0) {
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"%g\" fill=\"white\" stroke=\"%s\" stroke-width=\"1.5\"/>",
                    kLegendX + 5, y, r, kPlainColour),
-            format("not significant (%i):", hollow));
+            format("%s (%i):", headings::kNotSignificant, hollow));
       text_ += format("<text x=\"%g\" y=\"%g\" fill=\"#555555\">hollow, in the colour</text>\n", kLegendX + 16,
                       y - 4);
       text_ += format("<text x=\"%g\" y=\"%g\" fill=\"#555555\">of its quadrant</text>\n", kLegendX + 16, y + 11);
@@ -232,10 +234,10 @@ class MapPage {
     }
     entry(format("<path d=\"M%g %gL%g %gM%g %gL%g %g\" stroke=\"%s\" stroke-width=\"1.5\"/>", kLegendX, y - 5,
                  kLegendX + 10, y + 5, kLegendX, y + 5, kLegendX + 10, y - 5, kPlainColour),
-          format("no neighbours (%i)", counts[static_cast<int>(MapMark::kNoNeighbours)]));
+          format("%s (%i)", style_of(MapMark::kNoNeighbours).legend, counts[static_cast<int>(MapMark::kNoNeighbours)]));
     if (counts[static_cast<int>(MapMark::kMissing)] > 0)
       entry(format("<circle cx=\"%g\" cy=\"%g\" r=\"2\" fill=\"%s\"/>", kLegendX + 5, y, kMissingColour),
-            format("lacks the variable (%i)", counts[static_cast<int>(MapMark::kMissing)]));
+            format("%s (%i)", style_of(MapMark::kMissing).legend, counts[static_cast<int>(MapMark::kMissing)]));
     text_ += "</g>\n";
   }
 
@@ -280,9 +282,9 @@ LocalMap make_local_map(const LocalRun& run, const LocalValues& values, int v) {
     const LocalValue& value = column[i];
     MapPoint point{values.samples[i], values.x[i], values.y[i], MapMark::kMissing, false, value.moran,
                    value.p_adjusted};
-    if (value.quadrant == "no neighbours") {
+    if (value.quadrant == headings::kNoNeighbours) {
       point.mark = MapMark::kNoNeighbours;
-    } else if (value.quadrant == "not significant") {
+    } else if (value.quadrant == headings::kNotSignificant) {
       point.mark = mark_of_signs(value.moran, value.lag);
     } else if (!value.quadrant.empty()) {
       point.mark = mark_of_name(value.quadrant);

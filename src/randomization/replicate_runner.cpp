@@ -1,51 +1,15 @@
 #include "randomization/replicate_runner.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/console.h"
 #include "base/interruption.h"
+#include "base/parallel.h"
 #include "base/progress.h"
 
 namespace kalveno {
-
-void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body) {
-  std::atomic<int> next{0};
-  std::mutex failure_lock;
-  std::exception_ptr failure;
-  // An exception must not leave a thread: the first one stops the hand-out
-  // of items and is thrown again once every worker has stopped.
-  auto worker_loop = [&](int worker) {
-    for (int item = next++; item < n_items; item = next++) {
-      try {
-        body(worker, item);
-      } catch (...) {
-        std::lock_guard<std::mutex> hold(failure_lock);
-        if (!failure) failure = std::current_exception();
-        next = n_items;
-        return;
-      }
-    }
-  };
-  std::vector<std::thread> threads;
-  for (int w = 1; w < std::min(n_workers, n_items); ++w) {
-    try {
-      threads.emplace_back(worker_loop, w);
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: the running workers share the items
-    }
-  }
-  worker_loop(0);
-  for (std::thread& thread : threads) thread.join();
-  if (failure) std::rethrow_exception(failure);
-}
 
 void summarise_replicates(const Allocator& allocator, const RangedCube<float>& replicates, int n_rep,
                           const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers) {
@@ -65,129 +29,130 @@ void summarise_replicates(const Allocator& allocator, const RangedCube<float>& r
 
 namespace {
 
+// The steps of a replicate, in the order it takes them.
+enum class ReplicateStep {
+  kDraw,      // worker 0 draws the permutation into a free slot
+  kCopy,      // a worker copies it out to its own permutation, freeing the slot
+  kEvaluate,  // the same worker evaluates it
+  kReport,    // worker 0 reports it, in replicate order
+};
+
+struct ReplicateTask {
+  ReplicateStep step = ReplicateStep::kDraw;
+  int r = 0;
+};
+
 // The replicates of one run as they pass from the drawing thread to the
 // workers and back: drawn permutations wait in a ring of slots, replicate r in
 // slot (r - 1) % n_slots, until a worker copies it out; the slot is then free
-// for the draw of r + n_slots. Every field is guarded by lock.
-struct ReplicateQueue {
-  std::mutex lock;
-  std::condition_variable changed;
-  int n_slots = 0;
-  int n_drawn = 0, n_taken = 0;   // replicates 1..n_drawn drawn, 1..n_taken handed out
-  std::vector<char> slot_busy;    // [slot]: drawn and not yet copied out
-  std::vector<char> evaluated;    // [r]
-  bool stop = false;              // a step failed: hand nothing more out
-  std::exception_ptr failure;
+// for the draw of r + n_slots. Worker 0, the calling thread, draws the
+// permutations in replicate order, reports the evaluated replicates in order,
+// and evaluates replicates itself when it has nothing else to do; the other
+// workers evaluate replicates as they come, with no pause between one group
+// of replicates and the next.
+class ReplicateBoard {
+ public:
+  using Task = ReplicateTask;
 
-  void fail(std::exception_ptr error) {
-    std::lock_guard<std::mutex> hold(lock);
-    if (!failure) failure = error;
-    stop = true;
-    changed.notify_all();
+  ReplicateBoard(int n_rep, int n_slots, int n_workers)
+      : n_rep_(n_rep),
+        n_slots_(n_slots),
+        slot_busy_(static_cast<std::size_t>(n_slots), 0),
+        evaluated_(static_cast<std::size_t>(n_rep) + 1, 0),
+        copied_(static_cast<std::size_t>(n_workers), 0) {}
+
+  int slot_of(int r) const { return (r - 1) % n_slots_; }
+  bool interrupted() const { return interrupted_; }
+  int reported() const { return n_reported_; }
+
+  Turn next(int worker, Task& task) {
+    // Worker 0 watches for Ctrl+C; once the user interrupts, no replicate starts.
+    if (worker == 0 && interruption_requested()) interrupted_ = true;
+    if (interrupted_) return Turn::kDone;
+    int& copied = copied_[static_cast<std::size_t>(worker)];
+    if (copied > 0) {
+      task = {ReplicateStep::kEvaluate, copied};
+      copied = 0;
+      return Turn::kRun;
+    }
+    if (worker == 0) {
+      if (n_reported_ == n_rep_) return Turn::kDone;
+      // Draw into every free slot; the slot is no worker's while free.
+      if (n_drawn_ < n_rep_ && !slot_busy_[static_cast<std::size_t>(slot_of(n_drawn_ + 1))]) {
+        task = {ReplicateStep::kDraw, n_drawn_ + 1};
+        return Turn::kRun;
+      }
+      if (evaluated_[static_cast<std::size_t>(n_reported_) + 1]) {
+        task = {ReplicateStep::kReport, n_reported_ + 1};
+        return Turn::kRun;
+      }
+    } else if (n_taken_ == n_rep_) {
+      return Turn::kDone;
+    }
+    if (n_taken_ == n_drawn_) return Turn::kWait;
+    task = {ReplicateStep::kCopy, ++n_taken_};
+    return Turn::kRun;
   }
+
+  void finish(int worker, const Task& task) {
+    switch (task.step) {
+      case ReplicateStep::kDraw:
+        slot_busy_[static_cast<std::size_t>(slot_of(task.r))] = 1;
+        n_drawn_ = task.r;
+        break;
+      case ReplicateStep::kCopy:
+        slot_busy_[static_cast<std::size_t>(slot_of(task.r))] = 0;
+        copied_[static_cast<std::size_t>(worker)] = task.r;
+        break;
+      case ReplicateStep::kEvaluate: evaluated_[static_cast<std::size_t>(task.r)] = 1; break;
+      case ReplicateStep::kReport: n_reported_ = task.r; break;
+    }
+  }
+
+ private:
+  const int n_rep_, n_slots_;
+  // Replicates 1..n_drawn_ are drawn, 1..n_taken_ handed out, 1..n_reported_ reported.
+  int n_drawn_ = 0, n_taken_ = 0, n_reported_ = 0;
+  std::vector<char> slot_busy_;  // [slot]: drawn and not yet copied out
+  std::vector<char> evaluated_;  // [r]
+  std::vector<int> copied_;      // [worker]: the replicate it copied out to evaluate next, or 0
+  bool interrupted_ = false;
 };
 
-// Takes the next drawn replicate (false when none is waiting), copies it into
-// perm, frees its slot and evaluates it as worker.
-bool evaluate_next(ReplicateQueue& queue, const RangedMatrix<int>& drawn, Permutation& perm, int worker,
-                   const ReplicateSteps& steps, std::unique_lock<std::mutex>& held) {
-  if (queue.stop || queue.n_taken == queue.n_drawn) return false;
-  const int r = ++queue.n_taken, slot = (r - 1) % queue.n_slots;
-  held.unlock();
-  std::copy(drawn.row(slot), drawn.row(slot) + perm.hi() + 1, perm.data());
-  held.lock();
-  queue.slot_busy[static_cast<std::size_t>(slot)] = 0;
-  queue.changed.notify_all();
-  held.unlock();
-  steps.evaluate(worker, r, perm);
-  held.lock();
-  queue.evaluated[static_cast<std::size_t>(r)] = 1;
-  queue.changed.notify_all();
-  return true;
+// Slots for drawn permutations: at most 16 MB of them, and at most 256
+// replicates ahead of the last one reported.
+int slot_count(int n_rep, int n_samples) {
+  const long long permutation_bytes = 4LL * (n_samples + 1);
+  const int n_slots = static_cast<int>(std::clamp<long long>((16LL << 20) / permutation_bytes, 1, 256));
+  return std::min(n_slots, n_rep);
 }
 
 }  // namespace
 
-// The calling thread draws the permutations in replicate order, reports the
-// evaluated replicates in order, and evaluates replicates itself when it has
-// nothing else to do; the other workers evaluate replicates as they come,
-// with no pause between one group of replicates and the next.
 void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permutation& work,
                     const ReplicateSteps& steps) {
   if (n_rep <= 0) return;
   const int n_samples = work.hi();
-  // Drawn permutations take at most 16 MB and run at most 256 replicates
-  // ahead of the last one reported.
-  const long long permutation_bytes = 4LL * (n_samples + 1);
-  int n_slots = static_cast<int>(std::clamp<long long>((16LL << 20) / permutation_bytes, 1, 256));
-  n_slots = std::min(n_slots, n_rep);
+  const int n_slots = slot_count(n_rep, n_samples);
   RangedMatrix<int> drawn = allocator.int_matrix(0, n_slots - 1, 0, n_samples);
   n_workers = std::max(1, std::min(n_workers, n_rep));
   std::vector<Permutation> perms;  // one per worker
   for (int w = 0; w < n_workers; ++w) perms.push_back(allocator.int_vector(0, n_samples));
-
-  ReplicateQueue queue;
-  queue.n_slots = n_slots;
-  queue.slot_busy.assign(static_cast<std::size_t>(n_slots), 0);
-  queue.evaluated.assign(static_cast<std::size_t>(n_rep) + 1, 0);
-  auto worker_loop = [&](int worker) {
-    std::unique_lock<std::mutex> held(queue.lock);
-    while (!queue.stop && queue.n_taken < n_rep) {
-      try {
-        if (!evaluate_next(queue, drawn, perms[static_cast<std::size_t>(worker)], worker, steps, held))
-          queue.changed.wait(held);
-      } catch (...) {
-        if (held.owns_lock()) held.unlock();
-        queue.fail(std::current_exception());
-        held.lock();
-      }
-    }
-  };
-  std::vector<std::thread> threads;
-  for (int w = 1; w < n_workers; ++w) {
-    try {
-      threads.emplace_back(worker_loop, w);
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: the running workers share the replicates
-    }
-  }
-
-  int reported = 0;
-  bool interrupted = false;
-  try {
-    std::unique_lock<std::mutex> held(queue.lock);
-    while (!queue.stop && reported < n_rep) {
-      if (interruption_requested()) {
-        interrupted = queue.stop = true;
-        queue.changed.notify_all();
-        break;
-      }
-      // Draw into every free slot; the slot is no worker's while free.
-      if (queue.n_drawn < n_rep && !queue.slot_busy[static_cast<std::size_t>(queue.n_drawn % n_slots)]) {
-        const int slot = queue.n_drawn % n_slots;
-        held.unlock();
+  ReplicateBoard board(n_rep, n_slots, n_workers);
+  run_board(n_workers, board, [&](int worker, const ReplicateTask& task) {
+    int* slot = drawn.row(board.slot_of(task.r));
+    Permutation& perm = perms[static_cast<std::size_t>(worker)];
+    switch (task.step) {
+      case ReplicateStep::kDraw:
         steps.draw(work);
-        std::copy(work.data(), work.data() + n_samples + 1, drawn.row(slot));
-        held.lock();
-        queue.slot_busy[static_cast<std::size_t>(slot)] = 1;
-        ++queue.n_drawn;
-        queue.changed.notify_all();
-        continue;
-      }
-      if (queue.evaluated[static_cast<std::size_t>(reported) + 1]) {
-        held.unlock();
-        steps.done(++reported);
-        held.lock();
-        continue;
-      }
-      if (!evaluate_next(queue, drawn, perms[0], 0, steps, held)) queue.changed.wait(held);
+        std::copy(work.data(), work.data() + n_samples + 1, slot);
+        break;
+      case ReplicateStep::kCopy: std::copy(slot, slot + n_samples + 1, perm.data()); break;
+      case ReplicateStep::kEvaluate: steps.evaluate(worker, task.r, perm); break;
+      case ReplicateStep::kReport: steps.done(task.r); break;
     }
-  } catch (...) {
-    queue.fail(std::current_exception());
-  }
-  for (std::thread& thread : threads) thread.join();
-  if (queue.failure) std::rethrow_exception(queue.failure);
-  if (interrupted) throw ReplicatesInterrupted{reported};
+  });
+  if (board.interrupted()) throw ReplicatesInterrupted{board.reported()};
 }
 
 void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,

@@ -15,6 +15,9 @@ namespace kalveno {
 
 class Console;
 
+// The most replicates a test may have: a count beyond it runs no test.
+inline constexpr int kMostReplicates = 100000;
+
 // Writes the permutation of the next replicate into perm, which keeps what
 // the previous draw left. Called on the calling thread, for r = 1..n_rep.
 using DrawPermutation = std::function<void(Permutation& perm)>;
@@ -59,12 +62,6 @@ void run_series(Console& console, ProcessGroup& group, const Allocator& allocato
                 Permutation& work, const DrawPermutation& draw, const EvaluateReplicate& evaluate,
                 RangedCube<float>& replicates, const RangedMatrix<double>& observed,
                 RangedMatrix<ResampleSummary>& stats);
-
-// Runs body(worker, item) for item = 0..n_items-1 on up to n_workers threads,
-// the calling one included; worker (0..n_workers-1) names the storage that
-// call may use. When a call throws, no further item starts and the first
-// exception is thrown again on the calling thread once every worker is done.
-void parallel_for(int n_items, int n_workers, const std::function<void(int worker, int item)>& body);
 
 // The progress rule of every replicate loop: after replicate r of n_rep,
 // print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most

@@ -203,6 +203,8 @@ constexpr int kFetchAhead = 64;
 // Every pair (i, j), j = first_j..n, straight from the table row. With
 // kCount, also counts each pair in its class, adds its distance to the
 // class's sum and makes the shared regression sums, in the order of the pairs.
+// function-length: vector kernel. The shared sums live in locals across the
+// whole loop, where they stay in registers, and are stored once at its end.
 template <bool kCount, class A, class B>
 __attribute__((always_inline)) inline void run_table_pass(const RowPairs& rp, long stride, A& a, B& b) {
   using Wide = typename A::Ops;

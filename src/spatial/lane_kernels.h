@@ -87,6 +87,11 @@ struct LaneGroup {
   double* class_sum = nullptr;   // [class][lane]
   double* class_used = nullptr;  // [class][lane]
   double* regression = nullptr;  // [sum][lane], the eight sums in the order of RegressionSum
+
+  // Lanes first .. first + count - 1 of the group, as a group of their own:
+  // every per-lane array moves on by first (lane_kernels.cpp, which names
+  // every field, so that a field added here is not forgotten there).
+  LaneGroup lanes(int first, int count) const;
 };
 
 enum RegressionSum { kPairs, kSumI, kSumId, kSumIlog, kSumD, kSumD2, kSumLog, kSumLog2, kRegressionSums };

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {
@@ -38,7 +38,7 @@ LaneRows::LaneRows(const Allocator& allocator, int first_row, int last_row, int 
     : first_row_(first_row), n_rows_(last_row - first_row + 1), stride_(round_up(n_lanes, packed ? 4 : 8)) {
   constexpr int kLine = 64 / sizeof(double);
   if (static_cast<long long>(n_rows_) * stride_ > INT_MAX - kLine)
-    throw AllocationFailure{"\nallocation failure in dvector()", {}};
+    throw AllocationFailure{allocation_message::kDoubleVector, {}};
   storage_ = allocator.double_vector(0, n_rows_ * stride_ + kLine - 1);
   const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(storage_.data());
   base_ = storage_.data() + (64 - address % 64) % 64 / sizeof(double);
@@ -84,13 +84,13 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
   lane_variable_ = allocator_.int_vector(0, last_lane);
   variance_ = allocator_.double_vector(0, last_lane);
   reciprocal_ = allocator_.double_vector(0, last_lane);
-  reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
+  reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, allocation_message::kIntVector);
   unlike_ = allocator_.double_vector(0, last_lane);
   deviation_ = LaneRows(allocator_, 0, n, n_lanes_, true);
   state_ = LaneRows(allocator_, 0, n, n_lanes_, true);
   present_ = LaneRows(allocator_, 0, n, n_lanes_);
   variance_.fill(1);
-  complete_ = allocator_.vector_of<unsigned char>(0, last_lane, "\nallocation failure in ivector()");
+  complete_ = allocator_.vector_of<unsigned char>(0, last_lane, allocation_message::kIntVector);
   complete_.fill(1);
   auto has_every_value = [&](int v) {
     for (int s = 1; s <= n; ++s)
@@ -158,7 +158,7 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
     for (int s = 0; s <= n; ++s) present_(s, k) = 1;
   }
   const int n_quads = present_.stride() / 4;
-  present_bits_ = allocator_.vector_of<unsigned char>(0, n_quads * (n + 1) - 1, "\nallocation failure in ivector()");
+  present_bits_ = allocator_.vector_of<unsigned char>(0, n_quads * (n + 1) - 1, allocation_message::kIntVector);
   for (int q = 0; q < n_quads; ++q)
     for (int s = 0; s <= n; ++s)
       for (int b = 0; b < 8 && 4 * q + b <= last_lane; ++b)
@@ -233,7 +233,7 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   regression_ = LaneRows(allocator, 0, kRegressionSums - 1, setup.n_lanes());
   distance_sum_ = allocator.double_vector(0, last_class);
   shared_ = allocator.double_vector(0, kRegressionSums - 1);
-  placed_ = allocator.vector_of<unsigned char>(0, setup.n_samples(), "\nallocation failure in ivector()");
+  placed_ = allocator.vector_of<unsigned char>(0, setup.n_samples(), allocation_message::kIntVector);
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = allocator.int_vector(0, last);
   row_code_ = allocator.int_vector(0, last);

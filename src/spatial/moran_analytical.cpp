@@ -5,14 +5,15 @@
 #include <limits>
 #include <vector>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 
 namespace kalveno {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr int kRowsAnItem = 32;
+// Rows of pairs (i, every j) that a worker takes at a time.
+constexpr int kRowsPerTask = 32;
 
 // The samples that have a quantitative variable, and those that lack it.
 struct Presence {
@@ -36,11 +37,10 @@ std::vector<Presence> quantitative_presence(const DataSet& data) {
 struct WeightSums {
   WeightSums(const Allocator& allocator, int n_samples, int n_variables, int n_classes)
       : row_class(allocator.int_vector(0, n_samples)),
-        all(allocator.vector_of<long long>(0, n_classes + 1, "\nallocation failure in ivector()")),
-        counts(allocator.vector_of<long long>(0, n_classes + 1, "\nallocation failure in ivector()")),
-        ends(allocator.matrix_of<long long>(1, n_variables, 1, n_classes, "\nallocation failure 2 in imatrix()")),
-        k_squares(allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes,
-                                                     "\nallocation failure 2 in imatrix()")) {}
+        all(allocator.vector_of<long long>(0, n_classes + 1, allocation_message::kIntVector)),
+        counts(allocator.vector_of<long long>(0, n_classes + 1, allocation_message::kIntVector)),
+        ends(allocator.matrix_of<long long>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)),
+        k_squares(allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)) {}
   RangedVector<int> row_class;  // [1..N]: the class of (i, j), 0 when the pair is not one
   RangedVector<long long> all, counts;  // [0..C+1]: the row's pairs per class, and a variable's
   RangedMatrix<long long> ends;
@@ -104,19 +104,19 @@ ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_w
   const Allocator& allocator = setup.allocator();
   const int n = setup.n_samples(), n_variables = setup.n_variables(), n_classes = setup.n_classes();
   const std::vector<Presence> variables = quantitative_presence(data);
-  const int n_items = variables.empty() ? 0 : (n + kRowsAnItem - 1) / kRowsAnItem;
-  n_workers = std::max(1, std::min(n_workers, n_items));
+  const int n_tasks = variables.empty() ? 0 : (n + kRowsPerTask - 1) / kRowsPerTask;
+  n_workers = std::max(1, std::min(n_workers, n_tasks));
   std::vector<WeightSums> sums;
   for (int w = 0; w < n_workers; ++w) sums.emplace_back(allocator, n, n_variables, n_classes);
-  parallel_for(n_items, n_workers, [&](int worker, int item) {
-    const int first = 1 + item * kRowsAnItem, last = std::min(n, first + kRowsAnItem - 1);
+  parallel_for(n_tasks, n_workers, [&](int worker, int task) {
+    const int first = 1 + task * kRowsPerTask, last = std::min(n, first + kRowsPerTask - 1);
     for (int i = first; i <= last; ++i) add_row(setup, variables, i, sums[static_cast<std::size_t>(worker)]);
   });
 
   // Whole numbers: the sum is the same whichever worker took which rows.
   ClassWeights weights{
-      allocator.matrix_of<long long>(1, n_variables, 1, n_classes, "\nallocation failure 2 in imatrix()"),
-      allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes, "\nallocation failure 2 in imatrix()")};
+      allocator.matrix_of<long long>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix),
+      allocator.matrix_of<std::uint64_t>(1, n_variables, 1, n_classes, allocation_message::kIntMatrix)};
   for (const WeightSums& w : sums) {
     for (int v = 1; v <= n_variables; ++v) {
       for (int c = 1; c <= n_classes; ++c) {
@@ -140,9 +140,8 @@ MoranAnalytical moran_analytical_tests(const MoranSetup& setup, const DataSet& d
                                        int n_workers) {
   const Allocator& allocator = setup.allocator();
   const int n_variables = data.n_variables, n_classes = setup.n_classes();
-  MoranAnalytical tests{
-      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, "\nallocation failure 2 in matrix()"),
-      allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, "\nallocation failure 2 in matrix()")};
+  MoranAnalytical tests{allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix),
+                        allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
   const ClassWeights weights = class_weights(setup, data, n_workers);
   const double shift = 1.0 / (data.n_samples - 1);  // the 1 / (N - 1) in every quantitative class value
 

@@ -23,9 +23,9 @@ bool reaches(int n_rep, int k) {
 CorrelogramCorrection correct_correlograms(const Allocator& allocator, const RangedMatrix<float>& class_p,
                                            PAdjustment method) {
   const int n_variables = class_p.row_hi(), n_classes = class_p.col_hi();
-  CorrelogramCorrection correction{allocator.float_vector(1, n_variables),
-                                   allocator.matrix_of<float>(1, n_variables, 1, n_classes,
-                                                              "\nallocation failure 2 in matrix()")};
+  CorrelogramCorrection correction{
+      allocator.float_vector(1, n_variables),
+      allocator.matrix_of<float>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
   std::vector<float> family(static_cast<std::size_t>(n_classes));
   for (int v = 1; v <= n_variables; ++v) {
     for (int c = 1; c <= n_classes; ++c) family[static_cast<std::size_t>(c - 1)] = class_p(v, c);
@@ -39,7 +39,7 @@ CorrelogramCorrection correct_correlograms(const Allocator& allocator, const Ran
 
 RangedMatrix<float> class_p_values(const Allocator& allocator, const RangedMatrix<ResampleSummary>& stats,
                                    int n_variables, int n_classes) {
-  RangedMatrix<float> p = allocator.matrix_of<float>(1, n_variables, 1, n_classes, "\nallocation failure 2 in matrix()");
+  RangedMatrix<float> p = allocator.matrix_of<float>(1, n_variables, 1, n_classes, allocation_message::kMatrix);
   for (int v = 1; v <= n_variables; ++v)
     for (int c = 1; c <= n_classes; ++c) p(v, c) = compared(stats(v, c)) ? stats(v, c).p_two_sided : NAN;
   return p;
@@ -47,7 +47,7 @@ RangedMatrix<float> class_p_values(const Allocator& allocator, const RangedMatri
 
 RangedMatrix<float> class_p_values(const Allocator& allocator, const RangedMatrix<AnalyticalTest>& tests) {
   const int n_variables = tests.row_hi(), n_classes = tests.col_hi();
-  RangedMatrix<float> p = allocator.matrix_of<float>(1, n_variables, 1, n_classes, "\nallocation failure 2 in matrix()");
+  RangedMatrix<float> p = allocator.matrix_of<float>(1, n_variables, 1, n_classes, allocation_message::kMatrix);
   for (int v = 1; v <= n_variables; ++v)
     for (int c = 1; c <= n_classes; ++c) p(v, c) = tests(v, c).p_two_sided;
   return p;

@@ -109,9 +109,9 @@ void write_moran_tests(OutputFile& out, Randomization randomization, int n_rep, 
   }
 
   if (detailed_report) {
-    out.print("\n\n\n%s%s randomization (%i replicates)", headings::kTestDetails, randomization_name(randomization),
-              n_rep);
-    out.print("\nVariable\tclass");
+    out.print("\n\n\n%s%s%s (%i replicates)", headings::kTestDetails, randomization_name(randomization),
+              headings::kRandomizationWord, n_rep);
+    out.print("\n%s", headings::kDetailsColumns);
     for (int c = 1; c <= n_classes; ++c) out.print("\t%i", c);
     out.print("\t\tSlope with dist\tSlope with ln(dist)");
     for (int k = 1; k <= data.n_variables; ++k) {
@@ -134,7 +134,7 @@ void write_moran_analytical(OutputFile& out, const DataSet& data, int n_classes,
             "-1/(n - 1), n the samples that have the variable)",
             headings::kCoding, kCodingByP);
   write_mean_distances(out, n_classes, class_mean_distance);
-  out.print("\nVariable\tclass");
+  out.print("\n%s", headings::kDetailsColumns);
   for (int c = 1; c <= n_classes; ++c) out.print("\t%i", c);
   for (int k = 1; k <= data.n_variables; ++k) {
     if (data.is_qualitative(k)) continue;

@@ -13,11 +13,9 @@
 // rest little.
 #include <algorithm>
 #include <climits>
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 #include "spatial/moran_evaluation.h"
 
 namespace kalveno {
@@ -50,10 +48,10 @@ PairParts cut_into_parts(const Allocator& allocator, int n) {
   const long long pairs = n < 2 ? 0 : static_cast<long long>(n) * (n - 1) / 2;
   PairParts parts;
   if ((pairs + kPartPairs - 1) / kPartPairs >= INT_MAX || pairs + n >= INT_MAX)
-    throw AllocationFailure{"\nallocation failure in the pair batches", {}};
+    throw AllocationFailure{allocation_message::kPairBatches, {}};
   parts.n_parts = static_cast<int>((pairs + kPartPairs - 1) / kPartPairs);
   const int n_segments = static_cast<int>(std::max(0LL, static_cast<long long>(n) - 1 + parts.n_parts));
-  parts.segments = allocator.vector_of<Segment>(0, n_segments - 1, "\nallocation failure in the pair batches");
+  parts.segments = allocator.vector_of<Segment>(0, n_segments - 1, allocation_message::kPairBatches);
   parts.first_segment = allocator.int_vector(0, parts.n_parts);
   long long at = 0;  // pairs cut so far
   int count = 0;
@@ -71,45 +69,121 @@ PairParts cut_into_parts(const Allocator& allocator, int n) {
   return parts;
 }
 
-// Lanes first .. first + count - 1 of group g, as a group of their own.
-LaneGroup lanes_of(const LaneGroup& g, int first, int count) {
-  LaneGroup part = g;
-  part.n_lanes = count;
-  part.own += first;
-  part.present += first;
-  part.bit_lane += first;
-  part.variance += first;
-  part.reciprocal += first;
-  part.reciprocal_exact += first;
-  part.unlike += first;
-  part.complete += first;
-  part.distance_flag += first;
-  part.class_sum += first;
-  part.class_used += first;
-  part.regression += first;
-  return part;
+// The geometry of the parts being gathered: a slot of room pairs for each
+// of a few parts, part p in slot p % n_slots.
+struct GatheredSlots {
+  int n_slots = 0, room = 0;
+  RangedVector<int> sample, code;
+  RangedVector<double> distance, log_distance;
+
+  int base(int p) const { return p % n_slots * room; }
+};
+
+GatheredSlots make_slots(const Allocator& allocator, int n, int n_parts) {
+  // A few small parts take a slot each, as large as they need.
+  const long long pairs = static_cast<long long>(n) * (n - 1) / 2;
+  GatheredSlots slots;
+  slots.room = static_cast<int>(std::clamp<long long>(pairs, 1, kPartPairs));
+  slots.n_slots = std::clamp(n_parts, 1, kSlots);
+  const int last = slots.n_slots * slots.room - 1;
+  slots.sample = allocator.int_vector(0, last);
+  slots.code = allocator.int_vector(0, last);
+  slots.distance = allocator.double_vector(0, last);
+  slots.log_distance = allocator.double_vector(0, last);
+  return slots;
 }
 
-// Which task comes next. Guarded by lock.
-struct TaskBoard {
-  std::mutex lock;
-  std::condition_variable changed;
-  int next_to_gather = 0;        // parts 0..next_to_gather-1 are gathered or being gathered
-  std::vector<char> gathered;    // [slot]: the part of the slot is gathered
-  std::vector<int> unit_next;    // [unit]: the next part the unit takes
-  std::vector<char> unit_busy;   // [unit]
-  long long at_zero = 0;
+// Units of the lanes one pass of the pair loop takes (two vectors), which
+// cost no more a pair than in the serial loop; whole cache lines of each
+// row of sums, so that two units taken at once write lines of their own.
+std::vector<LaneGroup> lane_units(VectorPath path, const LaneGroup (&groups)[2]) {
+  const int width = path == VectorPath::kAvx512 ? 16 : 8;
+  std::vector<LaneGroup> units;
+  for (const LaneGroup& g : groups)
+    for (int lane = 0; lane < g.n_lanes; lane += width)
+      units.push_back(g.lanes(lane, std::min(width, g.n_lanes - lane)));
+  return units;
+}
+
+// A task of the pass: gathering part, or adding it to unit.
+struct PassTask {
+  int part = 0;
+  int unit = -1;          // -1: gathering
+  long long at_zero = 0;  // gathered pairs at distance 0 in the regression
+};
+
+// Which task comes next, for the workers of the pass: the unit task of the
+// oldest part first, which frees a slot soonest, else the gathering of the
+// next part while a slot is free. A unit takes the parts one after the
+// other, so that its lanes see the pairs in their order.
+class PassBoard {
+ public:
+  using Task = PassTask;
+
+  PassBoard(int n_parts, int n_slots, int n_units, Progress& progress)
+      : n_parts_(n_parts),
+        n_slots_(n_slots),
+        progress_(progress),
+        gathered_(static_cast<std::size_t>(n_slots), 0),
+        unit_next_(static_cast<std::size_t>(n_units), 0),
+        unit_busy_(static_cast<std::size_t>(n_units), 0) {}
+
+  long long at_zero() const { return at_zero_; }
+
+  Turn next(int, Task& task) {
+    int oldest = n_parts_, unit = -1;
+    for (int p : unit_next_) oldest = std::min(oldest, p);
+    if (oldest == n_parts_) return Turn::kDone;
+    for (std::size_t u = 0; u < unit_next_.size(); ++u) {
+      const int p = unit_next_[u];
+      const bool ready = !unit_busy_[u] && p < next_to_gather_ && gathered_[static_cast<std::size_t>(p % n_slots_)];
+      if (ready && (unit < 0 || p < unit_next_[static_cast<std::size_t>(unit)])) unit = static_cast<int>(u);
+    }
+    if (unit >= 0) {
+      unit_busy_[static_cast<std::size_t>(unit)] = 1;
+      task = {unit_next_[static_cast<std::size_t>(unit)], unit, 0};
+      return Turn::kRun;
+    }
+    if (next_to_gather_ == n_parts_ || next_to_gather_ >= oldest + n_slots_) return Turn::kWait;
+    task = {next_to_gather_++, -1, 0};
+    return Turn::kRun;
+  }
+
+  void finish(int, const Task& task) {
+    if (task.unit < 0) {
+      gathered_[static_cast<std::size_t>(task.part % n_slots_)] = 1;
+      at_zero_ += task.at_zero;
+      return;
+    }
+    unit_busy_[static_cast<std::size_t>(task.unit)] = 0;
+    ++unit_next_[static_cast<std::size_t>(task.unit)];
+    // The last unit to take a part frees its slot.
+    for (int p : unit_next_)
+      if (p <= task.part) return;
+    gathered_[static_cast<std::size_t>(task.part % n_slots_)] = 0;
+    progress_.advance(1);
+  }
+
+ private:
+  const int n_parts_, n_slots_;
+  Progress& progress_;
+  int next_to_gather_ = 0;       // parts 0..next_to_gather_-1 are gathered or being gathered
+  std::vector<char> gathered_;   // [slot]: the part of the slot is gathered
+  std::vector<int> unit_next_;   // [unit]: the next part the unit takes
+  std::vector<char> unit_busy_;  // [unit]
+  long long at_zero_ = 0;
 };
 
 }  // namespace shared_pass
 
 using shared_pass::cut_into_parts;
-using shared_pass::kPartPairs;
-using shared_pass::kSlots;
-using shared_pass::lanes_of;
+using shared_pass::GatheredSlots;
+using shared_pass::lane_units;
+using shared_pass::make_slots;
 using shared_pass::PairParts;
+using shared_pass::PassBoard;
+using shared_pass::PassTask;
 using shared_pass::Segment;
-using shared_pass::TaskBoard;
 
 void MoranEvaluation::run_shared(int n_workers, Progress& progress, long long& at_zero) {
   reset();
@@ -130,42 +204,22 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
   PairParts parts = cut_into_parts(allocator, s_.n_);
   progress.begin("Moran's I of the data", parts.n_parts);
   const VectorPath path = s_.path_;
-  // Units of the lanes one pass of the pair loop takes (two vectors), which
-  // cost no more a pair than in the serial loop; whole cache lines of each
-  // row of sums, so that two units taken at once write lines of their own.
-  const int width = path == VectorPath::kAvx512 ? 16 : 8;
-  std::vector<LaneGroup> units;
   const LaneGroup groups[2] = {lane_group(true, w_), lane_group(false, w_)};
-  for (const LaneGroup& g : groups)
-    for (int lane = 0; lane < g.n_lanes; lane += width)
-      units.push_back(lanes_of(g, lane, std::min(width, g.n_lanes - lane)));
+  const std::vector<LaneGroup> units = lane_units(path, groups);
   // Without a distance lane the pair counts and distance sums are a unit of
   // their own, also in the order of the pairs.
   bool any_complete = false;
   for (int k = 0; k < s_.n_lanes_; ++k) any_complete = any_complete || (s_.complete_[k] && s_.lane_variable_[k] != 0);
   const bool pair_sums = s_.distance_lane_ < 0;
   const int n_units = static_cast<int>(units.size()) + (pair_sums ? 1 : 0);
-
-  // A few small parts take a slot each, as large as they need.
-  const long long pairs = static_cast<long long>(s_.n_) * (s_.n_ - 1) / 2;
-  const int room = static_cast<int>(std::clamp<long long>(pairs, 1, kPartPairs));
-  const int slots = std::clamp(parts.n_parts, 1, kSlots);
-  RangedVector<int> sample = allocator.int_vector(0, slots * room - 1);
-  RangedVector<int> code = allocator.int_vector(0, slots * room - 1);
-  RangedVector<double> distance = allocator.double_vector(0, slots * room - 1);
-  RangedVector<double> log_distance = allocator.double_vector(0, slots * room - 1);
-  TaskBoard board;
-  board.gathered.assign(static_cast<std::size_t>(slots), 0);
-  board.unit_next.assign(static_cast<std::size_t>(n_units), 0);
-  board.unit_busy.assign(static_cast<std::size_t>(n_units), 0);
+  GatheredSlots slots = make_slots(allocator, s_.n_, parts.n_parts);
 
   auto gather_part = [&](int p) {
-    const int base = p % slots * room;
     long long zero = 0;
     for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
       Segment& segment = parts.segments[e];
-      const int at = base + segment.offset;
-      const Gathered out{&sample[at], &code[at], &distance[at], &log_distance[at]};
+      const int at = slots.base(p) + segment.offset;
+      const Gathered out{&slots.sample[at], &slots.code[at], &slots.distance[at], &slots.log_distance[at]};
       int j = segment.j_begin;
       segment.n_pairs = gather<kTabulated, kFiltered>(segment.i, j, segment.j_end, INT_MAX, out);
       for (int k = 0; k < segment.n_pairs; ++k) zero += (out.distance[k] == 0) & PairCode::in_regression(out.code[k]);
@@ -173,16 +227,16 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
     return zero;
   };
   auto add_part = [&](int p, int unit) {
-    const int base = p % slots * room;
     for (int e = parts.first_segment[p]; e < parts.first_segment[p + 1]; ++e) {
       const Segment& segment = parts.segments[e];
       if (segment.n_pairs == 0) continue;
-      const int at = base + segment.offset;
+      const int at = slots.base(p) + segment.offset;
       RowPairs row;
       row.i = segment.i;
       row.perm = perm_.data();
       row.n = s_.n_;
-      row.gathered = GatheredPairs{segment.n_pairs, &sample[at], &code[at], &distance[at], &log_distance[at]};
+      row.gathered = GatheredPairs{segment.n_pairs, &slots.sample[at], &slots.code[at], &slots.distance[at],
+                                   &slots.log_distance[at]};
       if (unit < static_cast<int>(units.size()))
         add_pairs(path, row, units[static_cast<std::size_t>(unit)], false);
       else
@@ -190,51 +244,14 @@ void MoranEvaluation::run_shared_as(int n_workers, Progress& progress, long long
     }
   };
 
-  // Each worker takes tasks until every unit has taken every part: the
-  // unit task of the oldest part first, which frees a slot soonest.
-  auto work = [&](int, int) {
-    std::unique_lock<std::mutex> held(board.lock);
-    while (true) {
-      int oldest = parts.n_parts, unit = -1;
-      for (int u = 0; u < n_units; ++u) oldest = std::min(oldest, board.unit_next[static_cast<std::size_t>(u)]);
-      if (oldest == parts.n_parts) break;
-      for (int u = 0; u < n_units; ++u) {
-        const int p = board.unit_next[static_cast<std::size_t>(u)];
-        const bool ready = !board.unit_busy[static_cast<std::size_t>(u)] && p < board.next_to_gather &&
-                           board.gathered[p % slots];
-        if (ready && (unit < 0 || p < board.unit_next[static_cast<std::size_t>(unit)])) unit = u;
-      }
-      if (unit >= 0) {
-        const int p = board.unit_next[static_cast<std::size_t>(unit)];
-        board.unit_busy[static_cast<std::size_t>(unit)] = 1;
-        held.unlock();
-        add_part(p, unit);
-        held.lock();
-        board.unit_busy[static_cast<std::size_t>(unit)] = 0;
-        ++board.unit_next[static_cast<std::size_t>(unit)];
-        // The last unit to take a part frees its slot.
-        bool freed = true;
-        for (int u = 0; u < n_units; ++u) freed = freed && board.unit_next[static_cast<std::size_t>(u)] > p;
-        if (freed) {
-          board.gathered[p % slots] = 0;
-          progress.advance(1);
-        }
-        board.changed.notify_all();
-      } else if (board.next_to_gather < parts.n_parts && board.next_to_gather < oldest + slots) {
-        const int p = board.next_to_gather++;
-        held.unlock();
-        const long long zero = gather_part(p);
-        held.lock();
-        board.gathered[p % slots] = 1;
-        board.at_zero += zero;
-        board.changed.notify_all();
-      } else {
-        board.changed.wait(held);
-      }
-    }
-  };
-  parallel_for(n_workers, n_workers, work);
-  at_zero = board.at_zero;
+  PassBoard board(parts.n_parts, slots.n_slots, n_units, progress);
+  run_board(n_workers, board, [&](int, PassTask& task) {
+    if (task.unit < 0)
+      task.at_zero = gather_part(task.part);
+    else
+      add_part(task.part, task.unit);
+  });
+  at_zero = board.at_zero();
 }
 
 }  // namespace kalveno

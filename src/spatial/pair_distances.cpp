@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/parallel.h"
 #include "base/text.h"
-#include "randomization/replicate_runner.h"
 
 namespace kalveno {
 
@@ -73,7 +73,7 @@ std::vector<std::vector<std::uint64_t>> zero_counts(int n_workers, std::size_t b
     return std::vector<std::vector<std::uint64_t>>(static_cast<std::size_t>(n_workers),
                                                    std::vector<std::uint64_t>(bins));
   } catch (const std::bad_alloc&) {
-    throw AllocationFailure{"\nallocation failure in the distance classes", {}};
+    throw AllocationFailure{allocation_message::kDistanceClasses, {}};
   }
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "randomization/replicate_runner.h"
+#include "base/parallel.h"
 
 namespace kalveno {
 
@@ -26,8 +26,8 @@ PairGeometry::PairGeometry(const Allocator& allocator, const DataSet& data, cons
   const std::size_t side = static_cast<std::size_t>(n) + 1;
   tabulated_ = side * side <= table_limit / kBytesPerPair && n_classes_ + 1 <= PairCode::kMaxTableClass;
   if (!tabulated_) return;
-  place_ = PairTableRows<PairPlace>(allocator, n, "\nallocation failure in the pair table");
-  code_ = PairTableRows<std::uint16_t>(allocator, n, "\nallocation failure in the pair table");
+  place_ = PairTableRows<PairPlace>(allocator, n, allocation_message::kPairTable);
+  code_ = PairTableRows<std::uint16_t>(allocator, n, allocation_message::kPairTable);
   fill_table(n, n_workers, progress);
 }
 

@@ -36,9 +36,9 @@ void choose_classes(Session& session, const ClassRule& rule, const std::string& 
 // at 5 % once corrected.
 void note_correction_reach(Console& console, PAdjustment method, int n_classes, int n_rep) {
   if (method == PAdjustment::kNone || n_classes < 1) return;
-  const int needed = replicates_to_reach_correction(n_classes, 100000);
+  const int needed = replicates_to_reach_correction(n_classes, kMostReplicates);
   const std::string enough =
-      needed > 0 ? format("at least %i", needed) : std::string("more than 100000, which is beyond the limit");
+      needed > 0 ? format("at least %i", needed) : format("more than %i, which is beyond the limit", kMostReplicates);
   if (method == PAdjustment::kHolm) {
     if (needed > 0 && n_rep >= needed) return;
     console.print("\nNote: after Holm's correction no class of a correlogram of %i classes can reach P <= 0.05 with %i "
