@@ -62,7 +62,9 @@ bool same_path(const std::string& a, const std::string& b) {
 // dialogue, and newvar.txt there by the local means themselves. Whether they
 // can be written matters only to a process that writes them.
 void check_output_files(Console& console, const CommandLine& line, const FileNames& names, bool writes) {
-  auto why_not = [&](const std::string& path) { return writes ? why_not_writable(path) : std::nullopt; };
+  auto why_not = [&](const std::string& path, OutputFile::Mode mode = OutputFile::kReplace) {
+    return writes ? why_cannot_write(path, mode) : std::nullopt;
+  };
   auto check = [&](const std::string& path, const std::string& option, const std::string& what) {
     const std::string named = option.empty() ? what + " '" + path + "'" : option + "=" + path;
     if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
@@ -72,7 +74,7 @@ void check_output_files(Console& console, const CommandLine& line, const FileNam
       refuse_output_file(console, "cannot write " + named + ": " + *problem);
   };
   if (line.analysis != ChosenAnalysis::kAsked) {
-    if (const std::optional<std::string> problem = why_not(names.results_file))
+    if (const std::optional<std::string> problem = why_not(names.results_file, OutputFile::kAppend))
       refuse_output_file(console, "cannot write the results file '" + names.results_file + "': " + *problem);
   }
   if (line.table) check(*line.table, "--table", "");
