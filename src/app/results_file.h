@@ -75,11 +75,12 @@ class OutputFiles {
   std::vector<Held> held_;
 };
 
-// Runs series, a randomization test of n_rep replicates, with Ctrl+C caught.
-// When the user interrupts it, appends to the results file at path one line
-// saying how many replicates were done and that this test has no results,
-// and ends the run with status 130; what the file held before stays. (A run
-// over several processes holds that line with the rest, and writes none.)
+// Runs series, a randomization test of n_rep replicates, with Ctrl+C (and
+// SIGTERM, SIGHUP) caught. When one comes, appends to the results file at
+// path one line saying how many replicates were done and that this test has
+// no results, and ends the run with status 128 + the signal's number (130
+// for Ctrl+C); what the file held before stays. (A run over several
+// processes holds that line with the rest, and writes none.)
 void run_interruptible_series(Console& console, OutputFiles& files, const std::string& path,
                               Randomization randomization, int n_rep, const std::function<void()>& series);
 // The same for the conditional test of local Moran's I, counted in samples.
