@@ -102,8 +102,8 @@ void write_results_header(OutputFile& results, const Session& session, double sm
   results.print("\nKALVENO 1.0 - Written by Bremwick\n");
   results.print("\n%s%s\nOutput file: %s\nFirst line of data file: %s", headings::kDataFile,
                 session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
-  results.print("\n%s%i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", headings::kSampleCount,
-                data.n_samples, data.n_grids, data.n_variables, data.missing_code.c_str());
+  results.print("\n%s%i\n# grids: %i\n%s%i\nMissing data represented by: %s\n", headings::kSampleCount,
+                data.n_samples, data.n_grids, headings::kVariableCount, data.n_variables, data.missing_code.c_str());
   results.print("\nMinimal and maximal distance between samples: %f - %f%s", smallest, largest, distance_unit(data));
 }
 

@@ -8,6 +8,7 @@ namespace kalveno::headings {
 // The header block of each program run, and its basic statistics.
 inline constexpr char kDataFile[] = "Data file: ";
 inline constexpr char kSampleCount[] = "# samples: ";
+inline constexpr char kVariableCount[] = "# variables: ";
 inline constexpr char kQualitativeStatistics[] = "BASIC STATISTICS for QUALITATIVE variables";
 
 // The observed section of a spatial autocorrelation analysis.

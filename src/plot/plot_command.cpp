@@ -227,6 +227,11 @@ int draw_maps(const std::string& text, const PlotOptions& options, std::ostream&
     err << "kalveno-plot: \"" << values_path << "\" is no file of local Moran's I: " << problem << ".\n";
     return kPlotRefused;
   }
+  if (const std::string problem = local_run_problem(run, values); !problem.empty()) {
+    err << "kalveno-plot: local Moran's I analysis " << chosen << " of \"" << results << "\" and \"" << values_path
+        << "\" do not agree: " << problem << "; nothing is drawn.\n";
+    return kPlotRefused;
+  }
   // The file is replaced at every run: it must be the one of this analysis.
   if (values.settings != run.settings || values.variables != run.variables) {
     err << "kalveno-plot: \"" << values_path << "\" holds the values of another run than local Moran's I analysis "
@@ -288,6 +293,11 @@ int run_plot_command(const std::vector<std::string>& args, std::ostream& out, st
   if (run.variables.empty()) {
     err << "kalveno-plot: spatial analysis " << chosen << " of \"" << results
         << "\" is cut short before its table of Moran's I values; nothing to draw.\n";
+    return kPlotRefused;
+  }
+  if (!run.problem.empty()) {
+    err << "kalveno-plot: \"" << results << "\" " << run.problem << "; spatial analysis " << chosen
+        << " is not drawn.\n";
     return kPlotRefused;
   }
   const SpatialTest* test = run.complete.present ? &run.complete : nullptr;
