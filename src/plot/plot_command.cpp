@@ -53,8 +53,9 @@ const char kUsage[] =
     "  --version     print the version\n"
     "\n"
     "Exit status: 0 the figures were written; 2 bad arguments, or no analysis to\n"
-    "draw in the results file (or values that do not match it); 5 a figure could\n"
-    "not be written.\n";
+    "draw in the results file (or values that do not match it), or a file cut\n"
+    "short or edited (the message names the line; nothing is drawn); 5 a figure\n"
+    "could not be written.\n";
 
 struct PlotOptions {
   bool help = false, version = false, toroidal = false, maps = false;
