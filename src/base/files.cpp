@@ -164,23 +164,6 @@ std::optional<std::string> why_cannot_make(const std::string& path, OutputFile::
 
 }  // namespace
 
-std::optional<std::string> why_not_writable(const std::string& path) {
-  if (path.empty() || path.back() == '/') return "no file name";
-  struct stat info;
-  if (stat(path.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return "a folder has that name";
-    if (access(path.c_str(), W_OK) != 0) return access_problem(errno);
-    return std::nullopt;
-  }
-  if (errno != ENOENT) return access_problem(errno);
-  // A new file: its folder must exist and take new files.
-  const std::string folder = folder_of(path);
-  if (stat(folder.c_str(), &info) != 0) return access_problem(errno);
-  if (!S_ISDIR(info.st_mode)) return "no such folder";
-  if (access(folder.c_str(), W_OK | X_OK) != 0) return access_problem(errno);
-  return std::nullopt;
-}
-
 std::optional<std::string> why_cannot_write(const std::string& path, OutputFile::Mode mode) {
   if (path.empty() || path.back() == '/') return "no file name";
   struct stat info;

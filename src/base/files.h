@@ -19,10 +19,6 @@ bool read_text_file(const std::string& path, std::string& content, Readable read
 bool change_directory(const std::string& path);
 // True when both paths name one existing file (also through other names).
 bool same_file(const std::string& a, const std::string& b);
-// Why a file could not be written at path, e.g. "no such folder", or nothing
-// when it could: an existing file must be writable and no folder, a new one
-// needs a writable folder. Nothing is created, so the check leaves no trace.
-std::optional<std::string> why_not_writable(const std::string& path);
 
 // A file open for writing text, closed when the object goes; or a text in
 // memory that takes the same bytes, to be written to a file later.
