@@ -224,9 +224,12 @@ OutputFile::~OutputFile() {
 void OutputFile::print(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = vformat(format, args);
+  // Straight to the file but where the bytes must be counted.
+  if (text_ != nullptr || fault_after_ >= 0)
+    write(vformat(format, args));
+  else if (file_ != nullptr && std::vfprintf(file_, format, args) < 0)
+    write_failed_ = true;
   va_end(args);
-  write(text);
 }
 
 void OutputFile::write(const std::string& text) {
