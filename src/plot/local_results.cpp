@@ -30,8 +30,9 @@ double leading_number(std::string_view text) {
   return error == std::errc() ? value : kNoNumber;
 }
 
-// The quadrant words of the file of values, in the order of the section's
-// counts, then the word of a sample without neighbours.
+// The quadrant words of the file of values, as the local test writes them,
+// in the order of the section's counts; a sample without neighbours has a
+// word of its own.
 constexpr std::string_view kQuadrantWords[] = {"high-high", "low-low", "high-low", "low-high", "not significant"};
 constexpr std::string_view kNoNeighboursWord = "no neighbours";
 

@@ -2,8 +2,12 @@
 // drawing. A results file grows by whole program runs, each a header block,
 // the basic statistics and at most one analysis; a spatial run is an observed
 // section followed by up to two randomization tests (complete, then
-// toroidal), each with an optional details table. Everything else in the
-// file is passed over.
+// toroidal), each with an optional details table and correction. Each
+// section is checked as it is read: a section cut short, a cell that is no
+// number as the program prints it, or a section missing that the others say
+// the run wrote makes the run one not to be drawn (SpatialRun::problem). The
+// analytical tests are read only to see that they are whole; everything
+// else in the file is passed over.
 #pragma once
 #include <string>
 #include <string_view>
