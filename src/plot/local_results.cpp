@@ -65,7 +65,10 @@ void read_settings(LocalRun& run) {
   const std::size_t randomizations = settings.find(headings::kLocalRandomizations);
   if (randomizations == std::string_view::npos) return;
   const std::size_t start = settings.rfind("; ", randomizations);
-  if (start != std::string_view::npos) run.n_rep = static_cast<int>(leading_number(settings.substr(start + 2)));
+  if (start == std::string_view::npos) return;
+  // A count that is no whole number in range leaves 0 (a double beyond int would not convert).
+  const std::string_view count = settings.substr(start + 2);
+  std::from_chars(count.data(), count.data() + count.size(), run.n_rep);
 }
 
 }  // namespace
