@@ -9,10 +9,12 @@
 #include "app/startup.h"
 #include "base/allocation.h"
 #include "base/console.h"
+#include "base/interruption.h"
 #include "base/program_end.h"
 #include "base/text.h"
 
 int main(int argc, char** argv) {
+  kalveno::ignore_broken_pipe();
   // run_kalveno ends every allocation failure of a run itself; what is left
   // is the little made before it starts.
   try {

@@ -62,7 +62,7 @@ void check_output_file(Console& console, const FileNames& names, bool writes, co
   if (same_path(path, names.data_file)) refuse_command_line(console, named + ": that is the data file of this run");
   if (same_path(path, names.results_file))
     refuse_command_line(console, named + ": that is the results file of this run");
-  if (const std::optional<std::string> problem = writes ? why_not_writable(path) : std::nullopt)
+  if (const std::optional<std::string> problem = writes ? why_cannot_write(path, OutputFile::kReplace) : std::nullopt)
     refuse_output_file(console, "cannot write " + named + ": " + *problem);
 }
 
@@ -74,7 +74,7 @@ void check_output_file(Console& console, const FileNames& names, bool writes, co
 // and the default file of an analysis there by the analysis itself.
 void check_output_files(Console& console, const CommandLine& line, const FileNames& names, bool writes) {
   if (line.analysis != nullptr && writes) {
-    if (const std::optional<std::string> problem = why_not_writable(names.results_file))
+    if (const std::optional<std::string> problem = why_cannot_write(names.results_file, OutputFile::kAppend))
       refuse_output_file(console, "cannot write the results file '" + names.results_file + "': " + *problem);
   }
   const std::optional<std::string> table = line.value_of(kTableOption);
@@ -102,8 +102,8 @@ void write_results_header(OutputFile& results, const Session& session, double sm
   results.print("\n%s\n", headings::run_banner().c_str());
   results.print("\n%s%s\nOutput file: %s\nFirst line of data file: %s", headings::kDataFile,
                 session.data_file_name.c_str(), session.results_file_name.c_str(), data.title_line.c_str());
-  results.print("\n%s%i\n# grids: %i\n# variables: %i\nMissing data represented by: %s\n", headings::kSampleCount,
-                data.n_samples, data.n_grids, data.n_variables, data.missing_code.c_str());
+  results.print("\n%s%i\n# grids: %i\n%s%i\nMissing data represented by: %s\n", headings::kSampleCount,
+                data.n_samples, data.n_grids, headings::kVariableCount, data.n_variables, data.missing_code.c_str());
   results.print("\nMinimal and maximal distance between samples: %f - %f%s", smallest, largest, distance_unit(data));
 }
 

@@ -19,6 +19,7 @@ bool is_run_banner(std::string_view line);
 // The header block of each program run, and its basic statistics.
 inline constexpr char kDataFile[] = "Data file: ";
 inline constexpr char kSampleCount[] = "# samples: ";
+inline constexpr char kVariableCount[] = "# variables: ";
 inline constexpr char kQualitativeStatistics[] = "BASIC STATISTICS for QUALITATIVE variables";
 inline constexpr char kStateCountColumn[] = "Nstates";
 

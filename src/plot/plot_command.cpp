@@ -60,7 +60,8 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 the figures were written; 1 memory could not be had; 2 bad\n"
     "arguments, or no analysis to draw in the results file (or values that do not\n"
-    "match it); 5 a figure could not be written.\n";
+    "match it), or a file cut short or edited (the message names the line;\n"
+    "nothing is drawn); 5 a figure could not be written.\n";
 
 struct PlotOptions {
   bool help = false, version = false, toroidal = false, maps = false;
@@ -208,6 +209,11 @@ int draw_maps(const std::string& text, const PlotOptions& options, std::ostream&
     err << "kalveno-plot: \"" << values_path << "\" is no file of local Moran's I: " << problem << ".\n";
     return kPlotRefused;
   }
+  if (const std::string problem = local_run_problem(run, values); !problem.empty()) {
+    err << "kalveno-plot: local Moran's I analysis " << chosen << " of \"" << results << "\" and \"" << values_path
+        << "\" do not agree: " << problem << "; nothing is drawn.\n";
+    return kPlotRefused;
+  }
   // The file is replaced at every run: it must be the one of this analysis.
   if (values.settings != run.settings || values.variables != run.variables) {
     err << "kalveno-plot: \"" << values_path << "\" holds the values of another run than local Moran's I analysis "
@@ -246,6 +252,11 @@ int draw_correlograms(const std::string& text, const PlotOptions& options, std::
   if (run.variables.empty()) {
     err << "kalveno-plot: spatial analysis " << chosen << " of \"" << results
         << "\" is cut short before its table of Moran's I values; nothing to draw.\n";
+    return kPlotRefused;
+  }
+  if (!run.problem.empty()) {
+    err << "kalveno-plot: \"" << results << "\" " << run.problem << "; spatial analysis " << chosen
+        << " is not drawn.\n";
     return kPlotRefused;
   }
   const SpatialTest* test = run.complete.present ? &run.complete : nullptr;

@@ -1,7 +1,6 @@
 #include "plot/plot_files.h"
 
-#include <fstream>
-#include <system_error>
+#include "base/files.h"
 
 namespace kalveno::plot {
 
@@ -24,21 +23,10 @@ std::string figure_file_name(std::string_view kind, int number, int count, std::
 }
 
 bool write_file_whole(const std::filesystem::path& path, const std::string& content) {
-  std::filesystem::path part = path;
-  part += ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    if (out.good()) {
-      std::error_code error;
-      std::filesystem::rename(part, path, error);
-      if (!error) return true;
-    }
-  }
-  std::error_code ignored;
-  std::filesystem::remove(part, ignored);
-  return false;
+  OutputFile file(path.string(), OutputFile::kReplace);
+  if (!file.is_open()) return false;
+  file.write(content);
+  return file.close();
 }
 
 }  // namespace kalveno::plot

@@ -13,8 +13,9 @@ namespace kalveno::plot {
 // become '_') and at most 60 of them.
 std::string figure_file_name(std::string_view kind, int number, int count, std::string_view variable);
 
-// Writes content to path through a temporary file renamed into place; false
-// (and nothing at path changed) when that fails.
+// Writes content to path through a temporary file renamed into place (a
+// symbolic link's target is replaced); false, and nothing at path changed,
+// when that fails.
 bool write_file_whole(const std::filesystem::path& path, const std::string& content);
 
 }  // namespace kalveno::plot

@@ -2,8 +2,12 @@
 // drawing. A results file grows by whole program runs, each a header block,
 // the basic statistics and at most one analysis; a spatial run is an observed
 // section followed by up to two randomization tests (complete, then
-// toroidal), each with an optional details table. Everything else in the
-// file is passed over.
+// toroidal), each with an optional details table and correction. Each
+// section is checked as it is read: a section cut short, a cell that is no
+// number as the program prints it, or a section missing that the others say
+// the run wrote makes the run one not to be drawn (SpatialRun::problem). The
+// analytical tests are read only to see that they are whole; everything
+// else in the file is passed over.
 #pragma once
 #include <string>
 #include <string_view>
@@ -16,6 +20,7 @@ namespace kalveno::plot {
 // be read is -1.
 struct SpatialTest {
   bool present = false;
+  std::size_t line = 0;       // of its heading, 1-based
   std::string randomization;  // "COMPLETE" or "WITHIN GROUP TOROIDAL"
   int n_rep = 0;
   std::vector<std::string> names;         // variable per row of the coded table
@@ -39,6 +44,7 @@ struct SpatialVariable {
 struct SpatialRun {
   std::string data_file;  // as the header block of its program run names it
   int n_samples = 0;      // N, from the same header block; 0 when absent
+  int n_variables = 0;    // the variables of the run, from the same block; 0 when absent
   std::vector<std::string> qualitative;  // the qualitative variables of its basic statistics
   std::string pairs;      // the sample pairs considered, as written
   std::vector<double> class_max;
@@ -46,6 +52,12 @@ struct SpatialRun {
   std::vector<double> mean_distance;  // empty when the row is absent
   std::vector<SpatialVariable> variables;
   SpatialTest complete, toroidal;
+  bool analytical = false, analytical_corrected = false;  // analytical tests, their corrections
+  // Why the run cannot be drawn as its sections stand, naming the line:
+  // a section cut short, a cell that is no number as the program writes it,
+  // a section missing that the run's other sections say it wrote. Empty
+  // when nothing is wrong.
+  std::string problem;
 
   int n_classes() const { return static_cast<int>(class_max.size()); }
 };

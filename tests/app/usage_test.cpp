@@ -57,7 +57,7 @@ TEST(InformationRequest, HelpListsEveryExitStatusOfTheReadme) {
     EXPECT_NE(joined.find(status + " " + meaning), std::string::npos) << meaning;
     ++statuses;
   }
-  EXPECT_EQ(statuses, 8);
+  EXPECT_EQ(statuses, 10);
 }
 
 TEST(InformationRequest, VersionIsOneLineAndDoubleDashEndsTheOptions) {

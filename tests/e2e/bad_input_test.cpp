@@ -5,6 +5,7 @@
 // that content must still be there, byte for byte.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -331,6 +332,13 @@ std::vector<ScriptedProblem> scripted_problems() {
       {"LocalMoranFileIsAFolder", clean, {"--local-moran=1", "in.txt", "out.txt"}, 6,
        "kalveno: cannot write the file of local Moran's I 'localmoran.txt': a folder has that name\n",
        "`--local-file`", {}, {"localmoran.txt"}},
+      {"LocalMoranFileWhereNoFileCanBeMade", clean,
+       {"--local-moran=1", "--local-file=/proc/x.txt", "in.txt", "out.txt"}, 6,
+       "kalveno: cannot write --local-file=/proc/x.txt: its folder takes no new files\n",
+       "its folder takes no new files"},
+      {"ResultsFileWhereNoFileCanBeMade", clean, {"--spatial", "in.txt", "/proc/x.txt"}, 6,
+       "kalveno: cannot write the results file '/proc/x.txt': its folder takes no new files\n",
+       "its folder takes no new files"},
       {"NewVariablesOfADialogueRunInAMissingFolder", clean, {"--new-variables=nowhere/n.txt", "in.txt", "out.txt"}, 6,
        "kalveno: cannot write --new-variables=nowhere/n.txt: no such folder\n",
        "`--new-variables` also in a dialogue run"},
@@ -380,29 +388,55 @@ INSTANTIATE_TEST_SUITE_P(Table, ScriptedProblems, ::testing::ValuesIn(scripted_p
 
 // Ctrl+C while the randomizations run: what was written stays, one line says
 // how far the test got, the table is left as it was, status 130.
-TEST(InterruptedRun, KeepsWhatWasWrittenAndSaysHowFarTheTestGot) {
-  TempFolder folder;
-  folder.write("in.txt", source_file("examples/meuse.txt"));
-  folder.write("out.txt", kEarlier);
-  folder.write("t.csv", kEarlier);
-  const ProgramRun run = run_kalveno(folder.path(), {"--spatial", "-r", "100000", "--table=t.csv", "in.txt", "out.txt"},
-                                     "", {}, "\n 1000");
-  EXPECT_EQ(run.status, 130) << run.errors;
-  const std::string results = folder.read("out.txt");
-  EXPECT_EQ(results.rfind(kEarlier, 0), 0u);
-  EXPECT_NE(results.find("\nVariable\tMoran's I:"), std::string::npos);
-  EXPECT_EQ(results.find("Tests of"), std::string::npos);
-  const std::string said = "\nInterrupted: the run was stopped after ";
-  const std::size_t at = results.rfind(said);
-  ASSERT_NE(at, std::string::npos) << results.substr(results.size() - 300);
-  const int done = std::atoi(results.c_str() + at + said.size());
-  EXPECT_GE(done, 1000);
-  EXPECT_LT(done, 100000);
-  const std::string line = said + std::to_string(done) +
-                           " of 100000 complete randomizations; no results of this test were written.\n";
-  EXPECT_EQ(results.substr(at), line);
-  EXPECT_EQ(run.errors, line.substr(1));
-  EXPECT_EQ(folder.read("t.csv"), kEarlier);
+// Ctrl+C, a batch system's SIGTERM and a closed terminal's SIGHUP end the
+// run alike: the line says how far the test got (and names the signal, but
+// for Ctrl+C), the cut test writes nothing, the status is 128 + the signal.
+TEST(InterruptedRun, KeepsWhatWasWrittenAndSaysHowFarTheTestGotForEachStopSignal) {
+  const struct {
+    int signal;
+    std::string named;
+  } cases[] = {{SIGINT, ""}, {SIGTERM, " (SIGTERM)"}, {SIGHUP, " (SIGHUP)"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal);
+    TempFolder folder;
+    folder.write("in.txt", source_file("examples/meuse.txt"));
+    folder.write("out.txt", kEarlier);
+    folder.write("t.csv", kEarlier);
+    const ProgramRun run = run_kalveno(folder.path(), {"--spatial", "-r", "100000", "--table=t.csv", "in.txt",
+                                                       "out.txt"}, "", {}, {"\n 1000", c.signal});
+    EXPECT_EQ(run.status, 128 + c.signal) << run.errors;
+    const std::string results = folder.read("out.txt");
+    EXPECT_EQ(results.rfind(kEarlier, 0), 0u);
+    EXPECT_NE(results.find("\nVariable\tMoran's I:"), std::string::npos);
+    EXPECT_EQ(results.find("Tests of"), std::string::npos);
+    const std::string said = "\nInterrupted: the run was stopped after ";
+    const std::size_t at = results.rfind(said);
+    ASSERT_NE(at, std::string::npos) << results.substr(results.size() - 300);
+    const int done = std::atoi(results.c_str() + at + said.size());
+    EXPECT_GE(done, 1000);
+    EXPECT_LT(done, 100000);
+    const std::string line = said + std::to_string(done) + " of 100000 complete randomizations" + c.named +
+                             "; no results of this test were written.\n";
+    EXPECT_EQ(results.substr(at), line);
+    EXPECT_EQ(run.errors, line.substr(1));
+    EXPECT_EQ(folder.read("t.csv"), kEarlier);
+  }
+}
+
+// A console whose reader has gone (piped into "head -c 1") does not end the
+// run: the results file and the table are written whole, and the run ends
+// as it would have.
+TEST(InterruptedRun, AConsoleThatIsNoLongerReadDoesNotStopTheRun) {
+  TempFolder folder, alone;
+  for (const TempFolder* f : {&folder, &alone}) f->write("in.txt", source_file("examples/meuse.txt"));
+  const std::vector<std::string> args = {"--spatial", "-r", "99", "--table=t.csv", "in.txt", "out.txt"};
+  RunControl unread;
+  unread.output_unread = true;
+  const ProgramRun run = run_kalveno(folder.path(), args, "", {}, unread);
+  EXPECT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run_kalveno(alone.path(), args, "").status, 0);
+  EXPECT_EQ(folder.read("out.txt"), alone.read("out.txt"));
+  EXPECT_EQ(folder.read("t.csv"), alone.read("t.csv"));
 }
 
 TEST(BadInputs, HugeRequestsKeepTheObservedResultsWrittenBeforeThem) {

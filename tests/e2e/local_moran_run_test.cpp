@@ -38,7 +38,7 @@ TEST(LocalMoranRun, AnInterruptedTestSaysHowFarItGot) {
   folder.write("in.txt", source_file("examples/meuse.txt"));
   folder.write("out.txt", kEarlier);
   const ProgramRun run =
-      run_kalveno(folder.path(), {"--local-moran=400", "-r", "100000", "in.txt", "out.txt"}, "", {}, "sample\n 1 2");
+      run_kalveno(folder.path(), {"--local-moran=400", "-r", "100000", "in.txt", "out.txt"}, "", {}, {"sample\n 1 2"});
   EXPECT_EQ(run.status, 130) << run.errors;
   const std::string results = folder.read("out.txt");
   const std::string end = " of 155 samples of the conditional randomization test; no results of this test were "

@@ -38,6 +38,9 @@ TEST(LocalMaps, ReadTheSectionAndItsValuesAndMarkEverySample) {
   ASSERT_EQ(sphere.size(), 1u);
   EXPECT_EQ(sphere[0].radius, 1000);
   EXPECT_EQ(sphere[0].radius_degrees, 8.993204);
+  // A count beyond any whole number of randomizations (an edited file) is none.
+  EXPECT_EQ(read_local_runs("LOCAL MORAN'S I\nSettings: neighbours within distance 1.000000 (binary weights); "
+                            "99999999999 conditional randomizations of each sample (seed 1)\n")[0].n_rep, 0);
 
   LocalValues values;
   ASSERT_EQ(read_local_values(source_file(kValues), values), "");

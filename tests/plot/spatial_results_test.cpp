@@ -93,14 +93,16 @@ TEST(ReadSpatialRuns, CarriageReturnsBeforeLineEndsAreIgnored) {
   EXPECT_DOUBLE_EQ(runs[0].complete.ci95_sup[2][3], 0.039);
 }
 
-// A run cut short (a full disk, an interrupted run) yields what was written,
-// and the next program run in the file is still found.
+// A run cut short (a full disk, a killed run) yields what was written, and
+// says what is missing; the next program run in the file is still found.
 TEST(ReadSpatialRuns, SectionCutShortKeepsWhatWasWrittenAndTheRunsAfterIt) {
   std::string text = source_file("tests/data/plot/complete.txt");
   std::string cut = text.substr(0, text.find("\nzinc\t", text.find("Tests of spatial")));
   std::vector<SpatialRun> runs = read_spatial_runs(cut + source_file("tests/data/plot/observed_only.txt"));
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0].complete.names, (std::vector<std::string>{"cadmium"}));
+  EXPECT_NE(runs[0].problem.find("the test section does not hold a row for each variable"), std::string::npos);
+  EXPECT_EQ(runs[1].problem, "");
   EXPECT_EQ(runs[1].variables.size(), 3u);
   EXPECT_FALSE(runs[1].complete.present);
 

@@ -45,9 +45,23 @@ std::set<std::string> TempFolder::names() const {
   return names;
 }
 
+namespace {
+
+// In the child: standard output a pipe whose reading end is closed already.
+bool make_output_unread() {
+  int ends[2];
+  if (pipe(ends) != 0) return false;
+  close(ends[0]);
+  const bool moved = dup2(ends[1], STDOUT_FILENO) >= 0;
+  close(ends[1]);
+  return moved;
+}
+
+}  // namespace
+
 ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
                        const std::string& input, const std::map<std::string, std::string>& env,
-                       const std::string& interrupt_at) {
+                       const RunControl& control) {
   TempFolder pipes;
   const std::string input_path = pipes.file("input"), output_path = pipes.file("output"),
                     errors_path = pipes.file("errors");
@@ -62,6 +76,7 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
     std::FILE* out = std::freopen(output_path.c_str(), "wb", stdout);
     std::FILE* err = std::freopen(errors_path.c_str(), "wb", stderr);
     if (in == nullptr || out == nullptr || err == nullptr) _exit(126);
+    if (control.output_unread && !make_output_unread()) _exit(126);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(binary));
@@ -73,9 +88,9 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
   int wait_status = 0;
   bool ended = false;
   // With interrupt_at, the output is watched until the text shows.
-  while (!interrupt_at.empty() && !(ended = waitpid(child, &wait_status, WNOHANG) == child)) {
-    if (pipes.read("output").find(interrupt_at) != std::string::npos) {
-      kill(child, SIGINT);
+  while (!control.interrupt_at.empty() && !(ended = waitpid(child, &wait_status, WNOHANG) == child)) {
+    if (pipes.read("output").find(control.interrupt_at) != std::string::npos) {
+      kill(child, control.stop_signal);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -89,10 +104,10 @@ ProgramRun run_program(const char* binary, const std::string& folder, const std:
 }
 
 ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
-                       const std::map<std::string, std::string>& env, const std::string& interrupt_at) {
+                       const std::map<std::string, std::string>& env, const RunControl& control) {
   std::map<std::string, std::string> settings = {{"KALVENO_SEED", "1"}, {"KALVENO_THREADS", "2"}};
   for (const auto& [name, value] : env) settings[name] = value;
-  return run_program(KALVENO_BINARY, folder, args, answers, settings, interrupt_at);
+  return run_program(KALVENO_BINARY, folder, args, answers, settings, control);
 }
 
 std::string source_file(const std::string& relative_path) {

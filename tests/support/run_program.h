@@ -1,6 +1,7 @@
 // Test support: runs the real kalveno binary in a folder of its own, with
 // answers piped on standard input, and reads back the files it wrote.
 #pragma once
+#include <csignal>
 #include <map>
 #include <set>
 #include <string>
@@ -36,17 +37,25 @@ struct ProgramRun {
 };
 
 // Runs binary in folder with args, input on standard input and the
-// environment variables of env added. With interrupt_at, the run gets a
-// SIGINT, as from Ctrl+C, once its standard output shows that text.
+// environment variables of env added. With interrupt_at, the run gets the
+// signal stop_signal (SIGINT, as from Ctrl+C, unless told) once its standard
+// output shows that text. With output_unread, standard output is a pipe that
+// nobody reads, closed before the program starts: every write to it fails,
+// or raises SIGPIPE; output then stays empty.
+struct RunControl {
+  std::string interrupt_at;
+  int stop_signal = SIGINT;
+  bool output_unread = false;
+};
 ProgramRun run_program(const char* binary, const std::string& folder, const std::vector<std::string>& args,
                        const std::string& input, const std::map<std::string, std::string>& env = {},
-                       const std::string& interrupt_at = {});
+                       const RunControl& control = {});
 
 // Runs kalveno in folder with args, answers on standard input (not a
 // terminal), and extra environment variables. KALVENO_SEED is 1 unless env
 // sets it, and KALVENO_THREADS 2, so that runs repeat exactly.
 ProgramRun run_kalveno(const std::string& folder, const std::vector<std::string>& args, const std::string& answers,
-                       const std::map<std::string, std::string>& env = {}, const std::string& interrupt_at = {});
+                       const std::map<std::string, std::string>& env = {}, const RunControl& control = {});
 
 // What the results file holds before a run whose tests check that nothing
 // written earlier is lost.
