@@ -95,12 +95,15 @@ void run_interruptible(Console& console, OutputFiles& files, const std::string& 
   } catch (const ReplicatesInterrupted& interrupted) {
     done = interrupted.done;
   }
-  const std::string line = format("\nInterrupted: the run was stopped after %i of %i %s; no results of this test "
+  // Ctrl+C keeps the line it always had; the other signals are named.
+  const int signal = interruption_signal();
+  const std::string named = signal == SIGINT ? "" : format(" (%s)", signal_name(signal));
+  const std::string line = format("\nInterrupted: the run was stopped after %i of %i %s%s; no results of this test "
                                   "were written.\n",
-                                  done, total, counted.c_str());
+                                  done, total, counted.c_str(), named.c_str());
   console.warn(line);
   files.append_results(path, [&](OutputFile& out) { out.write(line); });
-  end_program(kInterrupted);
+  end_program(kStoppedBySignal + signal);
 }
 
 std::string randomizations_counted(Randomization randomization) {

@@ -16,7 +16,10 @@ enum ExitStatus {
   kNoAnswerCanCome = 4,
   kResultsUnwritable = 5,
   kOptionRefused = 6,  // a command-line option or argument; nothing was written
-  kInterrupted = 130,  // Ctrl+C during the randomizations, as a shell reports a run ended by it
+  // Stopped during the randomizations, plus the signal's number, as a shell
+  // reports a run ended by it: 130 for Ctrl+C (SIGINT), 143 for SIGTERM, 129
+  // for SIGHUP.
+  kStoppedBySignal = 128,
 };
 
 // Carries the exit status from the point of failure to the program entry.
