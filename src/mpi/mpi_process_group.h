@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <sstream>
+#include <type_traits>
 #include <vector>
 
 #include "mpi/stop_relay.h"
@@ -18,15 +19,17 @@
 
 namespace kalveno {
 
-// What a rank says at each exchange.
+// What a rank says at each exchange, sent as its bytes.
 struct RankRecord {
   std::int32_t status = 0;       // 0 while it runs; else the status it ends with
   std::int32_t value = 0;        // the seed, or the items its share has done
   std::int32_t stop_signal = 0;  // a stop signal that came to it or that it heard of
-  std::int32_t unused = 0;
+  std::int32_t unused = 0;       // so that the digest needs no padding
   std::uint64_t digest = 0;      // of its options, or of its data
   char build[32] = {};           // the identifier of its build, "1.0+..."
 };
+// No padding, whose bytes would be sent too.
+static_assert(std::has_unique_object_representations_v<RankRecord>);
 
 class MpiProcessGroup : public ProcessGroup {
  public:
