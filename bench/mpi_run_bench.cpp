@@ -42,7 +42,7 @@ int time_gather(int n_rep, int n_variables, int n_classes) {
   MPI_Comm_rank(MPI_COMM_WORLD, &rank);
   MPI_Comm_size(MPI_COMM_WORLD, &size);
   std::ostringstream held;
-  MpiProcessGroup group(rank, size, rank == 0 ? nullptr : &held);
+  MpiProcessGroup group(rank, size, rank == 0 ? nullptr : &held, false);  // no stop to tell of
   RangedCube<float> replicates = Allocator().float_cube(0, n_rep, 0, n_variables, -2, n_classes + 1);
   for (int r = 1; r <= n_rep; ++r) replicates(r, 1, 1) = static_cast<float>(r);
   std::vector<double> seconds;

@@ -88,12 +88,13 @@ class OutputFiles {
 };
 
 // Runs test, a randomization test of total items (replicates, samples:
-// counted names them, "complete randomizations"), with Ctrl+C, SIGTERM and
-// SIGHUP caught. When one comes, appends to the results file at path one
-// line saying how many were done and that this test has no results, and
-// ends the run with status 128 + the signal's number (130 for Ctrl+C); what
-// the file held before stays. (A run over several processes holds that line
-// with the rest, and writes none.)
+// counted names them, "complete randomizations"), with Ctrl+C (and SIGTERM,
+// SIGHUP) caught. When one comes, appends to the results file at path one
+// line saying how many were done and that this test has no results, and ends
+// the run with status 128 + the signal's number (130 for Ctrl+C); what the
+// file held before stays. (A run over several processes holds that line with
+// the rest, and its first process writes them once every process has
+// stopped.)
 void run_interruptible(Console& console, OutputFiles& files, const std::string& path, int total,
                        const std::string& counted, const std::function<void()>& test);
 // What a series of randomizations of that kind counts: "complete randomizations".

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -10,6 +11,7 @@
 #include "app/file_names.h"
 #include "app/menu.h"
 #include "app/results_file.h"
+#include "app/run_digests.h"
 #include "app/session.h"
 #include "app/usage.h"
 #include "base/console.h"
@@ -303,10 +305,24 @@ void run_analysis(Session& session) {
   finish_run(session);
 }
 
+// A run stopped by a signal during its randomizations keeps what it wrote
+// and its line saying so. The first of several processes, which holds them
+// until the end, writes them now, when its own test was stopped (every
+// process's, then): all it holds is complete. Not when the run ended
+// because another process did, which leaves it without that line.
+void keep_what_a_stop_left(Session& session, int status) {
+  const bool stopped_by_signal = status == kStoppedBySignal + SIGINT || status == kStoppedBySignal + SIGTERM ||
+                                 status == kStoppedBySignal + SIGHUP;
+  if (stopped_by_signal && !session.group.ended_by_another()) session.files.write_held();
+}
+
 // A whole run, from the command line to its last line.
 void run_from_command_line(Console& console, const std::vector<std::string>& args, const RunSettings& environment,
                            ProcessGroup& group) {
   CommandLine line = read_command_line(console, args, group);
+  // Processes given other options, or another build, stop before anything
+  // else is exchanged: they could choose other analyses, or exchange more.
+  group.check_alike(ProcessGroup::Alike::kOptions, options_digest(line));
   if (line.has(kHelpOption) || line.has(kVersionOption)) {
     line.has(kHelpOption) ? print_usage(console) : print_version(console);
     return;
@@ -318,9 +334,15 @@ void run_from_command_line(Console& console, const std::vector<std::string>& arg
   session.command_line = std::move(line);
   settle_file_names(session);
   read_data(session);
+  group.check_alike(ProcessGroup::Alike::kData, data_digest(session.data));
   build_grids(session);
   group.check();
-  run_analysis(session);
+  try {
+    run_analysis(session);
+  } catch (const ProgramEnd& end) {
+    keep_what_a_stop_left(session, end.status);
+    throw;
+  }
 }
 
 }  // namespace

@@ -88,6 +88,8 @@ struct DataSet {
   // values(j, i): variable j of sample i; a quantitative value, a state number
   // 1..k of a qualitative variable, or MISSING_VALUE.
   RangedMatrix<double> values;             // [0..V][0..N]
+  // A new field goes into data_digest (app/run_digests.cpp) too, by which
+  // the processes of a run compare their data.
 
   bool is_qualitative(int j) const { return var_kind[j] > 0; }
 

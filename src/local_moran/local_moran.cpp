@@ -302,8 +302,10 @@ void run_local_moran_test(Console& console, ProcessGroup& group, const Allocator
       parallel_for(last - first + 1, n_workers,
                    [&](int worker, int item) { tester.test_sample(worker, first + item, results); });
       for (int i = first; i <= last; ++i) show_progress(console, i, n);
-      if (interruption_requested()) throw ReplicatesInterrupted{last};
+      // A stop signal that came to one process stops them all.
+      if (interruption_requested()) group.finish_share(last - mine.first + 1, true);
     }
+    group.finish_share(mine.last - mine.first + 1, false);
     // Each sample draws from a stream of its own: the samples of the other
     // processes, tested there, give the very bits they would give here.
     group.gather([&](int rank) {

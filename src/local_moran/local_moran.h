@@ -102,8 +102,9 @@ void test_local_moran(const Allocator& allocator, const LocalMoranSetup& setup, 
 // with progress marks after each (the rule of the replicate loops, counted
 // in samples); then, on the first process, once group has gathered the
 // tests of every sample, the classification. When the user interrupts the
-// run (Ctrl+C while a CatchInterruption is in place), no further batch
-// starts and ReplicatesInterrupted says how many samples were done.
+// run (Ctrl+C while a CatchInterruption is in place), in this process or in
+// another of group, no further batch starts and ReplicatesInterrupted says
+// how many samples were done, in every process together.
 void run_local_moran_test(Console& console, ProcessGroup& group, const Allocator& allocator, const DataSet& data,
                           const LocalMoranSetup& setup, int n_rep, std::int32_t seed, int n_workers,
                           LocalMoranResults& results);

@@ -1,5 +1,7 @@
 #include "randomization/process_group.h"
 
+#include "randomization/replicate_runner.h"
+
 namespace kalveno {
 
 ItemRange ProcessGroup::share(int n_items, int rank) const {
@@ -8,6 +10,10 @@ ItemRange ProcessGroup::share(int n_items, int rank) const {
   range.first = 1 + rank * share + (rank < longer ? rank : longer);
   range.last = range.first + share - 1 + (rank < longer ? 1 : 0);
   return range;
+}
+
+void ProcessGroup::finish_share(int done, bool interrupted) {
+  if (interrupted) throw ReplicatesInterrupted{done};
 }
 
 void ProcessGroup::gather_replicates(RangedCube<float>& replicates, int n_rep) {

@@ -51,6 +51,18 @@ class ProcessGroup {
   // Every process is still running; otherwise the run ends here
   // (ProgramEnd) with the status every process ends with.
   virtual void check() {}
+  // After the check above, every process has the same digest of what: of
+  // its options (kOptions, just after the command line is read; this also
+  // compares the builds of the program), or of its data (kData, just after
+  // they are loaded). Otherwise the run ends here, status 6, every process
+  // alike, the first process having named the first that differs and in
+  // what; nothing is written. The exchange is the same whatever the digest,
+  // so that processes that differ still meet in it.
+  enum class Alike { kOptions, kData };
+  virtual void check_alike(Alike what, std::uint64_t digest) {
+    (void)what;
+    (void)digest;
+  }
   // The seed the first process gives (every process passes its own), after
   // the check above.
   virtual std::int32_t first_process_seed(std::int32_t seed) { return seed; }
@@ -61,6 +73,17 @@ class ProcessGroup {
   // The values that each other process computed for its share of n_rep
   // replicates, replicates(first..last, ., .), into the first process's cube.
   void gather_replicates(RangedCube<float>& replicates, int n_rep);
+  // The end of this process's share of a randomization test, done of its
+  // items evaluated: every process comes here, stopped by a signal
+  // (interrupted) or not. When a stop signal came to any process during the
+  // test, every process throws ReplicatesInterrupted with the items done in
+  // all of them, and the first process's interruption flag names a signal
+  // that came; otherwise it returns. Alone, a process throws when it was
+  // interrupted.
+  virtual void finish_share(int done, bool interrupted);
+  // Whether the run ended at an exchange because another process had ended
+  // (with its status, not this process's own).
+  virtual bool ended_by_another() const { return false; }
   // The last exchange of every process: its own status in, the status of
   // the run out.
   virtual int end(int status) { return status; }

@@ -179,8 +179,18 @@ void run_series(Console& console, ProcessGroup& group, const Allocator& allocato
     show_progress(console, before + r, n_rep);
     if (progress) progress->advance(1);
   };
-  run_replicates(allocator, range.last - before, n_workers, work, steps);
+  // Every process ends its share in the group, stopped or not: a stop
+  // signal that came to one stops them all.
+  int done = range.last - before;
+  bool interrupted = false;
+  try {
+    run_replicates(allocator, range.last - before, n_workers, work, steps);
+  } catch (const ReplicatesInterrupted& stopped) {
+    done = stopped.done;
+    interrupted = true;
+  }
   progress.reset();
+  group.finish_share(done, interrupted);
   for (int r = range.last + 1; r <= n_rep; ++r) draw(work);
   group.gather_replicates(replicates, n_rep);
   if (!group.is_first()) return;

@@ -57,7 +57,9 @@ void summarise_replicates(const Allocator& allocator, const RangedCube<float>& r
 // r of replicates), a progress mark on console after each; then, on the
 // first process, once group has gathered every value, each statistic
 // summarised against observed into stats. The same whatever n_workers and
-// however many processes share the replicates.
+// however many processes share the replicates. A stop signal in any process
+// ends the share of every one (ReplicatesInterrupted, with the replicates
+// done in all of them).
 void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,
                 Permutation& work, const DrawPermutation& draw, const EvaluateReplicate& evaluate,
                 RangedCube<float>& replicates, const RangedMatrix<double>& observed,
