@@ -7,7 +7,8 @@
 
 namespace kalveno::bench {
 
-void plain_moran_statistics(const DataSet& data, const Permutation& p, const DistanceClasses& classes,
-                            const PairFilter& filter, const RegressionInterval& interval, MoranResults& out);
+void plain_moran_statistics(const DataSet& data, Randomization randomization, const Permutation& p,
+                            const DistanceClasses& classes, const PairFilter& filter,
+                            const RegressionInterval& interval, MoranResults& out);
 
 }  // namespace kalveno::bench

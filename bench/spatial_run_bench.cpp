@@ -153,7 +153,8 @@ double plain_seconds_per_placement(const DataSet& data, int n) {
   const auto start = std::chrono::steady_clock::now();
   for (int r = 0; r < n; ++r) {
     complete_permutation(data.n_samples, perm, rng);
-    bench::plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{}, results);
+    bench::plain_moran_statistics(data, Randomization::kComplete, perm, data.classes, PairFilter{},
+                                  RegressionInterval{}, results);
   }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / n;
 }

@@ -211,13 +211,22 @@ RegressionInterval make_interval(Choices& in) {
   return RegressionInterval{low, high};
 }
 
-Permutation make_placement(Choices& in, const FuzzData& made) {
+// A permutation and how it is read: a complete one either way, one that
+// leaves samples out as the samples moving.
+struct Placement {
+  Permutation perm;
+  Randomization randomization = Randomization::kToroidal;
+};
+
+Placement make_placement(Choices& in, const FuzzData& made) {
   const int n = made.data.n_samples;
-  Permutation perm = identity_permutation(n);
+  Placement placement{identity_permutation(n)};
+  Permutation& perm = placement.perm;
   switch (in.range(0, 3)) {
     case 0: break;  // the data as observed
     case 1:         // complete, every sample placed
       for (int s = n; s > 1; --s) std::swap(perm[s], perm[in.range(1, s)]);
+      if (in.flag()) placement.randomization = Randomization::kComplete;
       break;
     case 2:  // toroidal: samples whose target cell is empty are left out
       if (made.n_grids > 0) {
@@ -232,7 +241,7 @@ Permutation make_placement(Choices& in, const FuzzData& made) {
         if (in.range(0, 3) == 0) perm[s] = 0;
       break;
   }
-  return perm;
+  return placement;
 }
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -284,16 +293,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const DistanceClasses& classes = data.classes;
   const PairFilter filter = make_filter(in, data);
   const RegressionInterval interval = make_interval(in);
-  std::vector<Permutation> placements;
+  std::vector<Placement> placements;
   const int n_placements = in.range(1, kMaxPlacements);
   for (int p = 0; p < n_placements; ++p) placements.push_back(make_placement(in, made));
 
   const Allocator allocator;
   const int v_count = data.n_variables, n_classes = classes.n_classes;
   std::vector<MoranResults> plain;
-  for (const Permutation& perm : placements) {
+  for (const Placement& placement : placements) {
     plain.push_back(make_moran_results(allocator, v_count, n_classes));
-    testing::plain_moran_statistics(data, perm, classes, filter, interval, plain.back());
+    testing::plain_moran_statistics(data, placement.randomization, placement.perm, classes, filter, interval,
+                                    plain.back());
   }
   for (const EngineVariant& variant : kEngineVariants) {
     MoranSetup setup(allocator, data, classes, filter, interval, variant.table_limit, variant.path, variant.n_workers);
@@ -301,7 +311,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     MoranScratch scratch(setup);  // reused from placement to placement, as a worker does
     MoranResults fast = make_moran_results(allocator, v_count, n_classes);
     for (std::size_t p = 0; p < placements.size(); ++p) {
-      moran_statistics(setup, placements[p], scratch, fast);
+      moran_statistics(setup, placements[p].randomization, placements[p].perm, scratch, fast);
       compare_moran(variant.name.c_str(), fast, plain[p], v_count, n_classes);
     }
   }
@@ -311,7 +321,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   AssociationScratch scratch(allocator, input);  // shared by every path, as by every replicate of a worker
   RangedMatrix<double> association = allocator.double_matrix(1, v_count, 1, v_count);
   StateMeans means = make_state_means(allocator, v_count, data.var_kind);
-  for (const Permutation& perm : placements) {
+  for (const Placement& placement : placements) {
+    const Permutation& perm = placement.perm;
     const testing::AssociationValues plain =
         testing::plain_association(v_count, data.var_kind, data.n_samples, data.values, perm);
     for (VectorPath path : kAssociationPaths) {

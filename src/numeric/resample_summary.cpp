@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "base/results_headings.h"
 
@@ -68,6 +69,13 @@ void compute_resample_stat(RangedVector<float>& values, int first, int last, Res
   RangedVector<float>& v = values;
   record.obs = observed;
   record.n_rep = n;
+  if (n == 0) {
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    record.mean = record.sd = record.ci95_inf = record.ci95_sup = record.ci99_inf = record.ci99_sup = none;
+    record.p_less = record.p_greater = record.p_two_sided = none;
+    record.n_different = 0;
+    return;
+  }
   set_moments(v, n, record);
 
   shell_sort(n, values);

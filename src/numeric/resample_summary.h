@@ -26,16 +26,18 @@ struct ResampleSummary {
 };
 
 // Whether the observed value could be compared with the replicates: against
-// one that is not a number, no P value means anything.
-inline bool compared(const ResampleSummary& s) { return std::isfinite(s.obs); }
+// one that is not a number, or without a replicate that has a value, no P
+// value means anything.
+inline bool compared(const ResampleSummary& s) { return std::isfinite(s.obs) && s.n_rep > 0; }
 
 inline RangedMatrix<ResampleSummary> summary_matrix(const Allocator& allocator, int row_lo, int row_hi, int col_lo,
                                                     int col_hi) {
   return allocator.matrix_of<ResampleSummary>(row_lo, row_hi, col_lo, col_hi, allocation_message::kSummaryMatrix);
 }
 
-// Summarises values[first..last] (callers pass first = 1, last = n >= 1)
+// Summarises values[first..last] (callers pass first = 1, last = n >= 0)
 // against observed into record; leaves values[1..n] sorted ascending.
+// Without values the mean, spread, bounds and P values are not numbers.
 void compute_resample_stat(RangedVector<float>& values, int first, int last, ResampleSummary& record,
                            float observed);
 

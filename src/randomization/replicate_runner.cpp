@@ -1,6 +1,7 @@
 #include "randomization/replicate_runner.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -12,7 +13,8 @@
 namespace kalveno {
 
 void summarise_replicates(const Allocator& allocator, const RangedCube<float>& replicates, int n_rep,
-                          const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers) {
+                          const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers,
+                          bool only_finite) {
   const int first_row = observed.row_lo(), first_col = observed.col_lo();
   const int n_cols = observed.col_hi() - first_col + 1;
   const int n_stats = (observed.row_hi() - first_row + 1) * n_cols;
@@ -22,8 +24,10 @@ void summarise_replicates(const Allocator& allocator, const RangedCube<float>& r
   parallel_for(n_stats, n_workers, [&](int worker, int item) {
     const int a = first_row + item / n_cols, b = first_col + item % n_cols;
     RangedVector<float>& buffer = buffers[static_cast<std::size_t>(worker)];
-    for (int r = 1; r <= n_rep; ++r) buffer[r] = replicates(r, a, b);
-    compute_resample_stat(buffer, 1, n_rep, stats(a, b), static_cast<float>(observed(a, b)));
+    int n_values = 0;
+    for (int r = 1; r <= n_rep; ++r)
+      if (!only_finite || std::isfinite(replicates(r, a, b))) buffer[++n_values] = replicates(r, a, b);
+    compute_resample_stat(buffer, 1, n_values, stats(a, b), static_cast<float>(observed(a, b)));
   });
 }
 
@@ -158,7 +162,7 @@ void run_replicates(const Allocator& allocator, int n_rep, int n_workers, Permut
 void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,
                 Permutation& work, const DrawPermutation& draw, const EvaluateReplicate& evaluate,
                 RangedCube<float>& replicates, const RangedMatrix<double>& observed,
-                RangedMatrix<ResampleSummary>& stats) {
+                RangedMatrix<ResampleSummary>& stats, bool only_finite) {
   // Every process draws every replicate, in order: each draw goes on from
   // what the one before left, and the next series starts from where this
   // one leaves the generator. Only this process's range is evaluated.
@@ -196,7 +200,7 @@ void run_series(Console& console, ProcessGroup& group, const Allocator& allocato
   if (!group.is_first()) return;
   // The other processes' replicates are done once their values are in.
   for (int r = range.last + 1; r <= n_rep; ++r) show_progress(console, r, n_rep);
-  summarise_replicates(allocator, replicates, n_rep, observed, stats, n_workers);
+  summarise_replicates(allocator, replicates, n_rep, observed, stats, n_workers, only_finite);
 }
 
 void show_progress(Console& console, int r, int n_rep) {

@@ -46,24 +46,29 @@ struct ReplicatesInterrupted {
 
 // Summarises every statistic (a, b) of observed's ranges against its
 // replicate values replicates(1..n_rep, a, b) into stats(a, b), the observed
-// value rounded to single precision. Each summary depends on its own values
-// only, so they are shared out among n_workers threads.
+// value rounded to single precision. With only_finite, a replicate value
+// that is not a finite number is none (a replicate that left a class
+// without a pair): each summary is over the replicates that have a value,
+// and its n_rep says how many. Each summary depends on its own values only,
+// so they are shared out among n_workers threads.
 void summarise_replicates(const Allocator& allocator, const RangedCube<float>& replicates, int n_rep,
-                          const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers);
+                          const RangedMatrix<double>& observed, RangedMatrix<ResampleSummary>& stats, int n_workers,
+                          bool only_finite = false);
 
 // One randomization series, as both tested analyses run it: n_rep
 // replicates drawn into work by draw and those of this process's range
 // evaluated by evaluate (which stores the statistics of replicate r in slice
 // r of replicates), a progress mark on console after each; then, on the
 // first process, once group has gathered every value, each statistic
-// summarised against observed into stats. The same whatever n_workers and
-// however many processes share the replicates. A stop signal in any process
-// ends the share of every one (ReplicatesInterrupted, with the replicates
-// done in all of them).
+// summarised against observed into stats (only_finite as for
+// summarise_replicates). The same whatever n_workers and however many
+// processes share the replicates. A stop signal in any process ends the
+// share of every one (ReplicatesInterrupted, with the replicates done in
+// all of them).
 void run_series(Console& console, ProcessGroup& group, const Allocator& allocator, int n_rep, int n_workers,
                 Permutation& work, const DrawPermutation& draw, const EvaluateReplicate& evaluate,
                 RangedCube<float>& replicates, const RangedMatrix<double>& observed,
-                RangedMatrix<ResampleSummary>& stats);
+                RangedMatrix<ResampleSummary>& stats, bool only_finite = false);
 
 // The progress rule of every replicate loop: after replicate r of n_rep,
 // print " r" when r is a multiple of (n_rep + 1) / 10, or when r is at most

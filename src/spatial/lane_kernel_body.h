@@ -6,12 +6,14 @@
 // Operations a set provides, on W lanes: V a vector of doubles, M a lane mask;
 // load, store, broadcast, broadcast_from (a double in memory), add, mul, div;
 // quotient(x, y, r), the correctly rounded x / y from the rounded reciprocal
-// r of y; row_mask(v), the lanes
-// where v is not 0; used(row_mask, p), the lanes of row_mask where p holds a
-// non-zero (or, where kMaskBits, mask_of(bits), the lanes of the set bits); masked_add(acc, m, t), acc + t in the lanes of m and acc
-// elsewhere; add_where(m, a, b), a + b in the lanes of m and +0 elsewhere;
-// zero_unless(m, a); equal(a, b); select(m, a, b); narrow(w), the first W
-// lanes of a vector of the widest block of the pass.
+// r of y; row_mask(v), the lanes where v is not 0; used(row_mask, p), the
+// lanes of row_mask where p holds a non-zero (or, where kMaskBits,
+// mask_of(bits), the lanes of the set bits); masked_add(acc, m, t), acc + t
+// in the lanes of m and acc elsewhere; add_where(m, a, b), a + b in the lanes
+// of m and +0 elsewhere; zero_unless(m, a); equal(a, b); select(m, a, b);
+// both(m, n) and flip(m, n), the lanes of both masks and of exactly one;
+// all_if(b), every lane when b, else none; narrow(w), the first W lanes of a
+// vector of the widest block of the pass.
 //
 // A pass runs over the pairs once for up to two blocks of lanes, each block
 // one vector wide, keeping each block's sums in registers.
@@ -37,22 +39,31 @@ struct Pair {
   typename O::V d, log_d, d2, log2;  // d, ln d, d * d, ln d * ln d in every lane
 };
 
+// How a block's lanes take a pair:
+//   kMasked: the lanes where both samples have the variable use it, and
+//     each counts its pairs and sums its distances;
+//   kFixed: the same lanes, whose pair counts and sums of distances are
+//     given beforehand, so that only Iij is added;
+//   kSelected: as kMasked, where the lane's keys also select the pair;
+//   kComplete: every lane uses every pair; the counts and the sums of
+//     distances are the shared ones.
+enum BlockKind { kMasked, kFixed, kSelected, kComplete };
+
 // One block of W lanes. A lane that does not use a pair adds +0 to its sums
 // or nothing at all, which leaves them as they are: sums start at +0, so they
 // never are -0. Regression terms of unused lanes are never looked at, so a
 // 0 * -inf there (distance 0) does no harm.
-//
-// A complete block (kComplete: every lane uses every pair) leaves out the lane
-// masks, the pair counts and the sums of distances, which are the shared ones.
-template <class O, bool kQuantitative, bool kReciprocal, bool kRestricted, bool kComplete>
+template <class O, bool kQuantitative, bool kReciprocal, bool kRestricted, int kKind>
 struct Block {
   using Ops = O;
   using V = typename O::V;
   using M = typename O::M;
+  static constexpr bool kCountsOwnPairs = kKind == kMasked || kKind == kSelected;
 
   long stride, own_stride;
   const double* own;
   const double* present;
+  const double* mate;
   // Where kMaskBits: this block's presence bits, a byte a sample, and those
   // of row i.
   const unsigned char* bits;
@@ -61,8 +72,8 @@ struct Block {
   double* class_used;
   double* regression;
   bool sum_all, count_used;
-  V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one;
-  M row_mask, distance_lane;
+  V own_i, variance, reciprocal, unlike, inverse_n_minus_1, one, key_i;
+  M row_mask, distance_lane, unequal;
   // The sums over all pairs (class row 0), when kept, stay in memory: they
   // are kept only when some samples sit out, and their registers are worth
   // more to the other sums.
@@ -73,6 +84,7 @@ struct Block {
         own_stride(g.own_stride),
         own(g.own + k),
         present(g.present + k),
+        mate(kKind == kSelected ? g.mate + k : nullptr),
         class_sum(g.class_sum + k),
         class_used(g.class_used + k),
         regression(g.regression + k),
@@ -86,8 +98,12 @@ struct Block {
     variance = O::load(g.variance + k);
     reciprocal = O::load(g.reciprocal + k);
     unlike = O::load(g.unlike + k);
-    inverse_n_minus_1 = O::broadcast(g.inverse_n_minus_1);
+    inverse_n_minus_1 = O::load(g.inverse_n_minus_1 + k);
     one = O::broadcast(1.0);
+    if constexpr (kKind == kSelected) {
+      key_i = O::load(g.key + k + i * stride);
+      unequal = O::all_if(g.select_unequal);
+    }
     pairs_in = O::load(regression + kalveno::kPairs * stride);
     sum_i = O::load(regression + kalveno::kSumI * stride);
     sum_id = O::load(regression + kalveno::kSumId * stride);
@@ -98,17 +114,22 @@ struct Block {
     sum_log2 = O::load(regression + kalveno::kSumLog2 * stride);
   }
 
-  // The lanes that use the pair: those where both samples have the variable.
+  // The lanes that use the pair: those where both samples have the variable
+  // (and, where kSelected, whose keys select it).
   __attribute__((always_inline)) M used_by(long j) const {
+    M used;
     if constexpr (O::kMaskBits)
-      return O::mask_of(row_bits & bits[j]);
+      used = O::mask_of(row_bits & bits[j]);
     else
-      return O::used(row_mask, present + j * stride);
+      used = O::used(row_mask, present + j * stride);
+    if constexpr (kKind == kSelected)
+      used = O::both(used, O::flip(O::equal(key_i, O::load(mate + j * stride)), unequal));
+    return used;
   }
 
   template <class P>
   __attribute__((always_inline)) void add(const P& p) {
-    if constexpr (kComplete) return add_complete(p);
+    if constexpr (kKind == kComplete) return add_complete(p);
     const M used = used_by(p.j);
     // iij and used_one are 0 in the lanes that do not use the pair: the class
     // sums take whole vectors, so that each store can feed the next load of
@@ -126,14 +147,19 @@ struct Block {
       iij = O::zero_unless(used, O::select(O::equal(own_i, O::load(own + p.j * own_stride)), one, unlike));
     }
     const V d = O::narrow(p.d), log_d = O::narrow(p.log_d);
-    iij = O::select(distance_lane, d, iij);  // no lane selected where the block has no distance lane
+    // No lane is selected where the block has no distance lane; the distance
+    // lane uses every pair but those its keys leave out.
+    if constexpr (kKind == kSelected)
+      iij = O::select(distance_lane, O::zero_unless(used, d), iij);
+    else
+      iij = O::select(distance_lane, d, iij);
     const V used_one = O::zero_unless(used, one);
 
     // Never class 0, so never the sums over all pairs.
     double* sum = class_sum + p.class_row;
     O::store(sum, O::add(O::load(sum), iij));
     if (sum_all) O::store(class_sum, O::add(O::load(class_sum), iij));
-    if (count_used) {
+    if (kCountsOwnPairs && count_used) {
       double* count = class_used + p.class_row;
       O::store(count, O::add(O::load(count), used_one));
       if (sum_all) O::store(class_used, O::add(O::load(class_used), used_one));
@@ -143,15 +169,17 @@ struct Block {
     // sum of Iij are then those of all pairs.
     if constexpr (kRestricted) {
       if (!p.in_regression) return;
-      if (count_used) pairs_in = O::add(pairs_in, used_one);
+      if (kCountsOwnPairs && count_used) pairs_in = O::add(pairs_in, used_one);
       sum_i = O::add(sum_i, iij);
     }
     sum_id = O::masked_add(sum_id, used, O::mul(iij, d));
     sum_ilog = O::masked_add(sum_ilog, used, O::mul(iij, log_d));
-    sum_d = O::masked_add(sum_d, used, d);
-    sum_d2 = O::masked_add(sum_d2, used, O::narrow(p.d2));
-    sum_log = O::masked_add(sum_log, used, log_d);
-    sum_log2 = O::masked_add(sum_log2, used, O::narrow(p.log2));
+    if constexpr (kKind != kFixed) {
+      sum_d = O::masked_add(sum_d, used, d);
+      sum_d2 = O::masked_add(sum_d2, used, O::narrow(p.d2));
+      sum_log = O::masked_add(sum_log, used, log_d);
+      sum_log2 = O::masked_add(sum_log2, used, O::narrow(p.log2));
+    }
   }
 
   template <class P>
@@ -306,40 +334,44 @@ __attribute__((always_inline)) inline void run_pass(const RowPairs& rp, long str
   b.finish();
 }
 
-template <class A, class B, bool kQuantitative, bool kReciprocal, bool kComplete>
+template <class A, class B, bool kQuantitative, bool kReciprocal, int kKind>
 void pass_as(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
   if (g.restricted) {
-    typename A::template As<kQuantitative, kReciprocal, true, kComplete> a(g, ka, rp.i);
-    typename B::template As<kQuantitative, kReciprocal, true, kComplete> b(g, kb, rp.i);
+    typename A::template As<kQuantitative, kReciprocal, true, kKind> a(g, ka, rp.i);
+    typename B::template As<kQuantitative, kReciprocal, true, kKind> b(g, kb, rp.i);
     run_pass(rp, g.lane_stride, a, b, count);
   } else {
-    typename A::template As<kQuantitative, kReciprocal, false, kComplete> a(g, ka, rp.i);
-    typename B::template As<kQuantitative, kReciprocal, false, kComplete> b(g, kb, rp.i);
+    typename A::template As<kQuantitative, kReciprocal, false, kKind> a(g, ka, rp.i);
+    typename B::template As<kQuantitative, kReciprocal, false, kKind> b(g, kb, rp.i);
     run_pass(rp, g.lane_stride, a, b, count);
   }
 }
 
+// The kind of block the lanes of the pass make (see BlockKind).
 template <class A, class B, bool kQuantitative, bool kReciprocal>
-void pass_complete_or_not(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
+void pass_of_kind(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
+  if (g.key != nullptr) return pass_as<A, B, kQuantitative, kReciprocal, kSelected>(rp, g, ka, kb, count);
   bool complete = true;
   for (int lane = ka; lane < ka + A::W; ++lane) complete = complete && g.complete[lane] != 0;
   for (int lane = kb; lane < kb + B::W; ++lane) complete = complete && g.complete[lane] != 0;
   if (complete)
-    pass_as<A, B, kQuantitative, kReciprocal, true>(rp, g, ka, kb, count);
+    pass_as<A, B, kQuantitative, kReciprocal, kComplete>(rp, g, ka, kb, count);
+  else if (g.fixed_pairs)
+    pass_as<A, B, kQuantitative, kReciprocal, kFixed>(rp, g, ka, kb, count);
   else
-    pass_as<A, B, kQuantitative, kReciprocal, false>(rp, g, ka, kb, count);
+    pass_as<A, B, kQuantitative, kReciprocal, kMasked>(rp, g, ka, kb, count);
 }
 
 // Block kinds by their operations, and the empty one.
 template <class O>
 struct BlockOf {
-  template <bool kQuantitative, bool kReciprocal, bool kRestricted, bool kComplete>
-  using As = Block<O, kQuantitative, kReciprocal, kRestricted, kComplete>;
+  template <bool kQuantitative, bool kReciprocal, bool kRestricted, int kKind>
+  using As = Block<O, kQuantitative, kReciprocal, kRestricted, kKind>;
   static constexpr bool kHasReciprocalQuotient = O::kHasReciprocalQuotient;
   static constexpr int W = O::W;
 };
 struct NoBlockOf {
-  template <bool, bool, bool, bool>
+  template <bool, bool, bool, int>
   using As = NoBlock;
   static constexpr bool kHasReciprocalQuotient = true;
   static constexpr int W = 0;
@@ -349,14 +381,14 @@ struct NoBlockOf {
 // quotient comes from the reciprocal only when every lane of the pass allows it.
 template <class A, class B>
 void pass(const RowPairs& rp, const LaneGroup& g, int ka, int kb, bool count) {
-  if (!g.quantitative) return pass_complete_or_not<A, B, false, false>(rp, g, ka, kb, count);
+  if (!g.quantitative) return pass_of_kind<A, B, false, false>(rp, g, ka, kb, count);
   if constexpr (A::kHasReciprocalQuotient && B::kHasReciprocalQuotient) {
     bool exact = true;
     for (int lane = ka; lane < ka + A::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
     for (int lane = kb; lane < kb + B::W; ++lane) exact = exact && g.reciprocal_exact[lane] != 0;
-    if (exact) return pass_complete_or_not<A, B, true, true>(rp, g, ka, kb, count);
+    if (exact) return pass_of_kind<A, B, true, true>(rp, g, ka, kb, count);
   }
-  pass_complete_or_not<A, B, true, false>(rp, g, ka, kb, count);
+  pass_of_kind<A, B, true, false>(rp, g, ka, kb, count);
 }
 
 template <class O>

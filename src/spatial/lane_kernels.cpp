@@ -7,8 +7,8 @@ LaneGroup LaneGroup::lanes(int first, int count) const {
   // Every field by name: one added to LaneGroup stops the build here until
   // it is listed, and moved on by first if it holds a value per lane.
   auto& [n_lanes, lane_stride, own_stride, quantitative, own, present, present_bits, bit_stride, bit_lane, variance,
-         reciprocal, reciprocal_exact, unlike, complete, distance_flag, inverse_n_minus_1, sum_all, restricted,
-         count_used, class_sum, class_used, regression] = part;
+         reciprocal, reciprocal_exact, unlike, inverse_n_minus_1, complete, distance_flag, key, mate, select_unequal,
+         fixed_pairs, sum_all, restricted, count_used, class_sum, class_used, regression] = part;
   n_lanes = count;
   own += first;
   present += first;
@@ -17,14 +17,16 @@ LaneGroup LaneGroup::lanes(int first, int count) const {
   reciprocal += first;
   reciprocal_exact += first;
   unlike += first;
+  inverse_n_minus_1 += first;
   complete += first;
   distance_flag += first;
   class_sum += first;
   class_used += first;
   regression += first;
+  if (key != nullptr) key += first, mate += first;
   // The same for every lane.
   (void)lane_stride, (void)own_stride, (void)quantitative, (void)present_bits, (void)bit_stride;
-  (void)inverse_n_minus_1, (void)sum_all, (void)restricted, (void)count_used;
+  (void)select_unequal, (void)fixed_pairs, (void)sum_all, (void)restricted, (void)count_used;
   return part;
 }
 

@@ -72,13 +72,23 @@ struct LaneGroup {
   const double* reciprocal = nullptr;     // 1 / variance, rounded
   const unsigned char* reciprocal_exact = nullptr;  // 1 where the quotient may be had from the reciprocal
   const double* unlike = nullptr;  // Iij of distinct states
+  const double* inverse_n_minus_1 = nullptr;  // 1 / (n - 1), n the samples that have the variable
   // 1 where the variable is present in every sample (or the lane is
   // padding): such lanes use every pair, and their pair counts and the
   // regression sums of distances are the shared ones, made once per pair.
   const unsigned char* complete = nullptr;
   // 1 in the lane that takes the pair's distance in place of Iij, else 0.
   const double* distance_flag = nullptr;
-  double inverse_n_minus_1 = 0;
+  // With a pair filter whose states move with the values: each row's key
+  // and mate per lane, lane_stride apart. A lane uses a pair only where the
+  // key of its first sample equals the mate of its second (differs from it,
+  // with select_unequal). nullptr where the pairs are selected beforehand.
+  const double* key = nullptr;
+  const double* mate = nullptr;
+  bool select_unequal = false;
+  // The pairs each lane uses, their counts and their sums of distances are
+  // the same for every call and given beforehand: the loop adds Iij alone.
+  bool fixed_pairs = false;
   bool sum_all = false;     // also add to the sums over all pairs (class row 0)
   bool restricted = false;  // keep the regression's own pair count and sum of Iij
   // Count the pairs each lane uses, per class and in the regression. Without,

@@ -20,6 +20,9 @@ struct Ops4 : Ops256 {
   static V zero_unless(M m, V a) { return _mm256_and_pd(m, a); }
   static M equal(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
   static V select(M m, V a, V b) { return _mm256_blendv_pd(b, a, m); }
+  static M both(M a, M b) { return _mm256_and_pd(a, b); }
+  static M flip(M a, M b) { return _mm256_xor_pd(a, b); }
+  static M all_if(bool b) { return _mm256_castsi256_pd(_mm256_set1_epi64x(b ? -1 : 0)); }
 };
 
 }  // namespace

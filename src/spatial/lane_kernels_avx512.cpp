@@ -49,6 +49,9 @@ struct Ops8 {
   static V zero_unless(M m, V a) { return _mm512_maskz_mov_pd(m, a); }
   static M equal(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static V select(M m, V a, V b) { return _mm512_mask_blend_pd(m, b, a); }
+  static M both(M a, M b) { return static_cast<M>(a & b); }
+  static M flip(M a, M b) { return static_cast<M>(a ^ b); }
+  static M all_if(bool b) { return static_cast<M>(b ? 0xff : 0); }
 };
 
 struct Ops4 : Ops256 {
@@ -68,6 +71,9 @@ struct Ops4 : Ops256 {
   static V zero_unless(M m, V a) { return _mm256_maskz_mov_pd(m, a); }
   static M equal(V a, V b) { return _mm256_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static V select(M m, V a, V b) { return _mm256_mask_blend_pd(m, b, a); }
+  static M both(M a, M b) { return static_cast<M>(a & b); }
+  static M flip(M a, M b) { return static_cast<M>(a ^ b); }
+  static M all_if(bool b) { return static_cast<M>(b ? 0xf : 0); }
 };
 
 }  // namespace

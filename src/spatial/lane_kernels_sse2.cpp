@@ -28,6 +28,9 @@ struct Ops2 {
   static V zero_unless(M m, V a) { return _mm_and_pd(m, a); }
   static M equal(V a, V b) { return _mm_cmpeq_pd(a, b); }
   static V select(M m, V a, V b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+  static M both(M a, M b) { return _mm_and_pd(a, b); }
+  static M flip(M a, M b) { return _mm_xor_pd(a, b); }
+  static M all_if(bool b) { return _mm_castsi128_pd(_mm_set1_epi64x(b ? -1 : 0)); }
 };
 
 }  // namespace

@@ -61,17 +61,31 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
       filter_(filter),
       path_(vector_path_supported(path) ? path : best_vector_path()),
       geometry_(allocator, data, classes, interval, geometry_table_limit, n_workers, progress) {
-  const int n = n_;
+  allot_lanes(data);
+  samples_with_ = allocator_.int_vector(1, n_variables_);
+  for (int k = 0; k < n_lanes_; ++k)
+    if (lane_variable_[k] != 0) take_moments(data, k);
+  finish_lanes();
+  prepare_selection(data);
+  prepare_placement();
+  prepare_counts_from_missing(n_workers);
+  Progress quiet;
+  sum_all_pairs(n_workers, progress != nullptr ? *progress : quiet);
+}
+
+// The lanes of each group, the variables in them, and storage for the rest.
+void MoranSetup::allot_lanes(const DataSet& data) {
   int n_quantitative = 0, n_qualitative = 0;
   for (int v = 1; v <= n_variables_; ++v) (data.is_qualitative(v) ? n_qualitative : n_quantitative)++;
   quantitative_lanes_ = round_up(n_quantitative, kLaneQuantum);
   n_lanes_ = quantitative_lanes_ + round_up(n_qualitative, kLaneQuantum);
   if (n_lanes_ == 0) n_lanes_ = kLaneQuantum;  // no variable: padding keeps the rows non-empty
+  auto has_padding = [&] { return n_quantitative + n_qualitative < n_lanes_; };
   // Without a padding lane there is no distance lane. On AVX-512 a last group
   // of four lanes on a whole cache line costs as much as one of eight, so it
   // grows by four padding lanes.
   const int qualitative_lanes = n_lanes_ - quantitative_lanes_;
-  if (path_ == VectorPath::kAvx512 && n_quantitative == quantitative_lanes_ && n_qualitative == qualitative_lanes) {
+  if (path_ == VectorPath::kAvx512 && !has_padding()) {
     if (qualitative_lanes == 0 && quantitative_lanes_ % 8 == 4) {
       quantitative_lanes_ += kLaneQuantum;
       n_lanes_ += kLaneQuantum;
@@ -79,13 +93,17 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
       n_lanes_ += kLaneQuantum;
     }
   }
-  const int last_lane = n_lanes_ - 1;
+  // A filter whose states move with the values selects pairs lane by lane:
+  // the distance lane then counts the pairs of the placement as a whole.
+  if (!takes_every_pair() && !has_padding()) n_lanes_ += kLaneQuantum;
+  const int last_lane = n_lanes_ - 1, n = n_;
 
   lane_variable_ = allocator_.int_vector(0, last_lane);
   variance_ = allocator_.double_vector(0, last_lane);
   reciprocal_ = allocator_.double_vector(0, last_lane);
   reciprocal_exact_ = allocator_.vector_of<unsigned char>(0, last_lane, allocation_message::kIntVector);
   unlike_ = allocator_.double_vector(0, last_lane);
+  inverse_n_minus_1_ = allocator_.double_vector(0, last_lane);
   deviation_ = LaneRows(allocator_, 0, n, n_lanes_, true);
   state_ = LaneRows(allocator_, 0, n, n_lanes_, true);
   present_ = LaneRows(allocator_, 0, n, n_lanes_);
@@ -106,45 +124,55 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
       complete_[k] = complete ? 1 : 0;
     }
   }
+}
 
-  for (int k = 0; k <= last_lane; ++k) {
-    const int v = lane_variable_[k];
-    if (v == 0) continue;
-    // Mean and population variance of the present values; a qualitative
-    // variable also gets the sum of its squared state frequencies, P.
-    int count = 0;
-    double sum = 0, squares = 0;
-    for (int s = 1; s <= n; ++s) {
-      const double value = data.values(v, s);
-      if (value == MISSING_VALUE) continue;
-      ++count;
-      sum += value;
-      squares += value * value;
-      present_(s, k) = 1;
-    }
-    const double mean = sum / count;
-    variance_[k] = squares / count - mean * mean;
-    for (int s = 1; s <= n; ++s) {
-      if (present_(s, k) == 0) continue;
-      deviation_(s, k) = data.values(v, s) - mean;
-      state_(s, k) = data.values(v, s);
-    }
-    bool exact = within_reciprocal_range(variance_[k]);
-    for (int s = 1; s <= n; ++s) exact = exact && within_deviation_range(deviation_(s, k));
-    reciprocal_exact_[k] = exact ? 1 : 0;
-    if (data.is_qualitative(v)) {
-      const int n_states = data.var_kind[v];
-      RangedVector<int> in_state = allocator_.int_vector(1, n_states);
-      for (int s = 1; s <= n; ++s)
-        if (present_(s, k) != 0) ++in_state[static_cast<int>(data.values(v, s))];
-      double p = 0;
-      for (int state = 1; state <= n_states; ++state) {
-        const double frequency = static_cast<double>(in_state[state]) / count;
-        p += frequency * frequency;
-      }
-      unlike_[k] = -p / (1 - p);
-    }
+// The moments of lane k's variable over the samples that have it, from the
+// deviations from its mean in sample order, so that a large common offset
+// leaves the variance as it is; a qualitative variable also gets the sum of
+// its squared state frequencies, P.
+void MoranSetup::take_moments(const DataSet& data, int k) {
+  const int n = n_, v = lane_variable_[k];
+  int count = 0;
+  double sum = 0;
+  for (int s = 1; s <= n; ++s) {
+    const double value = data.values(v, s);
+    if (value == MISSING_VALUE) continue;
+    ++count;
+    sum += value;
+    present_(s, k) = 1;
   }
+  const double mean = sum / count;
+  double squares = 0;
+  for (int s = 1; s <= n; ++s) {
+    if (present_(s, k) == 0) continue;
+    deviation_(s, k) = data.values(v, s) - mean;
+    state_(s, k) = data.values(v, s);
+    squares += deviation_(s, k) * deviation_(s, k);
+  }
+  variance_[k] = squares / count;
+  samples_with_[v] = count;
+  bool exact = within_reciprocal_range(variance_[k]);
+  for (int s = 1; s <= n; ++s) exact = exact && within_deviation_range(deviation_(s, k));
+  reciprocal_exact_[k] = exact ? 1 : 0;
+  if (!data.is_qualitative(v)) {
+    inverse_n_minus_1_[k] = 1.0 / (count - 1);
+    return;
+  }
+  const int n_states = data.var_kind[v];
+  RangedVector<int> in_state = allocator_.int_vector(1, n_states);
+  for (int s = 1; s <= n; ++s)
+    if (present_(s, k) != 0) ++in_state[static_cast<int>(data.values(v, s))];
+  double p = 0;
+  for (int state = 1; state <= n_states; ++state) {
+    const double frequency = static_cast<double>(in_state[state]) / count;
+    p += frequency * frequency;
+  }
+  unlike_[k] = -p / (1 - p);
+}
+
+// The reciprocals, the distance lane and the presence bits.
+void MoranSetup::finish_lanes() {
+  const int n = n_, last_lane = n_lanes_ - 1;
   for (int k = 0; k <= last_lane; ++k) {
     reciprocal_[k] = 1.0 / variance_[k];
     if (lane_variable_[k] == 0) reciprocal_exact_[k] = 1;  // padding: deviations 0, variance 1
@@ -163,14 +191,56 @@ MoranSetup::MoranSetup(const Allocator& allocator, const DataSet& data, const Di
     for (int s = 0; s <= n; ++s)
       for (int b = 0; b < 8 && 4 * q + b <= last_lane; ++b)
         if (present_(s, 4 * q + b) != 0) present_bits_[q * (n + 1) + s] |= static_cast<unsigned char>(1u << b);
-  inverse_n_minus_1_ = 1.0 / (n - 1);
+}
 
+// Each sample's selecting state, and the key and mate it gives in a lane:
+// the pair (i, j) is selected where the key of i equals the mate of j, or,
+// for distinct states, differs from it. A sample in neither state of a
+// filter that names states gets a key and a mate that match nothing.
+void MoranSetup::prepare_selection(const DataSet& data) {
+  const int n = n_;
   selector_ = allocator_.double_vector(0, n);
-  if (!takes_every_pair())
-    for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
-  prepare_counts_from_missing(n_workers);
-  Progress quiet;
-  sum_all_pairs(n_workers, progress != nullptr ? *progress : quiet);
+  if (takes_every_pair()) return;
+  for (int s = 1; s <= n; ++s) selector_[s] = data.values(filter_.variable, s);
+  key_ = allocator_.double_vector(0, n);
+  mate_ = allocator_.double_vector(0, n);
+  const double first = filter_.first_state, second = filter_.second_state;
+  for (int s = 0; s <= n; ++s) {
+    const double state = selector_[s];
+    switch (filter_.selection) {
+      case PairSelection::kOneState:
+        key_[s] = state == first ? 1 : -1;
+        mate_[s] = state == first ? 1 : -2;
+        break;
+      case PairSelection::kTwoStates:
+        key_[s] = state == first ? 1 : state == second ? 2 : -1;
+        mate_[s] = state == second ? 1 : state == first ? 2 : -2;
+        break;
+      default:  // the same or distinct states
+        key_[s] = mate_[s] = state;
+    }
+  }
+  none_complete_ = allocator_.vector_of<unsigned char>(0, n_lanes_ - 1, "\nallocation failure in ivector()");
+}
+
+// The samples each lane places its values onto in a complete placement.
+void MoranSetup::prepare_placement() {
+  identity_ = identity_permutation(n_);
+  placed_start_ = allocator_.int_vector(0, n_lanes_);
+  long long listed = 0;
+  for (int k = 0; k < n_lanes_; ++k) {
+    placed_start_[k] = static_cast<int>(listed);
+    if (lane_variable_[k] != 0 && !complete_[k]) listed += samples_with_[lane_variable_[k]];
+    if (listed > INT_MAX) throw AllocationFailure{"\nallocation failure in ivector()", {}};
+  }
+  placed_start_[n_lanes_] = static_cast<int>(listed);
+  placed_samples_ = allocator_.int_vector(0, static_cast<int>(std::max(listed, 1LL)) - 1);
+  for (int k = 0; k < n_lanes_; ++k) {
+    int e = placed_start_[k];
+    if (e == placed_start_[k + 1]) continue;
+    for (int s = 1; s <= n_; ++s)
+      if (present_(s, k) != 0) placed_samples_[e++] = s;
+  }
 }
 
 void MoranSetup::prepare_counts_from_missing(int n_workers) {
@@ -233,7 +303,18 @@ MoranScratch::MoranScratch(const MoranSetup& setup) {
   regression_ = LaneRows(allocator, 0, kRegressionSums - 1, setup.n_lanes());
   distance_sum_ = allocator.double_vector(0, last_class);
   shared_ = allocator.double_vector(0, kRegressionSums - 1);
-  placed_ = allocator.vector_of<unsigned char>(0, setup.n_samples(), allocation_message::kIntVector);
+  const int n = setup.n_samples();
+  taken_ = allocator.vector_of<unsigned char>(0, n, allocation_message::kIntVector);
+  order_ = allocator.int_vector(0, n);
+  order_count_ = allocator.int_vector(0, n + 1);
+  next_place_ = allocator.int_vector(0, setup.n_lanes());
+  // Deviations of quantitative lanes and states of qualitative ones share
+  // the rows: the lanes are apart. A place no value reaches keeps its 0.
+  placed_ = LaneRows(allocator, 0, n, setup.n_lanes(), true);
+  if (!setup.takes_every_pair()) {
+    placed_key_ = LaneRows(allocator, 0, n, setup.n_lanes());
+    placed_mate_ = LaneRows(allocator, 0, n, setup.n_lanes());
+  }
   const int last = MoranEvaluation::kStretch - 1;
   row_sample_ = allocator.int_vector(0, last);
   row_code_ = allocator.int_vector(0, last);
@@ -249,49 +330,64 @@ MoranResults make_moran_results(const Allocator& allocator, int n_variables, int
   return results;
 }
 
+// The observed placement, which also leaves the sums over all pairs and,
+// without a filter, the pairs of every complete placement.
 void MoranSetup::sum_all_pairs(int n_workers, Progress& progress) {
   all_pairs_ = allocator_.double_matrix(0, 1, 0, n_lanes_ - 1);
   MoranScratch scratch(*this);
   MoranResults results = make_moran_results(allocator_, n_variables_, n_classes_);
-  MoranEvaluation(*this, identity_permutation(n_), scratch, results, true)
+  MoranEvaluation(*this, identity_, scratch, results, true)
       .run_shared(n_workers, progress, regression_pairs_at_distance_zero_);
   for (int k = 0; k < n_lanes_; ++k) {
     all_pairs_(0, k) = scratch.class_sum_(0, k);
     all_pairs_(1, k) = scratch.class_used_(0, k);
+  }
+  if (takes_every_pair()) {
+    for (RegressionSum sum : {kSumI, kSumId, kSumIlog})
+      std::fill(scratch.regression_.row(sum), scratch.regression_.row(sum) + n_lanes_, 0.0);
+    fixed_used_ = std::move(scratch.class_used_);
+    fixed_regression_ = std::move(scratch.regression_);
+    fixed_distance_sum_ = std::move(scratch.distance_sum_);
+    fixed_shared_ = std::move(scratch.shared_);
   }
   identity_moran_ = std::move(results.moran_matrix);
   identity_pair_count_ = std::move(results.class_pair_count);
   identity_mean_distance_ = std::move(results.class_mean_distance);
 }
 
-void moran_statistics(const MoranSetup& setup, const Permutation& permutation, MoranScratch& scratch,
-                      MoranResults& results) {
+void observed_moran_statistics(const MoranSetup& setup, MoranResults& results) {
+  const int v_count = setup.n_variables(), last_class = setup.n_classes() + 1;
+  for (int v = 1; v <= v_count; ++v)
+    for (int c = -2; c <= last_class; ++c) results.moran_matrix(v, c) = setup.identity_moran_(v, c);
+  for (int c = 0; c <= last_class; ++c) {
+    results.class_pair_count[c] = setup.identity_pair_count_[c];
+    results.class_mean_distance[c] = setup.identity_mean_distance_[c];
+  }
+}
+
+void moran_statistics(const MoranSetup& setup, Randomization randomization, const Permutation& permutation,
+                      MoranScratch& scratch, MoranResults& results) {
   bool every_sample_placed = true, identity = true;
   for (int s = 1; s <= setup.n_samples(); ++s) {
     if (permutation[s] == 0) every_sample_placed = false;
     if (permutation[s] != s) identity = false;
   }
-  if (identity) {
-    // The observed placement: its results were made with the setup.
-    const int v_count = setup.n_variables(), last_class = setup.n_classes() + 1;
-    for (int v = 1; v <= v_count; ++v)
-      for (int c = -2; c <= last_class; ++c) results.moran_matrix(v, c) = setup.identity_moran_(v, c);
-    for (int c = 0; c <= last_class; ++c) {
-      results.class_pair_count[c] = setup.identity_pair_count_[c];
-      results.class_mean_distance[c] = setup.identity_mean_distance_[c];
-    }
-    return;
-  }
-  MoranEvaluation(setup, permutation, scratch, results, !every_sample_placed).run();
+  // The observed placement, the same either way: its results were made with
+  // the setup.
+  if (identity) return observed_moran_statistics(setup, results);
+  if (randomization == Randomization::kComplete)
+    MoranEvaluation(setup, permutation, scratch, results, false).run_placing_values();
+  else
+    MoranEvaluation(setup, permutation, scratch, results, !every_sample_placed).run();
 }
 
-void moran_statistics(const Allocator& allocator, const DataSet& data, const Permutation& permutation,
-                      const DistanceClasses& classes, const PairFilter& filter, const RegressionInterval& interval,
-                      MoranResults& results) {
+void moran_statistics(const Allocator& allocator, const DataSet& data, Randomization randomization,
+                      const Permutation& permutation, const DistanceClasses& classes, const PairFilter& filter,
+                      const RegressionInterval& interval, MoranResults& results) {
   // One placement needs no table: each pair is worked out as it comes.
   MoranSetup setup(allocator, data, classes, filter, interval, 0);
   MoranScratch scratch(setup);
-  moran_statistics(setup, permutation, scratch, results);
+  moran_statistics(setup, randomization, permutation, scratch, results);
 }
 
 }  // namespace kalveno

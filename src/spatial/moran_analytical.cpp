@@ -143,12 +143,12 @@ MoranAnalytical moran_analytical_tests(const MoranSetup& setup, const DataSet& d
   MoranAnalytical tests{allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix),
                         allocator.matrix_of<AnalyticalTest>(1, n_variables, 1, n_classes, allocation_message::kMatrix)};
   const ClassWeights weights = class_weights(setup, data, n_workers);
-  const double shift = 1.0 / (data.n_samples - 1);  // the 1 / (N - 1) in every quantitative class value
 
   for (int v = 1; v <= n_variables; ++v) {
     int present = 0;
     for (int s = 1; s <= data.n_samples; ++s) present += data.values(v, s) != MISSING_VALUE;
     const double n = present, b2 = data.is_qualitative(v) ? kNaN : kurtosis(data, v);
+    const double shift = 1 / (n - 1);  // the class value is I + 1 / (n - 1)
     for (int c = 1; c <= n_classes; ++c) {
       AnalyticalTest& normal = tests.normality(v, c);
       AnalyticalTest& randomized = tests.randomization(v, c);

@@ -29,7 +29,7 @@ ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_w
 // class has no pair, the variable no spread, or fewer than four samples
 // have it (the randomization variance divides by (n - 1)(n - 2)(n - 3)).
 struct AnalyticalTest {
-  double moran_i;   // I: the class value less 1 / (N - 1)
+  double moran_i;   // I: the class value less 1 / (n - 1)
   double expected;  // E(I) = -1 / (n - 1)
   double sd;        // the root of Var(I)
   double z;         // (I - E(I)) / sd

@@ -25,6 +25,8 @@ constexpr int kFetchAhead = 24;
 
 void MoranEvaluation::run() {
   reset();
+  // The setup allows counts from missing values only where no filter selects.
+  counts_from_missing_ = s_.counts_from_missing_ && !sum_all_pairs_ && moves_samples_only();
   const bool filtered = !s_.takes_every_pair();
   if (s_.geometry_.tabulated())
     filtered ? run_rows<true, true>() : run_rows<true, false>();
@@ -32,6 +34,72 @@ void MoranEvaluation::run() {
     filtered ? run_rows<false, true>() : run_rows<false, false>();
   if (counts_from_missing_) count_from_missing();
   finish();
+}
+
+void MoranEvaluation::run_placing_values() {
+  positions_ = s_.identity_.data();
+  place_values();
+  reset();
+  // Without a filter the pairs each lane uses are those of the data; with
+  // one, the lanes select and count their own, and the distance lane those
+  // of the placement as a whole.
+  if (s_.takes_every_pair()) take_fixed_pairs();
+  s_.geometry_.tabulated() ? run_placed_rows<true>() : run_placed_rows<false>();
+  finish();
+}
+
+// The samples in the order of their positions (a counting sort, stable in
+// sample number), then each lane's values, in that order, onto the samples
+// that have its variable, in theirs; with a filter the keys and mates too.
+void MoranEvaluation::place_values() {
+  const int n = s_.n_, n_lanes = s_.n_lanes_;
+  int* count = w_.order_count_.data();  // [0..N+1]
+  std::fill(count, count + n + 2, 0);
+  for (int s = 1; s <= n; ++s) ++count[perm_[s] + 1];
+  for (int b = 1; b <= n + 1; ++b) count[b] += count[b - 1];
+  int* order = w_.order_.data();  // [0..N]
+  for (int s = 1; s <= n; ++s) order[1 + count[perm_[s]]++] = s;
+
+  int* next = w_.next_place_.data();
+  for (int k = 0; k < n_lanes; ++k) next[k] = s_.placed_start_[k];
+  const bool selecting = !s_.takes_every_pair();
+  const int* listed = s_.placed_samples_.data();
+  for (int rank = 1; rank <= n; ++rank) {
+    const int t = order[rank];
+    const double* deviation = s_.deviation_.row(t);
+    const double* state = s_.state_.row(t);
+    const double* present = s_.present_.row(t);
+    double* placed = w_.placed_.row(0);
+    const int stride = w_.placed_.stride();
+    for (int k = 0; k < n_lanes; ++k) {
+      // A lane that every sample has places the rank-th sample's value onto
+      // the rank-th sample; the others onto their next sample.
+      int place = rank;
+      if (s_.placed_start_[k] != s_.placed_start_[k + 1]) {
+        if (present[k] == 0) continue;
+        place = listed[next[k]++];
+      }
+      placed[static_cast<long>(place) * stride + k] = k < s_.quantitative_lanes_ ? deviation[k] : state[k];
+      if (selecting) {
+        w_.placed_key_(place, k) = s_.key_[t];
+        w_.placed_mate_(place, k) = s_.mate_[t];
+      }
+    }
+  }
+}
+
+// The pair counts and sums of distances of the observed placement.
+void MoranEvaluation::take_fixed_pairs() {
+  const int n_lanes = s_.n_lanes_, last_class = s_.n_classes_ + 1;
+  for (int c = 1; c <= last_class; ++c) {
+    std::copy(s_.fixed_used_.row(c), s_.fixed_used_.row(c) + n_lanes, w_.class_used_.row(c));
+    out_.class_pair_count[c] = s_.identity_pair_count_[c];
+  }
+  out_.class_pair_count[0] = s_.identity_pair_count_[0];
+  for (RegressionSum sum : {kPairs, kSumD, kSumD2, kSumLog, kSumLog2})
+    std::copy(s_.fixed_regression_.row(sum), s_.fixed_regression_.row(sum) + n_lanes, w_.regression_.row(sum));
+  for (int c = 0; c <= last_class; ++c) w_.distance_sum_[c] = s_.fixed_distance_sum_[c];
+  for (int sum = 0; sum < kRegressionSums; ++sum) w_.shared_[sum] = s_.fixed_shared_[sum];
 }
 
 void MoranEvaluation::reset() {
@@ -47,20 +115,18 @@ void MoranEvaluation::reset() {
       w_.class_used_(0, k) = s_.all_pairs_(1, k);
     }
   }
-  // The setup allows counts from missing values only where no filter selects.
-  counts_from_missing_ = s_.counts_from_missing_ && !sum_all_pairs_ && moves_samples_only();
 }
 
 // Whether the placement puts every sample on a position of its own: then its
 // pairs of samples are the pairs of positions, each once.
 bool MoranEvaluation::moves_samples_only() {
   const int n = s_.n_;
-  unsigned char* placed = w_.placed_.data();
-  std::fill(placed, placed + n + 1, 0);
+  unsigned char* taken = w_.taken_.data();
+  std::fill(taken, taken + n + 1, 0);
   for (int s = 1; s <= n; ++s) {
     const int b = perm_[s];
-    if (b < 1 || b > n || placed[b] != 0) return false;
-    placed[b] = 1;
+    if (b < 1 || b > n || taken[b] != 0) return false;
+    taken[b] = 1;
   }
   return true;
 }
@@ -108,13 +174,31 @@ LaneGroup MoranEvaluation::lane_group(bool quantitative, MoranScratch& scratch) 
   g.unlike = s_.unlike_.data() + first;
   g.complete = s_.complete_.data() + first;
   g.distance_flag = s_.distance_flag_.data() + first;
-  g.inverse_n_minus_1 = s_.inverse_n_minus_1_;
+  g.inverse_n_minus_1 = s_.inverse_n_minus_1_.data() + first;
   g.sum_all = sum_all_pairs_;
   g.restricted = s_.regression_restricted_;
   g.count_used = !counts_from_missing_;
   g.class_sum = scratch.class_sum_.row(0) + first;
   g.class_used = scratch.class_used_.row(0) + first;
   g.regression = scratch.regression_.row(0) + first;
+  return g;
+}
+
+// The lanes reading the placed values and, with a filter, the placed keys:
+// then every lane selects its own pairs, complete or not.
+LaneGroup MoranEvaluation::placed_lane_group(bool quantitative) {
+  LaneGroup g = lane_group(quantitative, w_);
+  const int first = quantitative ? 0 : s_.quantitative_lanes_;
+  g.own = w_.placed_.row(0) + first;
+  g.own_stride = w_.placed_.stride();
+  g.fixed_pairs = s_.takes_every_pair();
+  g.count_used = !g.fixed_pairs;
+  if (!g.fixed_pairs) {
+    g.key = w_.placed_key_.row(0) + first;
+    g.mate = w_.placed_mate_.row(0) + first;
+    g.select_unequal = s_.filter_.selection == PairSelection::kDistinctStates;
+    g.complete = s_.none_complete_.data() + first;
+  }
   return g;
 }
 
@@ -167,13 +251,50 @@ void MoranEvaluation::run_rows() {
   }
 }
 
+// The rows of positions in order: each row of the table read straight
+// through, or, without it, the pairs of the row worked out a stretch at a
+// time. Every pair of positions is taken; the lanes' masks leave out those a
+// variable does not use.
+template <bool kTabulated>
+void MoranEvaluation::run_placed_rows() {
+  const LaneGroup groups[2] = {placed_lane_group(true), placed_lane_group(false)};
+  RowPairs row;
+  row.from_table = kTabulated;
+  row.perm = positions_;
+  row.n = s_.n_;
+  GatheredPairs& gathered = row.gathered;
+  const Gathered out{w_.row_sample_.data(), w_.row_code_.data(), w_.row_distance_.data(),
+                     w_.row_log_distance_.data()};
+  gathered.sample = out.sample;
+  gathered.code = out.code;
+  gathered.distance = out.distance;
+  gathered.log_distance = out.log_distance;
+  const VectorPath path = s_.path_;
+  for (int i = 1; i < s_.n_; ++i) {
+    row.i = i;
+    if constexpr (kTabulated) {
+      row.first_j = i + 1;
+      row.places = &s_.geometry_.place_row(i)->distance;
+      row.codes = s_.geometry_.code_row(i);
+      for (const LaneGroup& g : groups)
+        if (g.n_lanes > 0) add_pairs(path, row, g, false);
+    } else {
+      for (int j = i + 1; j <= s_.n_;) {
+        gathered.n_pairs = gather<false, false>(i, j, s_.n_ + 1, kStretch, out);
+        for (const LaneGroup& g : groups)
+          if (g.n_lanes > 0) add_pairs(path, row, g, false);
+      }
+    }
+  }
+}
+
 bool MoranEvaluation::selected(int i, int j) const { return s_.selects(i, j); }
 
 template <bool kTabulated, bool kFiltered>
 int MoranEvaluation::gather(int i, int& j, int j_end, int max_pairs, const Gathered& out) const {
-  const int a = perm_[i];
+  const int* perm = positions_;  // [0..N]
+  const int a = perm[i];
   const PairGeometry& geometry = s_.geometry_;
-  const int* perm = perm_.data();  // [0..N]
   int n_pairs = 0;
   if constexpr (kTabulated) {
     const PairPlace* place_row = geometry.place_row(a);

@@ -17,9 +17,13 @@ class MoranEvaluation {
   // for every placement in which each sample has a position.
   MoranEvaluation(const MoranSetup& setup, const Permutation& perm, MoranScratch& scratch, MoranResults& results,
                   bool sum_all_pairs)
-      : s_(setup), perm_(perm), w_(scratch), out_(results), sum_all_pairs_(sum_all_pairs) {}
+      : s_(setup), perm_(perm), positions_(perm.data()), w_(scratch), out_(results), sum_all_pairs_(sum_all_pairs) {}
 
+  // The samples move to the positions of the permutation.
   void run();
+  // Each variable's values move among the samples that have it, which keep
+  // their positions (see moran.h).
+  void run_placing_values();
 
   // The same results with the work shared out among n_workers threads
   // (moran_shared_evaluation.cpp): the geometry of a batch of pairs is
@@ -31,13 +35,17 @@ class MoranEvaluation {
   void reset();
   template <bool kTabulated, bool kFiltered>
   void run_rows();
+  template <bool kTabulated>
+  void run_placed_rows();
+  void place_values();
+  void take_fixed_pairs();
   template <bool kTabulated, bool kFiltered>
   void run_shared_as(int n_workers, Progress& progress, long long& at_zero);
   bool selected(int i, int j) const;
   // The selected pairs (i, j), from j on and before j_end, whose samples
-  // both have a position, up to max_pairs of them: their samples, codes,
-  // distances and logarithms. Leaves j at the first pair not looked at;
-  // returns how many were gathered.
+  // both have a position (in positions_), up to max_pairs of them: their
+  // samples, codes, distances and logarithms. Leaves j at the first pair not
+  // looked at; returns how many were gathered.
   struct Gathered {
     int* sample;
     int* code;
@@ -51,12 +59,16 @@ class MoranEvaluation {
   // share, in the order of the pairs.
   void add_pair_sums(const GatheredPairs& pairs, bool share);
   LaneGroup lane_group(bool quantitative, MoranScratch& scratch) const;
+  LaneGroup placed_lane_group(bool quantitative);
   bool moves_samples_only();
   void count_from_missing();
   void finish();
 
   const MoranSetup& s_;
   const Permutation& perm_;
+  // Where gather finds the position of each sample [0..N]: perm_, or the
+  // identity when the values move instead.
+  const int* positions_;
   MoranScratch& w_;
   MoranResults& out_;
   const bool sum_all_pairs_;

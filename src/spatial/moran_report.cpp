@@ -1,8 +1,10 @@
 #include "spatial/moran_report.h"
 
+#include <cmath>
 #include <string>
 
 #include "base/results_headings.h"
+#include "base/text.h"
 
 namespace kalveno {
 
@@ -52,6 +54,33 @@ const char* kCodingByCount =
     "*** for P<=0.001 and >=4999 replicates; ** for P<=0.01 and >=499 replicates; * for P<=0.05 and >=99 replicates";
 const char* kCodingByP = "*** for P<=0.001; ** for P<=0.01; * for P<=0.05";
 
+// A note on the statistics that have a value in fewer than all n_rep
+// replicates: a replicate whose selected pairs leave a class (or the
+// regression) without a pair of the variable gives none there, and the
+// summary is over the others.
+void write_replicates_with_a_value(OutputFile& out, const DataSet& data, int n_classes, int n_rep,
+                                   const RangedMatrix<ResampleSummary>& moran_stats) {
+  std::string list;
+  for (int k = 1; k <= data.n_variables; ++k) {
+    std::string of_variable;
+    auto add = [&](const std::string& statistic, int c) {
+      const ResampleSummary& s = moran_stats(k, c);
+      if (!std::isfinite(s.obs) || s.n_rep >= n_rep) return;
+      of_variable += format("%s%s in %i", of_variable.empty() ? "" : ", ", statistic.c_str(), s.n_rep);
+    };
+    for (int c = 1; c <= n_classes; ++c) add(format("class %i", c), c);
+    add("slope with dist", -2);
+    add("slope with ln(dist)", -1);
+    if (!of_variable.empty())
+      list += format("%s[%s] %s", list.empty() ? "" : "; ", data.var_names[k].c_str(), of_variable.c_str());
+  }
+  if (list.empty()) return;
+  out.print("\nNote: some statistics have a value in fewer than all %i replicates (a replicate whose selected pairs "
+            "leave a class or the regression without a pair of the variable gives none there; the mean, bounds and "
+            "P are over the replicates that have one): %s.",
+            n_rep, list.c_str());
+}
+
 // A P value's code: by the count of randomizations, or by P alone for an
 // analytical test (n_rep 0).
 const char* code_of(float p, int n_rep) { return n_rep > 0 ? significance_code(p, n_rep) : significance_code(p); }
@@ -98,15 +127,17 @@ void write_moran_tests(OutputFile& out, Randomization randomization, int n_rep, 
   out.print("\n%s", headings::kMoranTable);
   for (int k = 1; k <= data.n_variables; ++k) {
     out.print("\n%s\t", data.var_names[k].c_str());
+    // Codes by the replicates that have a value.
     for (int c = 1; c <= n_classes; ++c) {
       const ResampleSummary& s = moran_stats(k, c);
-      out.print("\t%f%s", static_cast<double>(s.obs), significance_code(s.p_two_sided, n_rep));
+      out.print("\t%f%s", static_cast<double>(s.obs), significance_code(s.p_two_sided, s.n_rep));
     }
     const ResampleSummary& slope_d = moran_stats(k, -2);
     const ResampleSummary& slope_log = moran_stats(k, -1);
-    out.print("\t\t%.4g%s", static_cast<double>(slope_d.obs), significance_code(slope_d.p_less, n_rep));
-    out.print("\t%.4g%s", static_cast<double>(slope_log.obs), significance_code(slope_log.p_less, n_rep));
+    out.print("\t\t%.4g%s", static_cast<double>(slope_d.obs), significance_code(slope_d.p_less, slope_d.n_rep));
+    out.print("\t%.4g%s", static_cast<double>(slope_log.obs), significance_code(slope_log.p_less, slope_log.n_rep));
   }
+  write_replicates_with_a_value(out, data, n_classes, n_rep, moran_stats);
 
   if (detailed_report) {
     out.print("\n\n\n%s%s%s (%i replicates)", headings::kTestDetails, randomization_name(randomization),
@@ -130,7 +161,7 @@ void write_moran_tests(OutputFile& out, Randomization randomization, int n_rep, 
 void write_moran_analytical(OutputFile& out, const DataSet& data, int n_classes,
                             const RangedVector<double>& class_mean_distance, const MoranAnalytical& tests) {
   out.print("\n\n%s; Ho: no spatial autocorrelation", headings::kAnalyticalTests);
-  out.print("\n%s%s (bilateral tests; z = (I - E(I)) / sd(I), with I the class value less 1/(N - 1) and E(I) = "
+  out.print("\n%s%s (bilateral tests; z = (I - E(I)) / sd(I), with I the class value less 1/(n - 1) and E(I) = "
             "-1/(n - 1), n the samples that have the variable)",
             headings::kCoding, kCodingByP);
   write_mean_distances(out, n_classes, class_mean_distance);

@@ -23,9 +23,9 @@ MoranSeries make_moran_series(const Allocator& allocator, int n_rep, int n_varia
   return series;
 }
 
-void run_moran_series(Console& console, ProcessGroup& group, const MoranSetup& setup, int n_rep, int n_workers,
-                      Permutation& work, const DrawPermutation& draw, const MoranResults& observed,
-                      MoranSeries& series) {
+void run_moran_series(Console& console, ProcessGroup& group, const MoranSetup& setup, Randomization randomization,
+                      int n_rep, int n_workers, Permutation& work, const DrawPermutation& draw,
+                      const MoranResults& observed, MoranSeries& series) {
   const int n_variables = setup.n_variables(), last_column = setup.n_classes() + 1;
   std::vector<WorkerState> workers;
   workers.reserve(static_cast<std::size_t>(n_workers));
@@ -33,14 +33,17 @@ void run_moran_series(Console& console, ProcessGroup& group, const MoranSetup& s
   RangedCube<float>& replicates = series.replicates;
   auto evaluate = [&](int worker, int r, const Permutation& perm) {
     WorkerState& state = workers[static_cast<std::size_t>(worker)];
-    moran_statistics(setup, perm, state.scratch, state.results);
+    moran_statistics(setup, randomization, perm, state.scratch, state.results);
     // Stored in single precision, as the summary uses them.
     for (int k = 1; k <= n_variables; ++k)
       for (int c = -2; c <= last_column; ++c)
         replicates(r, k, c) = static_cast<float>(state.results.moran_matrix(k, c));
   };
+  // A replicate whose selected pairs leave a class without a pair of a
+  // variable gives it no value there (not a number), and no regression
+  // without pairs in the interval (MISSING_VALUE).
   run_series(console, group, setup.allocator(), n_rep, n_workers, work, draw, evaluate, replicates,
-             observed.moran_matrix, series.stats);
+             observed.moran_matrix, series.stats, true);
 }
 
 }  // namespace kalveno

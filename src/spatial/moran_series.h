@@ -18,12 +18,13 @@ struct MoranSeries {
 };
 MoranSeries make_moran_series(const Allocator& allocator, int n_rep, int n_variables, int n_classes);
 
-// Runs n_rep replicates, this process's range of them on n_workers threads,
-// each drawn into work by draw, with progress marks on console; then, on the
-// first process of group, summarises every statistic against observed into
-// series.stats. The same whatever n_workers and however many processes.
-void run_moran_series(Console& console, ProcessGroup& group, const MoranSetup& setup, int n_rep, int n_workers,
-                      Permutation& work, const DrawPermutation& draw, const MoranResults& observed,
-                      MoranSeries& series);
+// Runs n_rep replicates of randomization, this process's range of them on
+// n_workers threads, each drawn into work by draw, with progress marks on
+// console; then, on the first process of group, summarises every statistic
+// against observed into series.stats. The same whatever n_workers and
+// however many processes.
+void run_moran_series(Console& console, ProcessGroup& group, const MoranSetup& setup, Randomization randomization,
+                      int n_rep, int n_workers, Permutation& work, const DrawPermutation& draw,
+                      const MoranResults& observed, MoranSeries& series);
 
 }  // namespace kalveno

@@ -74,7 +74,7 @@ void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomiz
       row.tested = true;
       row.summary = moran_stats(k, c);
       const float p = c >= 1 ? row.summary.p_two_sided : row.summary.p_less;
-      row.significance = code_field(significance_code(p, n_rep));
+      row.significance = code_field(significance_code(p, row.summary.n_rep));
       if (c >= 1) row.p_adjusted = correction.adjusted(k, c);
       rows.push_back(std::move(row));
       if (c == classes.n_classes) {

@@ -28,7 +28,7 @@ void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomiz
 
 // The analytical tests of the quantitative variables, under normality
 // (test "normality") then randomization ("randomization"): Moran's I itself
-// (the class value less 1 / (N - 1)) per class, then the correlogram.
+// (the class value less 1 / (n - 1)) per class, then the correlogram.
 void add_moran_analytical_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
                                const MoranResults& observed, const MoranAnalytical& tests,
                                const CorrelogramCorrection& normality, const CorrelogramCorrection& randomization);

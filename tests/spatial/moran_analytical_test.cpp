@@ -20,8 +20,7 @@ MoranAnalytical analytical(const DataSet& data, const PairFilter& filter, std::s
   const MoranSetup setup(Allocator(), data, data.classes, filter, RegressionInterval{}, table_limit,
                          best_vector_path(), n_workers);
   MoranResults observed = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
-  MoranScratch scratch(setup);
-  moran_statistics(setup, identity_permutation(data.n_samples), scratch, observed);
+  observed_moran_statistics(setup, observed);
   return moran_analytical_tests(setup, data, observed, n_workers);
 }
 

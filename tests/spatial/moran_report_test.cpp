@@ -102,11 +102,15 @@ TEST_F(ReportFixture, TestSectionsHaveTheirHeadingsAndDetails) {
       s.ci95_inf = -1;
       s.p_two_sided = 0.5f;
       s.p_less = 0.5f;
+      s.n_rep = 999;
     }
   }
   stats(1, 2).p_two_sided = static_cast<float>(10.0 / 1000);  // " **"
   stats(2, -1).p_less = 0;                          // " **"
   stats(2, -2).p_two_sided = 0;                     // slopes are coded by P<, not by this
+  // Replicates that left a class or the regression of colour without a pair.
+  stats(2, 1).n_rep = 900;
+  stats(2, -2).n_rep = 998;
   EXPECT_EQ(written([&](OutputFile& out) {
               write_moran_tests(out, Randomization::kToroidal, 999, data, 2, observed.class_mean_distance, stats, true);
             }),
@@ -118,6 +122,9 @@ TEST_F(ReportFixture, TestSectionsHaveTheirHeadingsAndDetails) {
             "\nVariable\tMoran's I:"
             "\nzinc\t\t0.250000\t0.250000 **\t\t0.25\t0.25"
             "\ncolour\t\t0.250000\t0.250000\t\t0.25\t0.25 **"
+            "\nNote: some statistics have a value in fewer than all 999 replicates (a replicate whose selected pairs "
+            "leave a class or the regression without a pair of the variable gives none there; the mean, bounds and P "
+            "are over the replicates that have one): [colour] class 1 in 900, slope with dist in 998."
             "\n\n\nDetails of spatial autocorrelation tests for WITHIN GROUP TOROIDAL randomization (999 replicates)"
             "\nVariable\tclass\t1\t2\t\tSlope with dist\tSlope with ln(dist)"
             "\nzinc\tobs val\t0.250000\t0.250000\t\t0.25\t0.25"
@@ -129,6 +136,8 @@ TEST_F(ReportFixture, TestSectionsHaveTheirHeadingsAndDetails) {
             "\n\t95% sup\t1.000000\t1.000000\t\t1\t1"
             "\n\t95% inf\t-1.000000\t-1.000000\t\t-1\t-1");
 
+  for (int k = 1; k <= 2; ++k)
+    for (int c = -2; c <= 3; ++c) stats(k, c).n_rep = 98;
   const std::string section = written([&](OutputFile& out) {
     write_moran_tests(out, Randomization::kComplete, 98, data, 2, observed.class_mean_distance, stats, false);
   });

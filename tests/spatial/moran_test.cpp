@@ -13,6 +13,7 @@
 
 #include "randomization/permutation.h"
 #include "spatial/lane_kernels.h"
+#include "spatial/moran_evaluation.h"
 #include "spatial/moran_plain.h"
 #include "spatial/spatial_data.h"
 
@@ -32,9 +33,10 @@ DataSet line_data(const std::vector<double>& at, const std::vector<double>& valu
 }
 
 MoranResults evaluate(const DataSet& data, const Permutation& perm, const PairFilter& filter = {},
-                      const RegressionInterval& interval = {}) {
+                      const RegressionInterval& interval = {},
+                      Randomization randomization = Randomization::kToroidal) {
   MoranResults results = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
-  moran_statistics(Allocator(), data, perm, data.classes, filter, interval, results);
+  moran_statistics(Allocator(), data, randomization, perm, data.classes, filter, interval, results);
   return results;
 }
 
@@ -146,8 +148,37 @@ TEST(MoranStatistics, AMissingValueLeavesItsPairsOutOfThatVariableOnly) {
   MoranResults r = evaluate(data, identity_permutation(3));
   EXPECT_EQ(r.class_pair_count[1], 1);
   EXPECT_TRUE(std::isnan(r.moran_matrix(1, 1)));  // its one pair holds sample 2
-  // The one pair left, 1-3 at distance 3: deviations -3 and 3, variance 9.
-  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 3), -9.0 / 9 + 0.5);
+  // The one pair left, 1-3 at distance 3: deviations -3 and 3, variance 9,
+  // plus 1 / (n - 1) with the n = 2 samples that have the variable.
+  EXPECT_DOUBLE_EQ(r.moran_matrix(1, 3), -9.0 / 9 + 1);
+}
+
+// Samples at 0, 1, 2 and 3 with values 0, 3, -, 6 (deviations -3, 0, -, 3,
+// variance 6, n = 3), placed by p = (4, 1, 2, 3): sample s at position p[s].
+// Read as complete, the samples that have the variable in the order of their
+// positions, 2, 4, 1, take over samples 1, 2 and 4: the pairs at distance 1,
+// 2 and 3 hold deviations 0 and 3, 3 and -3, 0 and -3. Read as toroidal,
+// the samples move with their values: the pair of samples 1 and 4 lies at
+// distance 1, 2 and 4 at 2, 1 and 2 at 3. The pairs of positions, and their
+// counts, are the same either way.
+TEST(MoranStatistics, ACompletePlacementMovesEachVariableAmongItsOwnSamples) {
+  DataSet data = line_data({0, 1, 2, 3}, {0, 3, MISSING_VALUE, 6}, {1, 2});
+  Permutation perm = identity_permutation(4);
+  const int positions[] = {4, 1, 2, 3};
+  for (int s = 1; s <= 4; ++s) perm[s] = positions[s - 1];
+  const struct {
+    Randomization randomization;
+    double class_1, class_2, beyond;
+  } cases[] = {{Randomization::kComplete, 0.5, -1, 0.5}, {Randomization::kToroidal, -1, 0.5, 0.5}};
+  for (const auto& [randomization, class_1, class_2, beyond] : cases) {
+    const MoranResults r = evaluate(data, perm, {}, {}, randomization);
+    EXPECT_DOUBLE_EQ(r.moran_matrix(1, 1), class_1);
+    EXPECT_DOUBLE_EQ(r.moran_matrix(1, 2), class_2);
+    EXPECT_DOUBLE_EQ(r.moran_matrix(1, 3), beyond);
+    EXPECT_EQ(r.class_pair_count[1], 3);
+    EXPECT_EQ(r.class_pair_count[2], 2);
+    EXPECT_EQ(r.class_pair_count[3], 1);
+  }
 }
 
 TEST(MoranStatistics, APermutationMovesPositionsNotValuesNorTheSelection) {
@@ -166,16 +197,19 @@ TEST(MoranStatistics, APermutationMovesPositionsNotValuesNorTheSelection) {
   swapped[3] = 2;
   const PairFilter same{PairSelection::kSameState, 2, 0, 0};
   MoranResults observed = evaluate(data, identity_permutation(3), same);
-  MoranResults moved = evaluate(data, swapped, same);
   EXPECT_EQ(observed.class_pair_count[0], 1);
-  EXPECT_EQ(moved.class_pair_count[0], 1);
   EXPECT_EQ(observed.class_pair_count[1], 1);
-  EXPECT_EQ(moved.class_pair_count[3], 1);
   EXPECT_EQ(observed.class_mean_distance[1], 1);
-  EXPECT_EQ(moved.class_mean_distance[1], 0);
-  // The pair's Iij goes with its samples: (-3)(0) / 6 + 0.5.
   EXPECT_DOUBLE_EQ(observed.moran_matrix(1, 1), 0.5);
-  EXPECT_DOUBLE_EQ(moved.moran_matrix(1, 3), 0.5);
+  // Read either way (every sample has both variables), the pair's Iij goes
+  // with its samples, (-3)(0) / 6 + 0.5, to distance 3.
+  for (Randomization randomization : {Randomization::kToroidal, Randomization::kComplete}) {
+    MoranResults moved = evaluate(data, swapped, same, {}, randomization);
+    EXPECT_EQ(moved.class_pair_count[0], 1);
+    EXPECT_EQ(moved.class_pair_count[3], 1);
+    EXPECT_EQ(moved.class_mean_distance[1], 0);
+    EXPECT_DOUBLE_EQ(moved.moran_matrix(1, 3), 0.5);
+  }
 }
 
 TEST(MoranStatistics, ASampleWithoutPositionSitsTheReplicateOut) {
@@ -199,6 +233,47 @@ TEST(MoranStatistics, AnyNumberOfClassesWorks) {
   EXPECT_EQ(r.class_pair_count[151], 3);  // the pairs with sample 5 but 4-5, beyond the last bound
 }
 
+// Values 64 k (k = 0..20) on a transect, then the same with a large common
+// offset. The variance comes from the deviations from the mean, so at 1e9
+// (where the values are still exact in single precision, and the mean too)
+// the class values are those of the data without the offset, to the bit;
+// at 4e9 the values as read are multiples of 256, and the class values lie
+// within 1e-6 of exact arithmetic on them.
+TEST(MoranStatistics, ALargeCommonOffsetLeavesTheClassValues) {
+  constexpr int n = 30;
+  std::vector<double> at, k(n);
+  std::mt19937 gen(8);
+  long long sum = 0;
+  for (int s = 0; s < n; ++s) {
+    at.push_back(s);
+    k[s] = static_cast<double>(gen() % 21);
+    sum += static_cast<long long>(k[s]);
+  }
+  k[0] += static_cast<double>((15 - sum % 15) % 15);  // 64 sum(k) / 30, the mean, a whole number
+  auto values = [&](double offset) {
+    std::vector<double> out;
+    for (double kk : k) out.push_back(static_cast<float>(offset + 64 * kk));
+    return out;
+  };
+  const MoranResults plain = evaluate(line_data(at, values(0), {1.5, 3.5}), identity_permutation(n));
+  const MoranResults offset = evaluate(line_data(at, values(1e9), {1.5, 3.5}), identity_permutation(n));
+  EXPECT_EQ(offset.moran_matrix(1, 1), plain.moran_matrix(1, 1));
+  EXPECT_EQ(offset.moran_matrix(1, 2), plain.moran_matrix(1, 2));
+
+  // Exact: with D = n x - sum(x), a whole number, Iij = n D_i D_j / sum(D^2).
+  const std::vector<double> far = values(4e9);
+  long double total = 0, squares = 0;
+  for (double x : far) total += x;
+  std::vector<long double> d;
+  for (double x : far) d.push_back(n * static_cast<long double>(x) - total);
+  for (long double dd : d) squares += dd * dd;
+  long double class_1 = 0;  // the pairs of neighbours, at distance 1
+  for (int s = 0; s + 1 < n; ++s) class_1 += n * d[s] * d[s + 1] / squares;
+  const double exact = static_cast<double>(class_1 / (n - 1) + 1.0L / (n - 1));
+  const MoranResults read = evaluate(line_data(at, far, {1.5, 3.5}), identity_permutation(n));
+  EXPECT_NEAR(read.moran_matrix(1, 1), exact, 1e-6);
+}
+
 // --- agreement with the plain evaluation -------------------------------
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -219,26 +294,47 @@ bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; 
   return ::testing::AssertionSuccess();
 }
 
-// Placements as the runs make them: the identity, complete permutations,
-// and toroidal-like ones where some samples share a position and some have
-// none (entry 0).
-std::vector<Permutation> placements(int n, std::mt19937& gen) {
-  std::vector<Permutation> out;
-  out.push_back(identity_permutation(n));
+// A permutation and how it is read.
+struct Placement {
+  Permutation perm;
+  Randomization randomization;
+};
+
+// Placements as the runs make them: the identity, complete permutations
+// read either way, and toroidal-like ones where some samples share a
+// position and some have none (entry 0).
+std::vector<Placement> placements(int n, std::mt19937& gen) {
+  std::vector<Placement> out;
+  out.push_back({identity_permutation(n), Randomization::kComplete});
   Random rng;
   rng.random_state = -static_cast<int>(gen() % 1000 + 1);
   for (int t = 0; t < 2; ++t) {
-    out.push_back(identity_permutation(n));
-    complete_permutation(n, out.back(), rng);
+    Permutation perm = identity_permutation(n);
+    complete_permutation(n, perm, rng);
+    out.push_back({perm, Randomization::kToroidal});
+    out.push_back({perm, Randomization::kComplete});
   }
   std::uniform_int_distribution<int> any(0, n);
   for (int t = 0; t < 2; ++t) {
-    out.push_back(identity_permutation(n));
-    complete_permutation(n, out.back(), rng);
+    out.push_back({identity_permutation(n), Randomization::kToroidal});
+    complete_permutation(n, out.back().perm, rng);
     for (int s = 1; s <= n; ++s)
-      if (gen() % 5 == 0) out.back()[s] = any(gen);
+      if (gen() % 5 == 0) out.back().perm[s] = any(gen);
   }
   return out;
+}
+
+MoranResults plain_results(const DataSet& data, const Placement& placement, const PairFilter& filter,
+                           const RegressionInterval& interval) {
+  MoranResults results = make_moran_results(Allocator(), data.n_variables, data.classes.n_classes);
+  plain_moran_statistics(data, placement.randomization, placement.perm, data.classes, filter, interval, results);
+  return results;
+}
+
+MoranResults engine_results(const MoranSetup& setup, MoranScratch& scratch, const Placement& placement) {
+  MoranResults results = make_moran_results(Allocator(), setup.n_variables(), setup.n_classes());
+  moran_statistics(setup, placement.randomization, placement.perm, scratch, results);
+  return results;
 }
 
 // The vector instruction sets of the pair loop that this processor has.
@@ -283,15 +379,12 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
     }
     const int selector = shape.n_quantitative + 1;  // a qualitative variable
     std::mt19937 gen(seed);
-    const std::vector<Permutation> perms = placements(data.n_samples, gen);
+    const std::vector<Placement> perms = placements(data.n_samples, gen);
     for (PairFilter filter : filters) {
       filter.variable = selector;
       for (const RegressionInterval& interval : intervals) {
         std::vector<MoranResults> expected;
-        for (const Permutation& perm : perms) {
-          expected.push_back(make_moran_results(Allocator(), data.n_variables, shape.n_classes));
-          plain_moran_statistics(data, perm, data.classes, filter, interval, expected.back());
-        }
+        for (const Placement& placement : perms) expected.push_back(plain_results(data, placement, filter, interval));
         // With the table the pairs a variable uses are counted in the loop or,
         // without a filter, from the samples that lack it.
         const bool unfiltered = filter.selection == kAllPairs || filter.selection == kUnnamedAll;
@@ -310,21 +403,25 @@ TEST(MoranStatistics, AgreesBitForBitWithThePlainEvaluation) {
             ASSERT_EQ(setup.counts_from_missing(), !counts_in_loop && unfiltered);
             MoranScratch scratch(setup);
             for (std::size_t p = 0; p < perms.size(); ++p) {
-              MoranResults fast = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-              moran_statistics(setup, perms[p], scratch, fast);
-              ASSERT_TRUE(same_results(expected[p], fast, shape.n_classes))
+              ASSERT_TRUE(same_results(expected[p], engine_results(setup, scratch, perms[p]), shape.n_classes))
                   << "seed " << seed << " selection " << static_cast<int>(filter.selection) << " interval "
-                  << interval.min_distance << " "
-                  << vector_path_name(path) << (table_limit != 0 ? " with" : " without") << " table"
+                  << interval.min_distance << " placement " << p << " " << vector_path_name(path)
+                  << (table_limit != 0 ? " with" : " without") << " table"
                   << (counts_in_loop ? "" : ", counts from missing values");
               ++compared;
             }
+            // The observed values are those a complete replicate gives the
+            // identity, to the bit (the engine otherwise hands them out as
+            // worked out once).
+            MoranResults identity = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
+            MoranEvaluation(setup, perms[0].perm, scratch, identity, false).run_placing_values();
+            ASSERT_TRUE(same_results(expected[0], identity, shape.n_classes));
           }
         }
       }
     }
   }
-  EXPECT_EQ(compared, 6 * 7 * 4 * 5 * 3 * static_cast<int>(paths.size()));
+  EXPECT_EQ(compared, 6 * 7 * 4 * 7 * 3 * static_cast<int>(paths.size()));
 }
 
 // The observed placement is evaluated by every worker at once, each adding
@@ -348,9 +445,8 @@ TEST(MoranStatistics, TheObservedPlacementSharedOutAmongWorkersKeepsEveryBit) {
     for (PairSelection selection : {PairSelection::kAllPairs, PairSelection::kDistinctStates}) {
       const PairFilter filter{selection, shape.n_quantitative + 1, 0, 0};
       const RegressionInterval interval{0, 40};
-      MoranResults plain = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-      const Permutation identity = identity_permutation(data.n_samples);
-      plain_moran_statistics(data, identity, data.classes, filter, interval, plain);
+      const Placement identity{identity_permutation(data.n_samples), Randomization::kToroidal};
+      const MoranResults plain = plain_results(data, identity, filter, interval);
       long long at_zero = 0;
       for (int i = 1; i < data.n_samples; ++i)
         for (int j = i + 1; j <= data.n_samples; ++j)
@@ -361,9 +457,8 @@ TEST(MoranStatistics, TheObservedPlacementSharedOutAmongWorkersKeepsEveryBit) {
         for (std::size_t table_limit : {std::size_t{0}, PairGeometry::table_bytes(data.n_samples)}) {
           for (int workers : {1, 2, 5}) {
             const MoranSetup setup(Allocator(), data, data.classes, filter, interval, table_limit, path, workers);
-            MoranScratch scratch(setup);
             MoranResults shared = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-            moran_statistics(setup, identity, scratch, shared);
+            observed_moran_statistics(setup, shared);
             EXPECT_TRUE(same_results(plain, shared, shape.n_classes))
                 << vector_path_name(path) << ", " << workers << " workers" << (table_limit ? ", table" : "");
             EXPECT_EQ(setup.regression_pairs_at_distance_zero(), at_zero);
@@ -433,13 +528,9 @@ TEST(MoranStatistics, LargeTableAgreesWithWorkingPairsOut) {
   ASSERT_TRUE(tabulated.geometry().tabulated());
   MoranScratch scratch(tabulated);
   std::mt19937 gen(3);
-  const std::vector<Permutation> perms = placements(data.n_samples, gen);
-  const Permutation& leaving_some_out = perms[3];
-  MoranResults looked_up = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-  MoranResults worked_out = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-  moran_statistics(tabulated, leaving_some_out, scratch, looked_up);
-  moran_statistics(computed, leaving_some_out, scratch, worked_out);
-  EXPECT_TRUE(same_results(looked_up, worked_out, shape.n_classes));
+  const Placement leaving_some_out = placements(data.n_samples, gen)[5];
+  EXPECT_TRUE(same_results(engine_results(tabulated, scratch, leaving_some_out),
+                           engine_results(computed, scratch, leaving_some_out), shape.n_classes));
 }
 
 // The table keeps a class in 15 bits: with more classes every pair is worked
@@ -455,13 +546,10 @@ TEST(MoranStatistics, ClassesBeyondWhatTheTableHoldsAreWorkedOut) {
     EXPECT_FALSE(setup.counts_from_missing());
     MoranScratch scratch(setup);
     std::mt19937 gen(11);
-    for (const Permutation& perm : placements(data.n_samples, gen)) {
-      MoranResults fast = make_moran_results(Allocator(), 1, n_classes);
-      MoranResults plain = make_moran_results(Allocator(), 1, n_classes);
-      moran_statistics(setup, perm, scratch, fast);
-      plain_moran_statistics(data, perm, data.classes, PairFilter{}, RegressionInterval{0, 150}, plain);
-      EXPECT_TRUE(same_results(plain, fast, n_classes)) << n_classes << " classes";
-    }
+    for (const Placement& placement : placements(data.n_samples, gen))
+      EXPECT_TRUE(same_results(plain_results(data, placement, PairFilter{}, RegressionInterval{0, 150}),
+                               engine_results(setup, scratch, placement), n_classes))
+          << n_classes << " classes";
   }
 }
 
@@ -491,13 +579,12 @@ TEST(MoranStatistics, ReusedScratchGivesTheSameResults) {
   MoranSetup setup(Allocator(), data, data.classes, PairFilter{}, RegressionInterval{0, 40});
   MoranScratch scratch(setup);
   std::mt19937 gen(5);
-  std::vector<Permutation> perms = placements(data.n_samples, gen);
-  MoranResults first = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-  MoranResults again = make_moran_results(Allocator(), data.n_variables, shape.n_classes);
-  moran_statistics(setup, perms[1], scratch, first);
-  moran_statistics(setup, perms[3], scratch, again);
-  moran_statistics(setup, perms[1], scratch, again);
-  EXPECT_TRUE(same_results(first, again, shape.n_classes));
+  const std::vector<Placement> perms = placements(data.n_samples, gen);
+  for (int p : {1, 2}) {
+    const MoranResults first = engine_results(setup, scratch, perms[p]);
+    engine_results(setup, scratch, perms[5]);
+    EXPECT_TRUE(same_results(first, engine_results(setup, scratch, perms[p]), shape.n_classes));
+  }
 }
 
 }  // namespace

@@ -114,10 +114,7 @@ void run_observed_moran(Session& session, const SpatialChoices& choices, Spatial
     console.print("\nNote: pairs of samples at distance 0 enter the regression (%lld of them): the slope on "
                   "ln(distance) is not a number for each variable they have.", at_zero);
   pass.observed = make_moran_results(allocator, data.n_variables, classes.n_classes);
-  {
-    MoranScratch scratch(*pass.setup);
-    moran_statistics(*pass.setup, session.identity_permutation, scratch, pass.observed);
-  }
+  observed_moran_statistics(*pass.setup, pass.observed);
   session.files.append_results(session.results_file_name, [&](OutputFile& out) {
     write_moran_observed(out, data, classes, pass.observed, choices.filter, choices.interval);
   });
@@ -134,8 +131,8 @@ void run_moran_test(Session& session, const SpatialChoices& choices, SpatialPass
   const int n_rep = choices.count.n_rep;
   run_interruptible(session.console, session.files, session.results_file_name, n_rep,
                     randomizations_counted(randomization), [&] {
-                      run_moran_series(session.console, session.group, *pass.setup, n_rep, pass.n_workers,
-                                       session.work_permutation, draw, pass.observed, series);
+                      run_moran_series(session.console, session.group, *pass.setup, randomization, n_rep,
+                                       pass.n_workers, session.work_permutation, draw, pass.observed, series);
                     });
   if (!session.files.writes()) return;  // the other processes of a run only evaluate replicates
   const CorrelogramCorrection correction = correct_correlograms(
