@@ -124,10 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   // budget: an allocation failure is a finding.
   try {
     Session session(console, settings);
-    session.rng.random_state = -run_seed(console, settings);
+    session.rng.random_state = -run_seed(console, settings, session.clock_seed_untold);
     const FileNames names = read_file_names(console, args);
     session.data_file_name = names.data_file;
     session.results_file_name = names.results_file;
+    session.replace_results = names.replace_results;
     session.data = fixed.data;
     session.grid = fixed.grid;
     session.identity_permutation = identity_permutation(session.data.n_samples);

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "app/analyses.h"
 #include "app/menu.h"
@@ -67,6 +68,10 @@ std::optional<std::string> take_option(const OptionSpec& spec, const std::string
     if (line.analysis != nullptr && line.analysis != chosen)
       return spelled + ": one analysis per run (" + line.analysis->option->long_form() + " was given)";
     line.analysis = chosen;
+  }
+  if (spec.name.takes_value && !spec.repeats) {
+    if (const GivenOption* before = line.first(spec))
+      return spelled + " given twice ('" + before->value + "', then '" + value + "'): it takes one value";
   }
   GivenOption option{&spec, spelled, value};
   if (spec.check != nullptr) {
@@ -195,6 +200,21 @@ std::optional<float> plain_number(std::string_view value) {
   if (!number.found || !number.in_range || number.end != value.size() || is_blank_char(value[0]))
     return std::nullopt;
   return number.value;
+}
+
+std::optional<std::string> number_out_of_range(const GivenOption& option) {
+  std::string_view rest = option.value;
+  while (!rest.empty()) {
+    const std::size_t cut = rest.find_first_of(",:");
+    const std::string_view part = rest.substr(0, cut);
+    const ScannedFloat number = scan_float(part);
+    if (number.found && !number.in_range && number.end == part.size())
+      return invalid_value(option.spelled, option.value,
+                           format("%.*s is out of range (a number is at most %.8g in size)", static_cast<int>(part.size()),
+                                  part.data(), static_cast<double>(std::numeric_limits<float>::max())));
+    rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> check_file_name(const GivenOption& option, const CommandLine&) {

@@ -41,6 +41,10 @@ struct OptionSpec {
   bool needs_analysis_option = false;
   // Named in refusals with its value ("--classes=sturges").
   bool named_with_value = false;
+  // An option with a value may be given again (each value counts); any other
+  // option with a value is refused the second time, rather than one of its
+  // values being silently dropped.
+  bool repeats = false;
   // When given, the data file's distance classes (its line 3) are not read.
   bool replaces_file_classes = false;
   // The check of its value, which may look at the options given before it;
@@ -86,6 +90,10 @@ std::vector<std::string> long_option_names();
 // number as the dialogue reads one ("%f"); nothing else in the value.
 std::optional<long long> whole_number(const std::string& value, long long low, long long high);
 std::optional<float> plain_number(std::string_view value);
+// The refusal of a value holding a number beyond the single-precision range
+// (each part of a value cut at its commas and colons is looked at), which
+// says so and gives the largest number, or nullopt.
+std::optional<std::string> number_out_of_range(const GivenOption& option);
 // The check of an option that names a file: any name but an empty one.
 std::optional<std::string> check_file_name(const GivenOption& option, const CommandLine& before);
 

@@ -66,7 +66,11 @@ void check_data_file(Console& console, std::string& name) {
 
 // Results are only ever appended, but appended to the data file they would
 // change the user's data: that name is refused.
-void check_results_file(Console& console, std::string& name, const std::string& data_file, bool ask_if_exists) {
+// Nothing is written here: an answer 'e' only marks the file to be emptied
+// when the run writes its first section, so that a run refused before then
+// leaves the file as it was, and a file that does not exist is not made.
+void check_results_file(Console& console, std::string& name, bool& replace, const std::string& data_file,
+                        bool ask_if_exists) {
   while (true) {
     if (same_file(name, data_file)) {
       console.warn(format("\n\n\nWARNING: The results file \"%s\" is the data file itself.\n  Enter a new name for the "
@@ -83,16 +87,14 @@ void check_results_file(Console& console, std::string& name, const std::string& 
                           "file\n  Otherwise, enter a new name for the results file\n",
                           name.c_str()));
       std::string word(first_word(console.read_line()));
-      if (word == "e" || word == "E") {
-        OutputFile erase(name, OutputFile::kReplace);
-      } else if (!word.empty() && word != "a" && word != "A") {
+      replace = word == "e" || word == "E";
+      if (!replace && !word.empty() && word != "a" && word != "A") {
         name = word;
         continue;
       }
     }
     while (true) {
-      OutputFile results(name, OutputFile::kAppend);
-      if (results.is_open()) return;
+      if (!why_cannot_write(name, replace ? OutputFile::kReplace : OutputFile::kAppend)) return;
       console.warn(format("\nWARNING: Cannot open results file \"%s\".\nIf it is being used by another application, "
                           "close it first. Then press Return.\n  Otherwise, enter a new name for the results file\n",
                           name.c_str()));
@@ -126,7 +128,8 @@ FileNames read_file_names(Console& console, const std::vector<std::string>& args
     console.print("\n\n  Data file: %s\n  Results file: %s", names.data_file.c_str(), names.results_file.c_str());
   }
   check_data_file(console, names.data_file);
-  check_results_file(console, names.results_file, names.data_file, existing == ExistingResults::kAsk);
+  check_results_file(console, names.results_file, names.replace_results, names.data_file,
+                     existing == ExistingResults::kAsk);
   return names;
 }
 

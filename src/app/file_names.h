@@ -1,6 +1,6 @@
 // The names of the data file and of the results file, from the command line
 // or the console dialogue. When they are settled the data file can be read
-// and the results file exists and can be appended to.
+// and the results file can be written (it is not made or emptied yet).
 #pragma once
 #include <string>
 #include <vector>
@@ -16,6 +16,7 @@ enum class ExistingResults { kAsk, kAppend, kReplace };
 struct FileNames {
   std::string data_file;
   std::string results_file;
+  bool replace_results = false;  // the dialogue was answered 'e': emptied by the first section
 };
 
 // files are the file names of the command line: none (both names asked), one

@@ -50,9 +50,11 @@ struct Session {
   OutputFiles files;
   Allocator allocator;
   std::int32_t seed = 0;  // of this run
+  bool clock_seed_untold = false;  // the clock gave the seed, not yet shown
   Random rng;
   std::string data_file_name;     // as settled by the dialogue (a bare name after a one-argument start)
   std::string results_file_name;
+  bool replace_results = false;  // emptied by the first section, not appended to
   DataSet data;
   SampleGrid grid;                       // only when the data declare grids
   Permutation identity_permutation;      // the data as observed
@@ -65,5 +67,13 @@ struct Session {
   std::vector<WrittenFile> written;
   DistanceRange distance_range;          // worked out at start-up
 };
+
+// Before the first randomization of a run seeded by the clock: which seed it
+// was and how to repeat the run (a run that randomizes nothing needs none).
+inline void tell_clock_seed(Session& session) {
+  if (!session.clock_seed_untold) return;
+  session.clock_seed_untold = false;
+  note_clock_seed(session.console, session.seed);
+}
 
 }  // namespace kalveno

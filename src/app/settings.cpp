@@ -48,7 +48,8 @@ RunSettings RunSettings::of_this_process() {
   return settings;
 }
 
-std::int32_t run_seed(Console& console, const RunSettings& settings) {
+std::int32_t run_seed(Console& console, const RunSettings& settings, bool& from_clock) {
+  from_clock = false;
   if (settings.seed) {
     const char* fixed = settings.seed->c_str();
     char* end = nullptr;
@@ -57,10 +58,13 @@ std::int32_t run_seed(Console& console, const RunSettings& settings) {
     console.warn(format("\nWarning: KALVENO_SEED=\"%s\" is not an integer from 1 to %d; the clock seeds this run.",
                         fixed, kLargestSeed));
   }
-  const std::int32_t seed = clock_seed();
+  from_clock = true;
+  return clock_seed();
+}
+
+void note_clock_seed(Console& console, std::int32_t seed) {
   console.print("\nNote: the clock seeded this run with %d; KALVENO_SEED=%d or --seed=%d repeats it.", seed, seed,
                 seed);
-  return seed;
 }
 
 int worker_count(const RunSettings& settings) {

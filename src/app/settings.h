@@ -36,8 +36,10 @@ struct RunSettings {
 // The seed of this run: KALVENO_SEED (or --seed, put in its place) when it
 // holds an integer from 1 to 2147483646 (another value is ignored with a
 // warning on the console), otherwise the seed of the current local time,
-// which the console shows with how to repeat the run.
-std::int32_t run_seed(Console& console, const RunSettings& settings);
+// (from_clock set), which note_clock_seed shows with how to repeat the run
+// once something is about to be randomized.
+std::int32_t run_seed(Console& console, const RunSettings& settings, bool& from_clock);
+void note_clock_seed(Console& console, std::int32_t seed);
 
 // The threads that run the replicates and the long passes over the pairs:
 // KALVENO_THREADS when it holds a whole number from 1 to 1024 (another value

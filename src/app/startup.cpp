@@ -116,13 +116,14 @@ void settle_file_names(Session& session) {
   const CommandLine& line = session.command_line;
   // Every process draws from the first one's seed: a clock seed differs
   // between processes, and KALVENO_SEED may not reach every machine.
-  session.seed = session.group.first_process_seed(run_seed(console, session.settings));
+  session.seed = session.group.first_process_seed(run_seed(console, session.settings, session.clock_seed_untold));
   session.rng.random_state = -session.seed;
   const FileNames names = line.analysis == nullptr
                               ? read_file_names(console, line.files, line.existing_results())
                               : given_file_names(console, line.files[0], line.files[1]);
   session.data_file_name = names.data_file;
   session.results_file_name = names.results_file;
+  session.replace_results = names.replace_results || line.existing_results() == ExistingResults::kReplace;
   check_output_files(console, line, names, session.files.writes());
 }
 
@@ -293,7 +294,7 @@ void set_up_console(Console& console, const CommandLine& line, const RunSettings
 // (a refusal writes nothing), or the one the menu offers.
 void run_analysis(Session& session) {
   const CommandLine& line = session.command_line;
-  const bool empty_first = line.existing_results() == ExistingResults::kReplace;
+  const bool empty_first = session.replace_results;
   if (line.analysis == nullptr) {
     write_start_of_results(session, empty_first);
     run_analysis_menu(session);

@@ -7,6 +7,18 @@
 
 namespace kalveno {
 
+std::string counted(long long n, const char* one, const char* many) {
+  return format("%lli %s", n, n == 1 ? one : many);
+}
+
+std::string exact_number(double value) {
+  for (int digits = 6; digits < 17; ++digits) {
+    std::string text = format("%.*g", digits, value);
+    if (std::strtod(text.c_str(), nullptr) == value) return text;
+  }
+  return format("%.17g", value);
+}
+
 std::string vformat(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);

@@ -15,6 +15,11 @@ namespace kalveno {
 
 std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat(const char* format, va_list args);
+// n and the noun that agrees with it: "1 distance class", "3 distance classes".
+std::string counted(long long n, const char* one, const char* many);
+// value with as many digits as tell it apart from its neighbours (%.17g at
+// most): -90.00001 stays -90.00001 where %g would print -90.
+std::string exact_number(double value);
 
 // Blanks as C's isspace knows them, in the C locale.
 inline bool is_blank_char(char c) {

@@ -194,9 +194,11 @@ class SampleLineReader {
   double coordinate(int column, const char* what) {
     std::string_view number_text = text(column, what);
     ScannedDouble number = scan_double(number_text);
-    if (number_text == data_.missing_code || !number.found || !number.in_range || number.end != number_text.size() ||
-        !(std::fabs(number.value) <= std::numeric_limits<float>::max()))
+    if (number_text == data_.missing_code || !number.found || number.end != number_text.size())
       refuse(format("\n\nWARNING: cannot read the %s of %s: a number is expected", what, place().c_str()));
+    if (!number.in_range || !(std::fabs(number.value) <= std::numeric_limits<float>::max()))
+      refuse(format("\n\nWARNING: the %s of %s is beyond the single-precision range (at most %.8g in size)", what,
+                    place().c_str(), static_cast<double>(std::numeric_limits<float>::max())));
     return number.value;
   }
 
@@ -242,8 +244,9 @@ class SampleLineReader {
 // conventions read as written.
 void check_degrees(const DataSet& data, int i) {
   auto refuse_angle = [&](const char* angle, const char* axis, double value, double low, double high) {
-    refuse(format("\n\nWARNING: %s has a %s (%s) of %g: great-circle distances take %ss from %g to %g degrees",
-                  sample_place(i, data.sample_names[i]).c_str(), angle, axis, value, angle, low, high));
+    refuse(format("\n\nWARNING: %s has a %s (%s) of %s: great-circle distances take %ss from %g to %g degrees",
+                  sample_place(i, data.sample_names[i]).c_str(), angle, axis, exact_number(value).c_str(), angle, low,
+                  high));
   };
   if (!(data.x[i] >= kLowestLongitude && data.x[i] <= kHighestLongitude))
     refuse_angle("longitude", "x", data.x[i], kLowestLongitude, kHighestLongitude);

@@ -191,7 +191,7 @@ class LocalTester {
 LocalMoranSetup local_moran_setup(const Allocator& allocator, const DataSet& data, double radius, int n_workers) {
   const int n = data.n_samples;
   LocalMoranSetup setup;
-  setup.radius = radius;
+  setup.radius = radius == 0 ? 0.0 : radius;  // a radius typed -0 is 0
   if (data.distance_kind == DistanceKind::kGreatCircle) setup.radius_degrees = radius / kKmPerDegree;
   for (int v = 1; v <= data.n_variables; ++v) {
     if (data.is_qualitative(v)) continue;

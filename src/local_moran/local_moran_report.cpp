@@ -76,7 +76,8 @@ void write_local_moran_values(OutputFile& out, const DataSet& data, const LocalM
         continue;
       }
       const bool tested = results.tested(v, i);
-      number_or_missing(results.moran(v, i), true);
+      // A constant variable's I_i is 0/0: the missing-data word, as for any value that is none.
+      number_or_missing(results.moran(v, i), !std::isnan(results.moran(v, i)));
       number_or_missing(results.lag(v, i), quadrant != Quadrant::kNoNeighbours);
       number_or_missing(results.test(v, i).p_two_sided, tested);
       number_or_missing(results.p_adjusted(v, i), tested);

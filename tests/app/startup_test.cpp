@@ -56,16 +56,19 @@ TEST(RunSeed, TakesAValidSeedAndWarnsAboutOthers) {
   Console console(in, out);
   RunSettings settings;
   settings.seed = "2147483646";
-  EXPECT_EQ(run_seed(console, settings), 2147483646);
+  bool from_clock = true;
+  EXPECT_EQ(run_seed(console, settings, from_clock), 2147483646);
+  EXPECT_FALSE(from_clock);
   EXPECT_EQ(out.str(), "");
   for (const char* bad : {"0", "2147483647", "12x", "", "-5"}) {
     settings.seed = bad;
-    std::int32_t seed = run_seed(console, settings);
+    std::int32_t seed = run_seed(console, settings, from_clock);
+    EXPECT_TRUE(from_clock);
     EXPECT_GE(seed, 1);
     EXPECT_LE(seed, 80063);
   }
   EXPECT_NE(out.str().find("\nWarning: KALVENO_SEED=\"12x\" is not an integer from 1 to 2147483646; the clock "
-                           "seeds this run.\nNote: the clock seeded this run with "),
+                           "seeds this run."),
             std::string::npos);
 }
 

@@ -202,10 +202,12 @@ TEST(DataFile, RefusesCellsThatCannotBeRead) {
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\tNA\t0\t1\n",
                  "\n\nWARNING: cannot read the x coordinate of sample 1 (\"s\", line 5 of the data file): a number is "
                  "expected");
-  for (const char* y : {"inf", "1e39", "0 1"})
-    expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\t0\t" + std::string(y) + "\t1\n",
-                   "\n\nWARNING: cannot read the y coordinate of sample 1 (\"s\", line 5 of the data file): a number "
-                   "is expected");
+  const std::string beyond = "is beyond the single-precision range (at most 3.4028235e+38 in size)";
+  for (auto [y, why] : {std::pair<std::string, std::string>{"inf", ": a number is expected"}, {"1e39", beyond},
+                        {"0 1", ": a number is expected"}})
+    expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\ns\t0\t" + y + "\t1\n",
+                   "\n\nWARNING: " + std::string(why == beyond ? "the" : "cannot read the") +
+                       " y coordinate of sample 1 (\"s\", line 5 of the data file)" + (why == beyond ? " " : "") + why);
   expect_refused("t\n1 0 1 NA\n0\nn\tx\ty\tv\n\t0\t0\t1\n",
                  "\n\nWARNING: no sample name for sample 1 (line 5 of the data file)");
 }

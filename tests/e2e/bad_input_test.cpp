@@ -342,6 +342,14 @@ std::vector<ScriptedProblem> scripted_problems() {
       {"NewVariablesOfADialogueRunInAMissingFolder", clean, {"--new-variables=nowhere/n.txt", "in.txt", "out.txt"}, 6,
        "kalveno: cannot write --new-variables=nowhere/n.txt: no such folder\n",
        "`--new-variables` also in a dialogue run"},
+      {"LatitudeJustBeyondThePoleWithItsDigits",
+       data("3 0 2 NA", "1\t1.5", names, "s\t0\t0\t1\t5\nt\t1\t-90.00001\t2\t6\nu\t2\t0\t4\t7\n"),
+       {"--great-circle", "--spatial", "-q", "in.txt", "out.txt"}, 2, "has a latitude (y) of -90.00001: great-circle",
+       "a latitude (y) outside −90 to 90 degrees"},
+      {"ClassesBelowTheSmallestDistance", clean, {"--spatial", "-q", "--classes=equal-count:3,1e-30", "in.txt",
+       "out.txt"}, 0, "Warning: no pair of samples lies within MAX of --classes=equal-count:3,1e-30: the "
+       "smallest distance between samples is 1.000000, so the distance classes hold no pair.",
+       "`--classes=RULE,MAX` with MAX below the smallest distance"},
       {"BothTestsWithoutGridsOnALineOfItsOwn", clean, {"--spatial", "-b", "-r", "9", "in.txt", "out.txt"}, 6,
        "kalveno: -b: the toroidal test needs sampling grids, and the data file declares none\nTry 'kalveno --help' for "
        "more information.\n", "on a line of its own, after the console's last line"},

@@ -31,6 +31,23 @@ TEST(LocalMoranRun, WritesItsValuesItsSectionAndItsTableRows) {
   for (const char* name : {"values.txt", "out.txt", "t.csv"}) EXPECT_EQ(one_thread.read(name), folder.read(name));
 }
 
+// A variable without any value is left out with a Note; a constant one
+// keeps its columns, its I_i (0/0) written as the missing-data word.
+TEST(LocalMoranRun, AVariableWithoutValuesOrOfOneValueIsNamed) {
+  TempFolder folder;
+  folder.write("in.txt", "t\n3 0 3 NA\n0\nn\tx\ty\ta\tnone\tsame\n"
+                         "s\t0\t0\t1\tNA\t5\nt\t1\t0\t2\tNA\t5\nu\t2\t0\t4\tNA\t5\n");
+  const ProgramRun run = run_kalveno(folder.path(), {"--local-moran=1.5", "in.txt", "out.txt"}, "");
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_NE(run.output.find("\nNote: none has no value in any sample: it is left out."), std::string::npos);
+  EXPECT_NE(run.output.find("\nNote: same has the same value in every sample that has it"), std::string::npos);
+  const std::string values = folder.read("localmoran.txt");
+  EXPECT_EQ(values.find("none_"), std::string::npos);
+  EXPECT_EQ(values.find("nan"), std::string::npos) << values;
+  EXPECT_NE(values.find("\nt\t1.000000\t0.000000\t"), std::string::npos);
+  EXPECT_TRUE(values.ends_with("\tNA\t0.000000\tNA\tNA\tnot significant\n")) << values;
+}
+
 // Ctrl+C during the test: the batch under way ends, the results file says
 // how many samples were done, and no file of values is written.
 TEST(LocalMoranRun, AnInterruptedTestSaysHowFarItGot) {

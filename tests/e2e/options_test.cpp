@@ -129,6 +129,9 @@ TEST(OptionRuns, OptionsWinOverInvalidEnvironmentVariablesWithoutWarning) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output.find("Warning: KALVENO_"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find("Note: the clock"), std::string::npos);
+  // The clock's seed is named only when something is randomized.
+  const ProgramRun observed = run_program(KALVENO_BINARY, folder.path(), {"--spatial", "in.txt", "out.txt"}, "");
+  EXPECT_EQ(observed.output.find("Note: the clock"), std::string::npos) << observed.output;
 }
 
 // Without a seed from the environment or an option, the console names the
@@ -251,7 +254,16 @@ std::vector<Refusal> refusals() {
        "--state: at most two states select pairs"},
       {"ClassesNotARule", with_files({"--spatial", "--classes=equal-count:0"}),
        "invalid value 'equal-count:0' for --classes: equal-count:C, equal-width:C or sturges is expected, each "
-       "optionally followed by ,MAX (C from 1 to 1000 classes, MAX a distance above 0)"},
+       "optionally followed by ,MAX (C from 1 to 1000 classes, MAX a distance above 0 and at most 3.4028235e+38)"},
+      {"ClassesMaxBeyondSinglePrecision", with_files({"--spatial", "--classes=equal-count:3,1e39"}),
+       "invalid value 'equal-count:3,1e39' for --classes: 1e39 is out of range (a number is at most 3.4028235e+38 "
+       "in size)"},
+      {"RadiusBeyondSinglePrecision", with_files({"--local-moran=1e400"}),
+       "invalid value '1e400' for --local-moran: 1e400 is out of range (a number is at most 3.4028235e+38 in size)"},
+      {"OneValueGivenTwice", with_files({"--local-moran=5", "--local-moran=6"}),
+       "--local-moran given twice ('5', then '6'): it takes one value"},
+      {"CountGivenTwice", with_files({"--spatial", "-r", "9", "--randomizations=99"}),
+       "--randomizations given twice ('9', then '99'): it takes one value"},
       {"ClassesWithAssociation", with_files({"--association", "--classes=sturges"}),
        "--classes=sturges applies to --spatial only, not to --association"},
       {"UnknownAdjustment", with_files({"--spatial", "--adjust=bonferroni"}),
@@ -313,6 +325,24 @@ TEST_P(RefusedOptions, EndWithStatusSixTheirMessageAndNothingWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Table, RefusedOptions, ::testing::ValuesIn(refusals()),
                          [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+// A dialogue run refused once the names are settled (an output of its
+// options that cannot be written) neither makes the results file nor
+// empties it, even after the answer 'e'.
+TEST(RefusedOptions, ADialogueRunRefusedLeavesTheResultsFileAsItWas) {
+  for (const std::string answers : {"in.txt\nout.txt\n", "in.txt\nout.txt\ne\n"}) {
+    TempFolder folder;
+    folder.write("in.txt", kGrid);
+    const bool earlier = answers.ends_with("e\n");
+    if (earlier) folder.write("out.txt", kEarlier);
+    const ProgramRun run = run_kalveno(folder.path(), {"--table=nowhere/t.csv"}, answers);
+    EXPECT_EQ(run.status, 6) << run.output << run.errors;
+    if (earlier)
+      EXPECT_EQ(folder.read("out.txt"), kEarlier);
+    else
+      EXPECT_FALSE(folder.exists("out.txt"));
+  }
+}
 
 TEST(RefusedOptions, ADataFileThatCannotBeReadEndsWithStatusTwoAndCreatesNoResults) {
   TempFolder folder;

@@ -79,6 +79,7 @@ void run_association(Session& session, const AssociationChoices& choices) {
   AssociationPass pass;
   run_observed_association(session, pass);
   if (n_rep == 0) return;
+  tell_clock_seed(session);
   AssociationSeries series = noting_allocation_failure(
       format("\nNote: the values of %i randomizations of the coefficients between %i variables need more memory "
              "than this machine has; ask for fewer randomizations (or analyse fewer variables).",

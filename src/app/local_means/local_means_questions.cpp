@@ -9,6 +9,7 @@ namespace kalveno {
 namespace {
 
 std::optional<std::string> check_local_means_radius(const GivenOption& option, const CommandLine&) {
+  if (auto problem = number_out_of_range(option)) return problem;
   if (!plain_number(option.value))
     return invalid_value(option.spelled, option.value, "a distance is expected (negative: the focal sample left out)");
   return std::nullopt;

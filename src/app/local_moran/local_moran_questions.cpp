@@ -8,6 +8,7 @@ namespace kalveno {
 namespace {
 
 std::optional<std::string> check_local_moran_radius(const GivenOption& option, const CommandLine&) {
+  if (auto problem = number_out_of_range(option)) return problem;
   const std::optional<float> radius = plain_number(option.value);
   if (!radius || !(*radius >= 0)) return invalid_value(option.spelled, option.value, "a distance of 0 or more is expected");
   return std::nullopt;

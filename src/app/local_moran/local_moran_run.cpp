@@ -1,5 +1,7 @@
 #include "app/local_moran/local_moran_run.h"
 
+#include <algorithm>
+
 #include "app/results_file.h"
 #include "app/session.h"
 #include "base/console.h"
@@ -31,8 +33,12 @@ void note_before_computing(Console& console, const DataSet& data, int n_rep) {
                   n_rep, n_rep + 1);
 }
 
-// A variable with one value in every sample that has it has no local Moran's I.
+// A variable with one value in every sample that has it has no local Moran's
+// I; a quantitative one without any value is left out of the file.
 void note_constant_variables(Console& console, const DataSet& data, const LocalMoranSetup& setup) {
+  for (int v = 1; v <= data.n_variables; ++v)
+    if (!data.is_qualitative(v) && std::find(setup.variables.begin(), setup.variables.end(), v) == setup.variables.end())
+      console.print("\nNote: %s has no value in any sample: it is left out.", data.var_names[v].c_str());
   for (int q = 0; q < setup.n_variables(); ++q) {
     int present = 0;
     for (int i = 1; i <= data.n_samples; ++i) present += setup.has(i, q);
@@ -73,6 +79,7 @@ std::span<const OutputFileKind* const> local_moran_files() { return kLocalMoranF
 void run_local_moran(Session& session, const LocalMoranChoices& choices) {
   Console& console = session.console;
   const DataSet& data = session.data;
+  if (choices.n_rep > 0) tell_clock_seed(session);
   note_before_computing(console, data, choices.n_rep);
   const int n_workers = replicate_workers(console, session.settings);
   const LocalMoranSetup setup = noting_allocation_failure(

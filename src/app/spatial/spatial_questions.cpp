@@ -1,3 +1,4 @@
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,7 @@ std::optional<RegressionInterval> interval_of(const std::string& value) {
 }
 
 std::optional<std::string> check_interval(const GivenOption& option, const CommandLine&) {
+  if (auto problem = number_out_of_range(option)) return problem;
   if (!interval_of(option.value))
     return invalid_value(option.spelled, option.value, "MIN,MAX is expected, two distances with 0 <= MIN <= MAX");
   return std::nullopt;
@@ -116,11 +118,12 @@ std::optional<ClassRule> class_rule_of(const std::string& value) {
 }
 
 std::optional<std::string> check_classes(const GivenOption& option, const CommandLine&) {
+  if (auto problem = number_out_of_range(option)) return problem;
   if (!class_rule_of(option.value))
     return invalid_value(option.spelled, option.value,
                          format("equal-count:C, equal-width:C or sturges is expected, each optionally followed by "
-                                ",MAX (C from 1 to %d classes, MAX a distance above 0)",
-                                kMostChosenClasses));
+                                ",MAX (C from 1 to %d classes, MAX a distance above 0 and at most %.8g)",
+                                kMostChosenClasses, static_cast<double>(std::numeric_limits<float>::max())));
   return std::nullopt;
 }
 
@@ -133,7 +136,12 @@ constexpr OptionSpec spatial_question(OptionName name, auto check) {
 const OptionSpec kPairsByOption = spatial_question({"pairs-by", 0, true}, check_pairs_by);
 const OptionSpec kSameStateOption = spatial_question({"same-state"}, check_same_state);
 const OptionSpec kDistinctStatesOption = spatial_question({"distinct-states"}, check_distinct_states);
-const OptionSpec kStateOption = spatial_question({"state", 0, true}, check_state);
+// Given twice: pairs with one sample in each of the two states.
+const OptionSpec kStateOption = [] {
+  OptionSpec state = spatial_question({"state", 0, true}, check_state);
+  state.repeats = true;
+  return state;
+}();
 const OptionSpec kIntervalOption = spatial_question({"interval", 0, true}, check_interval);
 const OptionSpec kAdjustOption = spatial_question({"adjust", 0, true}, check_adjust);
 const OptionSpec kAnalyticalOption = spatial_question({"analytical"}, nullptr);

@@ -24,11 +24,17 @@ void choose_classes(Session& session, const ClassRule& rule, const std::string& 
     chosen = choose_distance_classes(session.allocator, session.data, rule, session.distance_range.largest, n_workers,
                                      progress);
   }
-  session.console.print("\nNote: the %i distance classes come from %s, not from line 3 of the data file", chosen.n_classes,
-                        option.c_str());
+  session.console.print("\nNote: the %s %s from %s, not from line 3 of the data file",
+                        counted(chosen.n_classes, "distance class", "distance classes").c_str(),
+                        chosen.n_classes == 1 ? "comes" : "come", option.c_str());
   if (rule.kind != ClassRuleKind::kSturges && chosen.n_classes < rule.n_classes)
     session.console.print(" (%i asked for: tied distances share a bound)", rule.n_classes);
   session.console.print(".");
+  const double smallest = session.distance_range.smallest;
+  if (rule.max_distance > 0 && session.data.n_samples >= 2 && !distance_within(smallest, rule.max_distance))
+    session.console.warn(format("\nWarning: no pair of samples lies within MAX of %s: the smallest distance "
+                                "between samples is %f, so the distance classes hold no pair.",
+                                option.c_str(), smallest));
   session.data.classes = std::move(chosen);
 }
 
@@ -41,17 +47,17 @@ void note_correction_reach(Console& console, PAdjustment method, int n_classes, 
       needed > 0 ? format("at least %i", needed) : format("more than %i, which is beyond the limit", kMostReplicates);
   if (method == PAdjustment::kHolm) {
     if (needed > 0 && n_rep >= needed) return;
-    console.print("\nNote: after Holm's correction no class of a correlogram of %i classes can reach P <= 0.05 with %i "
+    console.print("\nNote: after Holm's correction no class of a correlogram of %s can reach P <= 0.05 with %i "
                   "randomizations; that needs %s.",
-                  n_classes, n_rep, enough.c_str());
+                  counted(n_classes, "class", "classes").c_str(), n_rep, enough.c_str());
     return;
   }
   const int first = first_class_beyond_reach(n_classes, n_rep);
   if (first > n_classes) return;
   console.print("\nNote: under the progressive correction class %i%s of the correlogram cannot reach P <= 0.05 with %i "
-                "randomizations; all %i classes need %s.",
-                first, first < n_classes ? format(" to %i", n_classes).c_str() : "", n_rep, n_classes,
-                enough.c_str());
+                "randomizations; %s %s.",
+                first, first < n_classes ? format(" to %i", n_classes).c_str() : "", n_rep,
+                n_classes == 1 ? "it needs" : format("all %i classes need", n_classes).c_str(), enough.c_str());
 }
 
 // The analytical tests of the observed values, their section (and the
@@ -156,6 +162,7 @@ void run_moran_tests(Session& session, const SpatialChoices& choices, SpatialPas
   Console& console = session.console;
   const DataSet& data = session.data;
   const int n_rep = choices.count.n_rep;
+  tell_clock_seed(session);
   note_correction_reach(console, choices.adjust, data.classes.n_classes, n_rep);
   MoranSeries series = noting_allocation_failure(
       format("\nNote: the values of %i randomizations of %i variables in %i distance classes need more memory than "
