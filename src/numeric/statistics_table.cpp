@@ -12,7 +12,7 @@ const std::vector<std::string>& statistics_table_columns() {
       "class",       "class_upper_bound",       "class_mean_distance",      "class_pairs",
       "observed",    "replicates", "mean",      "sd",        "lower_95",    "upper_95",
       "p_less",      "p_greater",  "p_two_sided",            "significance",
-      "p_adjusted",  "expected",   "z",         "sample"};
+      "p_adjusted",  "expected",   "z",         "sample",    "variable_pairs"};
   return columns;
 }
 
@@ -46,7 +46,7 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
       fields.insert(fields.end(), 8, "");
       // An untested row's code, when it has one, says why it was not tested.
       fields.push_back(row.significance);
-      fields.insert(fields.end(), 3, "");
+      fields.insert(fields.end(), {"", row.shows_expected ? csv_number(row.expected) : "", ""});
     } else {
       const bool bounds = s.n_rep >= 40;
       const bool compared = kalveno::compared(s);
@@ -54,10 +54,11 @@ void write_statistics_table(OutputFile& out, const std::vector<StatisticRow>& ro
                                    csv_number(s.sd), bounds ? csv_number(s.ci95_inf) : "",
                                    bounds ? csv_number(s.ci95_sup) : "", compared ? csv_number(s.p_less) : "",
                                    compared ? csv_number(s.p_greater) : "", compared ? csv_number(s.p_two_sided) : "",
-                                   compared ? row.significance : "", compared ? csv_number(row.p_adjusted) : "", "",
-                                   ""});
+                                   compared ? row.significance : "", compared ? csv_number(row.p_adjusted) : "",
+                                   row.shows_expected ? csv_number(row.expected) : "", ""});
     }
     fields.push_back(row.sample);
+    fields.push_back(row.variable_pairs >= 0 ? std::to_string(row.variable_pairs) : "");
     out.write(csv_record(fields));
   }
 }

@@ -41,6 +41,12 @@ struct StatisticRow {
   bool correlogram = false;
   // The sample of a local statistic.
   std::string sample;
+  // A Moran's I of the observed data or of a test: its expectation -1/(n - 1)
+  // in expected too (written where true).
+  bool shows_expected = false;
+  // The pairs of the class that the variable uses (both samples have it);
+  // -1: not a class row, an empty field.
+  long long variable_pairs = -1;
 };
 
 // A significance code as the results file prints it after a value (" **"),

@@ -21,10 +21,10 @@ struct Presence {
   std::vector<int> present, missing;
 };
 
-std::vector<Presence> quantitative_presence(const DataSet& data) {
+std::vector<Presence> presence(const DataSet& data, bool with_qualitative) {
   std::vector<Presence> list;
   for (int v = 1; v <= data.n_variables; ++v) {
-    if (data.is_qualitative(v)) continue;
+    if (data.is_qualitative(v) && !with_qualitative) continue;
     Presence p{v, {}, {}};
     for (int s = 1; s <= data.n_samples; ++s) (data.values(v, s) == MISSING_VALUE ? p.missing : p.present).push_back(s);
     list.push_back(std::move(p));
@@ -100,10 +100,10 @@ AnalyticalTest not_tested() { return {kNaN, kNaN, kNaN, kNaN, NAN, NAN, NAN}; }
 
 }  // namespace
 
-ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_workers) {
+ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_workers, bool with_qualitative) {
   const Allocator& allocator = setup.allocator();
   const int n = setup.n_samples(), n_variables = setup.n_variables(), n_classes = setup.n_classes();
-  const std::vector<Presence> variables = quantitative_presence(data);
+  const std::vector<Presence> variables = presence(data, with_qualitative);
   const int n_tasks = variables.empty() ? 0 : (n + kRowsPerTask - 1) / kRowsPerTask;
   n_workers = std::max(1, std::min(n_workers, n_tasks));
   std::vector<WeightSums> sums;

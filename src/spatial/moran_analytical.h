@@ -23,7 +23,10 @@ struct ClassWeights {
   RangedMatrix<long long> pairs;
   RangedMatrix<std::uint64_t> k_squares;
 };
-ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_workers);
+// The qualitative variables' pairs too (their k_squares unused) when
+// with_qualitative; their rows stay 0 otherwise.
+ClassWeights class_weights(const MoranSetup& setup, const DataSet& data, int n_workers,
+                           bool with_qualitative = false);
 
 // One class of one variable under one assumption. Not a number where the
 // class has no pair, the variable no spread, or fewer than four samples

@@ -21,8 +21,19 @@ void for_each_statistic(int n_classes, AddRow add_row) {
   add_row(-1);
 }
 
+// -1/(n - 1), n the samples that have variable k.
+double expectation_of(const DataSet& data, int k) {
+  int n = 0;
+  for (int s = 1; s <= data.n_samples; ++s) n += data.values(k, s) != MISSING_VALUE;
+  return -1.0 / (n - 1);
+}
+
+// What turns a class value into Moran's I: E(I) for a quantitative variable,
+// 0 for a qualitative one's score.
+double shift_to_moran(const DataSet& data, int k) { return data.is_qualitative(k) ? 0 : expectation_of(data, k); }
+
 StatisticRow row_of(const char* test, const DataSet& data, const DistanceClasses& classes,
-                    const MoranResults& observed, int k, int c) {
+                    const MoranResults& observed, const ClassWeights& variable_pairs, int k, int c) {
   StatisticRow row;
   row.analysis = "spatial";
   row.test = test;
@@ -33,6 +44,9 @@ StatisticRow row_of(const char* test, const DataSet& data, const DistanceClasses
     row.class_upper_bound = classes.class_max[c];
     row.class_mean_distance = observed.class_mean_distance[c];
     row.class_pairs = observed.class_pair_count[c];
+    row.variable_pairs = variable_pairs.pairs(k, c);
+    row.shows_expected = true;
+    row.expected = expectation_of(data, k);
   }
   return row;
 }
@@ -51,14 +65,21 @@ StatisticRow correlogram_row(const char* test, const DataSet& data, int k, int n
   return row;
 }
 
+// The values of a summary moved by shift (its P values and counts stay).
+void shift_summary(ResampleSummary& s, double shift) {
+  for (float* value : {&s.obs, &s.mean, &s.ci95_inf, &s.ci95_sup, &s.ci99_inf, &s.ci99_sup})
+    *value = static_cast<float>(*value + shift);
+}
+
 }  // namespace
 
 void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
-                             const MoranResults& observed) {
+                             const MoranResults& observed, const ClassWeights& variable_pairs) {
   for (int k = 1; k <= data.n_variables; ++k) {
+    const double shift = shift_to_moran(data, k);
     for_each_statistic(classes.n_classes, [&](int c) {
-      StatisticRow row = row_of("observed", data, classes, observed, k, c);
-      row.observed = observed.moran_matrix(k, c);
+      StatisticRow row = row_of("observed", data, classes, observed, variable_pairs, k, c);
+      row.observed = observed.moran_matrix(k, c) + (c >= 1 ? shift : 0);
       rows.push_back(std::move(row));
     });
   }
@@ -66,13 +87,16 @@ void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& dat
 
 void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomization, int n_rep,
                          const DataSet& data, const DistanceClasses& classes, const MoranResults& observed,
-                         const RangedMatrix<ResampleSummary>& moran_stats, const CorrelogramCorrection& correction) {
+                         const ClassWeights& variable_pairs, const RangedMatrix<ResampleSummary>& moran_stats,
+                         const CorrelogramCorrection& correction) {
   const char* test = randomization == Randomization::kComplete ? "complete" : "toroidal";
   for (int k = 1; k <= data.n_variables; ++k) {
+    const double shift = shift_to_moran(data, k);
     for_each_statistic(classes.n_classes, [&](int c) {
-      StatisticRow row = row_of(test, data, classes, observed, k, c);
+      StatisticRow row = row_of(test, data, classes, observed, variable_pairs, k, c);
       row.tested = true;
       row.summary = moran_stats(k, c);
+      if (c >= 1) shift_summary(row.summary, shift);
       const float p = c >= 1 ? row.summary.p_two_sided : row.summary.p_less;
       row.significance = code_field(significance_code(p, row.summary.n_rep));
       if (c >= 1) row.p_adjusted = correction.adjusted(k, c);
@@ -86,7 +110,8 @@ void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomiz
 }
 
 void add_moran_analytical_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
-                               const MoranResults& observed, const MoranAnalytical& tests,
+                               const MoranResults& observed, const ClassWeights& variable_pairs,
+                               const MoranAnalytical& tests,
                                const CorrelogramCorrection& normality, const CorrelogramCorrection& randomization) {
   for (const auto& [test, results, correction] :
        {std::tuple{"normality", &tests.normality, &normality},
@@ -95,7 +120,7 @@ void add_moran_analytical_rows(std::vector<StatisticRow>& rows, const DataSet& d
       if (data.is_qualitative(k)) continue;
       for (int c = 1; c <= classes.n_classes; ++c) {
         const AnalyticalTest& t = (*results)(k, c);
-        StatisticRow row = row_of(test, data, classes, observed, k, c);
+        StatisticRow row = row_of(test, data, classes, observed, variable_pairs, k, c);
         row.analytical = true;
         row.observed = t.moran_i;
         row.expected = t.expected;

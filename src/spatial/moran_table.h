@@ -14,9 +14,17 @@
 
 namespace kalveno {
 
+// Every moran_i row holds Moran's I itself in observed, and in expected its
+// expectation -1/(n - 1), n the samples that have the variable: the class
+// value of the results file (I - E(I) of a quantitative variable) plus E(I),
+// and a test's summary shifted by the same E(I), its P values unchanged. A
+// qualitative variable's score is written as it is, its expectation beside
+// it. variable_pairs are the pairs of each class a variable uses
+// (class_weights with the qualitative variables).
+
 // The observed values, as the observed section of the results file shows them.
 void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
-                             const MoranResults& observed);
+                             const MoranResults& observed, const ClassWeights& variable_pairs);
 
 // One test: each statistic's summary from moran_stats [1..V][-2..C], coded
 // as the test section codes it (Moran's I two-sided, slopes by P<), the
@@ -24,13 +32,15 @@ void add_moran_observed_rows(std::vector<StatisticRow>& rows, const DataSet& dat
 // correction.
 void add_moran_test_rows(std::vector<StatisticRow>& rows, Randomization randomization, int n_rep,
                          const DataSet& data, const DistanceClasses& classes, const MoranResults& observed,
-                         const RangedMatrix<ResampleSummary>& moran_stats, const CorrelogramCorrection& correction);
+                         const ClassWeights& variable_pairs, const RangedMatrix<ResampleSummary>& moran_stats,
+                         const CorrelogramCorrection& correction);
 
 // The analytical tests of the quantitative variables, under normality
 // (test "normality") then randomization ("randomization"): Moran's I itself
 // (the class value less 1 / (n - 1)) per class, then the correlogram.
 void add_moran_analytical_rows(std::vector<StatisticRow>& rows, const DataSet& data, const DistanceClasses& classes,
-                               const MoranResults& observed, const MoranAnalytical& tests,
+                               const MoranResults& observed, const ClassWeights& variable_pairs,
+                               const MoranAnalytical& tests,
                                const CorrelogramCorrection& normality, const CorrelogramCorrection& randomization);
 
 }  // namespace kalveno

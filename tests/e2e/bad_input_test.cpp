@@ -350,6 +350,12 @@ std::vector<ScriptedProblem> scripted_problems() {
        "out.txt"}, 0, "Warning: no pair of samples lies within MAX of --classes=equal-count:3,1e-30: the "
        "smallest distance between samples is 1.000000, so the distance classes hold no pair.",
        "`--classes=RULE,MAX` with MAX below the smallest distance"},
+      {"ClassesWithoutPairs", data("3 0 2 NA", "3\t5\t10\t20", names, lines), spatial, 0,
+       "Warning: classes 2 3 hold no pair of samples, so no Moran's I; the largest distance between samples is "
+       "2.000000, within class 1.", "a class that holds no pair"},
+      {"ClassWithoutPairsAVariableCanUse", data("3 0 2 NA", "2\t1.5\t3", names, "s\t0\t0\t1\t5\nt\t1\t0\tNA\t6\n"
+       "u\t2\t0\t4\t7\n"), spatial, 0, "Warning: no pair of samples that both have the variable lies in these "
+       "classes, which give it no Moran's I: a (class 1).", "a class that holds no pair"},
       {"BothTestsWithoutGridsOnALineOfItsOwn", clean, {"--spatial", "-b", "-r", "9", "in.txt", "out.txt"}, 6,
        "kalveno: -b: the toroidal test needs sampling grids, and the data file declares none\nTry 'kalveno --help' for "
        "more information.\n", "on a line of its own, after the console's last line"},

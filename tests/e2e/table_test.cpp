@@ -66,7 +66,7 @@ TEST(Table, WritesClassBoundsAsTheyWereRead) {
 
 bool available(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-// Each reader must find 24 columns, the header's names and, in the odd-names
+// Each reader must find 25 columns, the header's names and, in the odd-names
 // table, the names back as they were.
 TEST(Table, PythonPandasAndRReadIt) {
   TabledRun spatial(source_file("tests/data/spatial_line.txt"), {"--spatial", "-r", "49"});
@@ -77,7 +77,7 @@ TEST(Table, PythonPandasAndRReadIt) {
     ++readers;
     EXPECT_EQ(std::system(("python3 -c 'import csv, sys\n"
                            "rows = [list(csv.reader(open(f, newline=\"\", encoding=\"utf-8\"))) for f in sys.argv[1:]]\n"
-                           "assert all(len(r) == 24 for t in rows for r in t)\n"
+                           "assert all(len(r) == 25 for t in rows for r in t)\n"
                            "assert len(rows[0]) == 28 and rows[0][0][10] == \"observed\"\n"
                            "assert rows[1][1][3:5] == [\"a,b\", \"say\\\"hi\\\"\"]' " + tables)
                               .c_str()),
@@ -87,7 +87,7 @@ TEST(Table, PythonPandasAndRReadIt) {
     ++readers;
     EXPECT_EQ(std::system(("python3 -c 'import pandas, sys\n"
                            "t = pandas.read_csv(sys.argv[1])\n"
-                           "assert t.shape == (27, 24) and t[\"observed\"].isna().sum() == 5\n"
+                           "assert t.shape == (27, 25) and t[\"observed\"].isna().sum() == 5\n"
                            "assert pandas.read_csv(sys.argv[2])[\"variable\"][0] == \"a,b\"' " + tables)
                               .c_str()),
               0);
@@ -95,7 +95,7 @@ TEST(Table, PythonPandasAndRReadIt) {
   if (available("Rscript -e 1")) {
     ++readers;
     EXPECT_EQ(std::system(("Rscript -e 'f <- commandArgs(TRUE); t <- read.csv(f[1])\n"
-                           "stopifnot(dim(t) == c(27, 24), sum(is.na(t$observed)) == 5,\n"
+                           "stopifnot(dim(t) == c(27, 25), sum(is.na(t$observed)) == 5,\n"
                            "          read.csv(f[2])$variable[1] == \"a,b\")' " + tables)
                               .c_str()),
               0);

@@ -1,5 +1,6 @@
 #include "app/spatial/spatial_run.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -60,10 +61,58 @@ void note_correction_reach(Console& console, PAdjustment method, int n_classes, 
                 n_classes == 1 ? "it needs" : format("all %i classes need", n_classes).c_str(), enough.c_str());
 }
 
+// A class that holds no pair, or none that a variable can use, has no
+// value: said once, naming the classes (and, when only the first holds
+// pairs, the largest distance, which bounds in another unit than the
+// coordinates' often leave below the second class).
+void warn_of_empty_classes(Session& session, const MoranResults& observed) {
+  const DataSet& data = session.data;
+  const int n_classes = data.classes.n_classes;
+  std::string empty, unusable;
+  int n_empty = 0;
+  for (int c = 1; c <= n_classes; ++c) {
+    if (observed.class_pair_count[c] == 0) {
+      empty += format(" %i", c);
+      ++n_empty;
+      continue;
+    }
+    for (int v = 1; v <= data.n_variables; ++v) {
+      bool some_value = false;  // a variable of no value anywhere (no spread) is another matter
+      for (int d = 1; d <= n_classes; ++d) some_value = some_value || !std::isnan(observed.moran_matrix(v, d));
+      if (some_value && std::isnan(observed.moran_matrix(v, c)))
+        unusable += format(" %s (class %i)", data.var_names[v].c_str(), c);
+    }
+  }
+  if (n_empty > 0) {
+    std::string largest;
+    if (n_empty == n_classes - 1 && observed.class_pair_count[1] > 0)
+      largest = format("; the largest distance between samples is %f, within class 1", session.distance_range.largest);
+    session.console.warn(format("\nWarning: %s%s%s no pair of samples, so no Moran's I%s.",
+                                n_empty == 1 ? "class" : "classes", empty.c_str(), n_empty == 1 ? " holds" : " hold",
+                                largest.c_str()));
+  }
+  if (!unusable.empty())
+    session.console.warn(format("\nWarning: no pair of samples that both have the variable lies in these classes, "
+                                "which give it no Moran's I:%s.",
+                                unusable.c_str()));
+}
+
+// What the observed pass and the series share: the pairs of each class
+// (with their table when the randomizations look pairs up again), the
+// observed statistics and the workers.
+struct SpatialPass {
+  std::optional<MoranSetup> setup;
+  MoranResults observed;
+  int n_workers = 1;
+  // The pairs of each class that each variable uses, for the table.
+  std::optional<ClassWeights> variable_pairs;
+};
+
 // The analytical tests of the observed values, their section (and the
 // corrections, when asked for) and their rows of the table.
-void run_analytical_tests(Session& session, const SpatialChoices& choices, const MoranSetup& setup,
-                          const MoranResults& observed, int n_workers) {
+void run_analytical_tests(Session& session, const SpatialChoices& choices, const SpatialPass& pass) {
+  const MoranSetup& setup = *pass.setup;
+  const MoranResults& observed = pass.observed;
   Console& console = session.console;
   const DataSet& data = session.data;
   const Allocator& allocator = session.allocator;
@@ -73,7 +122,7 @@ void run_analytical_tests(Session& session, const SpatialChoices& choices, const
                   "tested by randomization only.",
                   qualitative.c_str() + 1);
   console.print("\nComputing the analytical tests of Moran's I");
-  const MoranAnalytical tests = moran_analytical_tests(setup, data, observed, n_workers);
+  const MoranAnalytical tests = moran_analytical_tests(setup, data, observed, pass.n_workers);
   const CorrelogramCorrection normality =
       correct_correlograms(allocator, class_p_values(allocator, tests.normality), choices.adjust);
   const CorrelogramCorrection randomization =
@@ -88,17 +137,10 @@ void run_analytical_tests(Session& session, const SpatialChoices& choices, const
                            n_classes, observed.class_mean_distance, randomization);
   });
   if (session.tabulate)
-    add_moran_analytical_rows(session.table_rows, data, data.classes, observed, tests, normality, randomization);
+    add_moran_analytical_rows(session.table_rows, data, data.classes, observed, *pass.variable_pairs, tests, normality,
+                              randomization);
 }
 
-// What the observed pass and the series share: the pairs of each class
-// (with their table when the randomizations look pairs up again), the
-// observed statistics and the workers.
-struct SpatialPass {
-  std::optional<MoranSetup> setup;
-  MoranResults observed;
-  int n_workers = 1;
-};
 
 // The pairs and the observed statistics, written to the results file and the table.
 void run_observed_moran(Session& session, const SpatialChoices& choices, SpatialPass& pass) {
@@ -124,7 +166,11 @@ void run_observed_moran(Session& session, const SpatialChoices& choices, Spatial
   session.files.append_results(session.results_file_name, [&](OutputFile& out) {
     write_moran_observed(out, data, classes, pass.observed, choices.filter, choices.interval);
   });
-  if (session.tabulate) add_moran_observed_rows(session.table_rows, data, classes, pass.observed);
+  if (session.tabulate) {
+    pass.variable_pairs = class_weights(*pass.setup, data, pass.n_workers, true);
+    add_moran_observed_rows(session.table_rows, data, classes, pass.observed, *pass.variable_pairs);
+  }
+  warn_of_empty_classes(session, pass.observed);
 }
 
 // One randomization series: its replicates, then (by the process that
@@ -153,8 +199,8 @@ void run_moran_test(Session& session, const SpatialChoices& choices, SpatialPass
                              n_rep, data, classes.n_classes, mean_distance, correction);
   });
   if (session.tabulate)
-    add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, pass.observed, series.stats,
-                        correction);
+    add_moran_test_rows(session.table_rows, randomization, n_rep, data, classes, pass.observed, *pass.variable_pairs,
+                        series.stats, correction);
 }
 
 // The complete series and, when asked for and the data have grids, the toroidal one.
@@ -189,7 +235,7 @@ void run_spatial_autocorrelation(Session& session, const SpatialChoices& choices
   run_observed_moran(session, choices, pass);
   // The other processes of a run only evaluate replicates.
   if (choices.analytical && session.files.writes())
-    run_analytical_tests(session, choices, *pass.setup, pass.observed, pass.n_workers);
+    run_analytical_tests(session, choices, pass);
   if (choices.count.n_rep > 0) run_moran_tests(session, choices, pass);
 }
 
