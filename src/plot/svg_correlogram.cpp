@@ -117,9 +117,11 @@ class SvgPage {
     if (!units_.empty()) x_label += " (" + units_ + ")";
     text_ += format("<text x=\"%g\" y=\"%g\" text-anchor=\"middle\">", (kLeft + kRight) / 2, kBottom + 46) +
              xml_text(x_label) + "</text>\n";
-    text_ += format("<text x=\"24\" y=\"%g\" text-anchor=\"middle\" transform=\"rotate(-90 24 %g)\">"
-                    "Moran's I</text>\n",
-                    (kTop + kBottom) / 2, (kTop + kBottom) / 2);
+    // A quantitative variable's class value is I - E(I), 0 without
+    // autocorrelation; a qualitative one's score has its own expectation line.
+    text_ += format("<text x=\"24\" y=\"%g\" text-anchor=\"middle\" transform=\"rotate(-90 24 %g)\">%s</text>\n",
+                    (kTop + kBottom) / 2, (kTop + kBottom) / 2,
+                    std::isfinite(figure_.expectation) ? "Moran's I (score of states)" : "Moran's I - E(I)");
     text_ += "</g>\n";
   }
 
@@ -183,7 +185,8 @@ class SvgPage {
   // without significance are open; untested points are filled grey. Where
   // the test shows a correction across the classes, a point is filled only
   // when it stays significant after it; one significant only before it is
-  // hollow, with a thicker ring, and keeps its code.
+  // hollow, with a thicker ring, and carries its code before correction; a
+  // filled point carries its code after correction.
   void draw_points() {
     const bool tested = !figure_.randomization.empty();
     for (const CorrelogramPoint& p : figure_.points) {
@@ -199,12 +202,15 @@ class SvgPage {
       text_ += format("<circle class=\"point %s\" cx=\"%.2f\" cy=\"%.2f\" r=\"4.5\" fill=\"%s\" "
                       "stroke=\"%s\" stroke-width=\"%s\">",
                       kind, x, y, fill, kTraceColour, uncorrected_only ? "2.5" : "1.5");
-      const std::string code = p.stars > 0 ? std::string(p.stars, '*') : "";
+      const int shown_stars = uncorrected_only || p.corrected_stars < 0 ? p.stars : p.corrected_stars;
+      const std::string code = shown_stars > 0 ? std::string(shown_stars, '*') : "";
       const std::string adjusted =
           p.corrected_stars >= 0 ? "; corrected: " + (p.corrected_stars > 0 ? std::string(p.corrected_stars, '*') : "none")
                                  : "";
-      text_ += format("<title>class %i: mean distance %g, Moran's I %g%s%s%s</title></circle>\n",
-                      p.class_number, p.distance, p.moran, code.empty() ? "" : " ", code.c_str(), adjusted.c_str());
+      const std::string before = p.stars > 0 ? std::string(p.stars, '*') : "";
+      text_ += format("<title>class %i: mean distance %g, %s %g%s%s%s</title></circle>\n", p.class_number, p.distance,
+                      std::isfinite(figure_.expectation) ? "Moran's I" : "I - E(I)", p.moran,
+                      before.empty() ? "" : " ", before.c_str(), adjusted.c_str());
       if (!code.empty())  // on the side away from zero, clear of the line and the band
         text_ += format("<text class=\"code\" x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n", x,
                         p.moran < 0 ? y + 17 : y - 9, code.c_str());

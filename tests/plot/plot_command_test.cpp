@@ -91,7 +91,7 @@ TEST(KalvenoPlot, TitlesNameTheVariableTheTestAndTheUnits) {
   EXPECT_NE(svg.find(">ph: Moran's I correlogram<"), std::string::npos);
   EXPECT_NE(svg.find("WITHIN GROUP TOROIDAL randomization (999 replicates)"), std::string::npos);
   EXPECT_NE(svg.find(">Mean distance of class (km)<"), std::string::npos);
-  EXPECT_NE(svg.find(">Moran's I<"), std::string::npos);
+  EXPECT_NE(svg.find(">Moran's I - E(I)<"), std::string::npos);
 
   ASSERT_EQ(run_kalveno_plot(folder.path(), {"results.txt"}).status, 0);
   svg = folder.read("correlogram_1_ph.svg");

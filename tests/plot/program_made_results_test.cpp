@@ -42,7 +42,8 @@ TEST(PlotOfProgramResults, DrawsTheExampleObservedThenTestedInDetail) {
 }
 
 // After Holm's correction (999 replicates: the smallest adjusted P is 0.02),
-// points significant before it only are hollow; a qualitative variable's
+// points significant before it only are hollow rings with their code before
+// it, a filled point carries its corrected code; a qualitative variable's
 // correlogram shows its expectation -1/(N - 1).
 TEST(PlotOfProgramResults, MarksWhatTheCorrectionKeepsAndTheQualitativeExpectation) {
   TempFolder folder;
@@ -51,6 +52,9 @@ TEST(PlotOfProgramResults, MarksWhatTheCorrectionKeepsAndTheQualitativeExpectati
   const std::string cadmium = drawn(folder, {}, "correlogram_01_cadmium.svg");
   EXPECT_EQ(count_of(cadmium, "<circle class=\"point significant\""), 1);  // class 1 only
   EXPECT_EQ(count_of(cadmium, "<circle class=\"point significant-before-correction\""), 3);
+  // Class 1, *** before the correction, carries its corrected code; the rings keep theirs (one **).
+  EXPECT_EQ(count_of(cadmium, "middle\">***<"), 0);
+  EXPECT_EQ(count_of(cadmium, "middle\">**<"), 1);
   EXPECT_NE(cadmium.find("corrected across classes by Holm&apos;s method"), std::string::npos);
   EXPECT_EQ(cadmium.find("class=\"expectation\""), std::string::npos);
   const std::string soil = drawn(folder, {}, "correlogram_09_soil.svg");
