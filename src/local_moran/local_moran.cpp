@@ -31,11 +31,11 @@ namespace {
 
 constexpr float kNotANumber = std::numeric_limits<float>::quiet_NaN();
 
-// A value at the mean counts as high, and so does a neighbourhood whose
-// deviations sum to 0.
+// A value exactly at the mean counts as low, and so does a neighbourhood
+// whose deviations sum to 0 (only what lies above the mean is high).
 Quadrant quadrant_of(double z, double neighbour_sum) {
-  if (z >= 0) return neighbour_sum >= 0 ? Quadrant::kHighHigh : Quadrant::kHighLow;
-  return neighbour_sum >= 0 ? Quadrant::kLowHigh : Quadrant::kLowLow;
+  if (z > 0) return neighbour_sum > 0 ? Quadrant::kHighHigh : Quadrant::kHighLow;
+  return neighbour_sum > 0 ? Quadrant::kLowHigh : Quadrant::kLowLow;
 }
 
 // The storage of one worker of the test.

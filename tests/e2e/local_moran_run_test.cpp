@@ -32,11 +32,18 @@ TEST(LocalMoranRun, WritesItsValuesItsSectionAndItsTableRows) {
 }
 
 // A variable without any value is left out with a Note; a constant one
-// keeps its columns, its I_i (0/0) written as the missing-data word.
+// keeps its columns, its I_i (0/0) written as the missing-data word. A
+// value exactly at the mean, among neighbours whose deviations sum to 0, is
+// low-low. Randomizations too few for one sample alone to pass the
+// false-discovery adjustment get a Note with the number needed.
 TEST(LocalMoranRun, AVariableWithoutValuesOrOfOneValueIsNamed) {
   TempFolder folder;
   folder.write("in.txt", "t\n3 0 3 NA\n0\nn\tx\ty\ta\tnone\tsame\n"
-                         "s\t0\t0\t1\tNA\t5\nt\t1\t0\t2\tNA\t5\nu\t2\t0\t4\tNA\t5\n");
+                         "s\t0\t0\t1\tNA\t5\nt\t1\t0\t2\tNA\t5\nu\t2\t0\t3\tNA\t5\n");
+  EXPECT_NE(run_kalveno(folder.path(), {"--local-moran=1.5", "-r", "99", "in.txt", "out.txt"}, "")
+                .output.find("no single sample of 3 can reach the false-discovery threshold (its smallest P, 2/100, "
+                             "is above 0.05/3): only several together can be significant; 119 randomizations"),
+            std::string::npos);
   const ProgramRun run = run_kalveno(folder.path(), {"--local-moran=1.5", "in.txt", "out.txt"}, "");
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_NE(run.output.find("\nNote: none has no value in any sample: it is left out."), std::string::npos);
@@ -44,7 +51,7 @@ TEST(LocalMoranRun, AVariableWithoutValuesOrOfOneValueIsNamed) {
   const std::string values = folder.read("localmoran.txt");
   EXPECT_EQ(values.find("none_"), std::string::npos);
   EXPECT_EQ(values.find("nan"), std::string::npos) << values;
-  EXPECT_NE(values.find("\nt\t1.000000\t0.000000\t"), std::string::npos);
+  EXPECT_NE(values.find("\nt\t1.000000\t0.000000\t0.000000\t0.000000\tNA\tNA\tlow-low\t"), std::string::npos);
   EXPECT_TRUE(values.ends_with("\tNA\t0.000000\tNA\tNA\tnot significant\n")) << values;
 }
 

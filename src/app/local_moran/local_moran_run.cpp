@@ -16,6 +16,18 @@ namespace {
 
 const OutputFileKind* const kLocalMoranFiles[] = {&kLocalMoranFile};
 
+// The most samples a variable's test covers: those that have it.
+long long tested_samples(const DataSet& data) {
+  long long most = 0;
+  for (int v = 1; v <= data.n_variables; ++v) {
+    if (data.is_qualitative(v)) continue;
+    long long present = 0;
+    for (int i = 1; i <= data.n_samples; ++i) present += data.values(v, i) != MISSING_VALUE;
+    most = std::max(most, present);
+  }
+  return most;
+}
+
 // What the console says before the values are computed: the variables left
 // out, and a count of randomizations too small for any sample to be significant.
 void note_before_computing(Console& console, const DataSet& data, int n_rep) {
@@ -27,10 +39,22 @@ void note_before_computing(Console& console, const DataSet& data, int n_rep) {
   console.print("\nComputing local Moran's I");
   // The smallest two-sided P is 2 / (R + 1), and the adjustment never makes
   // a P smaller.
-  if (n_rep > 0 && n_rep < 39)
+  if (n_rep > 0 && n_rep < 39) {
     console.print("\nNote: with %i randomizations no P can reach 0.05 (the smallest two-sided P is 2/%i): no "
                   "sample can be significant; 39 or more are needed.",
                   n_rep, n_rep + 1);
+    return;
+  }
+  // Benjamini-Hochberg over m samples lets a sample through alone only when
+  // its P is at most 0.05 / m; the smallest P, 2 / (R + 1), reaches that
+  // only when R + 1 >= 2 m / 0.05.
+  const long long m = tested_samples(data);
+  const long long needed = 40 * m - 1;
+  if (n_rep > 0 && n_rep < needed && m > 1)
+    console.print("\nNote: with %i randomizations no single sample of %lli can reach the false-discovery threshold "
+                  "(its smallest P, 2/%i, is above 0.05/%lli): only several together can be significant; %lli "
+                  "randomizations let any one of them be.",
+                  n_rep, m, n_rep + 1, m, needed);
 }
 
 // A variable with one value in every sample that has it has no local Moran's
