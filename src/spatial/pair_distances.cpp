@@ -225,6 +225,7 @@ DistanceClasses choose_distance_classes(const Allocator& allocator, const DataSe
   switch (rule.kind) {
     case ClassRuleKind::kEqualCount: bounds = equal_count_bounds(data, rule, n_workers, progress); break;
     case ClassRuleKind::kEqualWidth: bounds = equal_width_bounds(rule.n_classes, top); break;
+    case ClassRuleKind::kBounds: bounds.assign(rule.bounds.begin(), rule.bounds.end()); break;
     case ClassRuleKind::kSturges: {
       const long long pairs = pairs_within(data, rule.max_distance, n_workers, progress);
       const int n_classes = pairs <= 1 ? 1 : 1 + std::bit_width(static_cast<unsigned long long>(pairs - 1));

@@ -4,6 +4,8 @@
 // the order of the pairs, so the results are the same on any number of
 // workers.
 #pragma once
+#include <vector>
+
 #include "base/allocation.h"
 #include "base/progress.h"
 #include "data/data_set.h"
@@ -24,11 +26,13 @@ enum class ClassRuleKind {
   kEqualCount,  // classes of as nearly as possible the same number of pairs
   kEqualWidth,  // classes of equal width from 0 to the largest distance
   kSturges,     // equal width, as many classes as 1 + log2(pairs) rounded up
+  kBounds,      // the upper bounds themselves, increasing
 };
 struct ClassRule {
   ClassRuleKind kind = ClassRuleKind::kEqualWidth;
   int n_classes = 0;        // C, worked out from the pairs for kSturges
   float max_distance = 0;   // MAX, or 0
+  std::vector<float> bounds;  // kBounds: as typed, in single precision
 };
 
 // The classes of the rule. Each bound is a single-precision number, as the

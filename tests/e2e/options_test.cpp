@@ -110,6 +110,18 @@ TEST(OptionRuns, NewVariablesGoWhereTheOptionSays) {
   EXPECT_TRUE(run.output.ends_with(", the local means to \"site/means.txt\".\n")) << run.output;
 }
 
+// Bounds given as --classes are the bounds of line 3: the same results file.
+TEST(OptionRuns, ClassBoundsGivenAsAnOptionAreThoseOfTheDataFile) {
+  TempFolder file, option;
+  for (const TempFolder* folder : {&file, &option}) folder->write("in.txt", source_file("examples/meuse.txt"));
+  run_kalveno(file.path(), {"--spatial", "-r", "99", "in.txt", "out.txt"}, "");
+  const ProgramRun run = run_kalveno(
+      option.path(), {"--spatial", "-r", "99", "--classes=370,600,770,960,1160,1400,1600,1900,2200,2700", "in.txt",
+                      "out.txt"}, "");
+  EXPECT_NE(run.output.find("Note: the 10 distance classes come from --classes=370,"), std::string::npos);
+  EXPECT_EQ(option.read("out.txt"), file.read("out.txt"));
+}
+
 TEST(OptionRuns, QuietLeavesOutTheProgressMarksOnly) {
   TempFolder loud, quiet;
   for (const TempFolder* folder : {&loud, &quiet}) folder->write("in.txt", source_file("tests/data/spatial_grid.txt"));
@@ -254,7 +266,12 @@ std::vector<Refusal> refusals() {
        "--state: at most two states select pairs"},
       {"ClassesNotARule", with_files({"--spatial", "--classes=equal-count:0"}),
        "invalid value 'equal-count:0' for --classes: equal-count:C, equal-width:C or sturges is expected, each "
-       "optionally followed by ,MAX (C from 1 to 1000 classes, MAX a distance above 0 and at most 3.4028235e+38)"},
+       "optionally followed by ,MAX (C from 1 to 1000 classes, MAX a distance above 0 and at most 3.4028235e+38), "
+       "or the upper bounds themselves, increasing distances above 0 (370,600,770)"},
+      {"ClassBoundsNotIncreasing", with_files({"--spatial", "--classes=2,1"}),
+       "invalid value '2,1' for --classes: equal-count:C, equal-width:C or sturges is expected, each optionally "
+       "followed by ,MAX (C from 1 to 1000 classes, MAX a distance above 0 and at most 3.4028235e+38), or the upper "
+       "bounds themselves, increasing distances above 0 (370,600,770)"},
       {"ClassesMaxBeyondSinglePrecision", with_files({"--spatial", "--classes=equal-count:3,1e39"}),
        "invalid value 'equal-count:3,1e39' for --classes: 1e39 is out of range (a number is at most 3.4028235e+38 "
        "in size)"},

@@ -105,7 +105,7 @@ TEST(DistanceRule, ChosenClassesAndRadiiTakeTheSpacingOfTheirBound) {
   const double largest = distance_range(data, 2, none).largest;
   // Equal counts of 165 pairs: the first class ends at the pairs at 0.7.
   const DistanceClasses chosen =
-      choose_distance_classes(Allocator(), data, ClassRule{ClassRuleKind::kEqualCount, 30, 0}, largest, 2, none);
+      choose_distance_classes(Allocator(), data, ClassRule{ClassRuleKind::kEqualCount, 30, 0, {}}, largest, 2, none);
   EXPECT_EQ(chosen.class_max[1], static_cast<double>(0.7f));
   EXPECT_EQ(pairs_within(data, 0.7f, 2, none), 180);
 

@@ -29,7 +29,7 @@ std::vector<double> bounds(const DistanceClasses& classes) {
 std::vector<double> chosen(const DataSet& data, ClassRuleKind kind, int n_classes, float max = 0, int workers = 2) {
   Progress none;
   const double largest = distance_range(data, workers, none).largest;
-  return bounds(choose_distance_classes(Allocator(), data, ClassRule{kind, n_classes, max}, largest, workers, none));
+  return bounds(choose_distance_classes(Allocator(), data, ClassRule{kind, n_classes, max, {}}, largest, workers, none));
 }
 
 TEST(DistanceRange, IsThatOfEveryPairOnAnyNumberOfWorkers) {

@@ -92,9 +92,28 @@ std::optional<std::string> check_adjust(const GivenOption& option, const Command
 // The most classes --classes makes.
 constexpr int kMostChosenClasses = 1000;
 
+// The bounds themselves: increasing distances above 0, comma-separated, read
+// as the data file's line 3 is (single precision).
+std::optional<ClassRule> class_bounds_of(const std::string& value) {
+  ClassRule chosen;
+  chosen.kind = ClassRuleKind::kBounds;
+  for (std::size_t start = 0; start <= value.size();) {
+    const std::size_t comma = std::min(value.find(',', start), value.size());
+    const std::optional<float> bound = plain_number(std::string_view(value).substr(start, comma - start));
+    if (!bound || !(*bound > 0) || (!chosen.bounds.empty() && !(*bound > chosen.bounds.back())) ||
+        chosen.bounds.size() == kMostChosenClasses)
+      return std::nullopt;
+    chosen.bounds.push_back(*bound);
+    start = comma + 1;
+  }
+  chosen.n_classes = static_cast<int>(chosen.bounds.size());
+  return chosen;
+}
+
 // The value of --classes: equal-count:C, equal-width:C or sturges, each
-// with an optional ",MAX".
+// with an optional ",MAX", or the bounds themselves.
 std::optional<ClassRule> class_rule_of(const std::string& value) {
+  if (!value.empty() && ((value[0] >= '0' && value[0] <= '9') || value[0] == '.')) return class_bounds_of(value);
   const std::size_t comma = value.find(',');
   const std::string rule = value.substr(0, comma);
   ClassRule chosen;
@@ -122,7 +141,8 @@ std::optional<std::string> check_classes(const GivenOption& option, const Comman
   if (!class_rule_of(option.value))
     return invalid_value(option.spelled, option.value,
                          format("equal-count:C, equal-width:C or sturges is expected, each optionally followed by "
-                                ",MAX (C from 1 to %d classes, MAX a distance above 0 and at most %.8g)",
+                                ",MAX (C from 1 to %d classes, MAX a distance above 0 and at most %.8g), or the "
+                                "upper bounds themselves, increasing distances above 0 (370,600,770)",
                                 kMostChosenClasses, static_cast<double>(std::numeric_limits<float>::max())));
   return std::nullopt;
 }
